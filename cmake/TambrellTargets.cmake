@@ -1,0 +1,35 @@
+# Our own code compiles strictly; single precision DSP must give the same bits on
+# every machine, so no contraction into fused multiply-adds and no fast-math.
+set(TB_WARNINGS -Wall -Wextra -Werror)
+set(TB_CODEGEN -ffp-contract=off -fno-fast-math)
+
+function(tb_strict target)
+  get_target_property(kind ${target} TYPE)
+  if(kind STREQUAL "INTERFACE_LIBRARY")
+    return()
+  endif()
+  target_compile_options(${target} PRIVATE ${TB_WARNINGS} ${TB_CODEGEN})
+endfunction()
+
+# tb_library(<name> DIRS <folder>... [DEPS <target>...] [SYSTEM_DEPS <target>...])
+# One static library made of every .cpp in the named folders (relative to the
+# current source folder). A folder that has no sources yet gives an interface
+# library, so targets that depend on it still configure.
+function(tb_library name)
+  cmake_parse_arguments(A "" "" "DIRS;DEPS;SYSTEM_DEPS" ${ARGN})
+  set(srcs)
+  foreach(d IN LISTS A_DIRS)
+    file(GLOB s CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*.c)
+    list(APPEND srcs ${s})
+  endforeach()
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${A_DEPS} ${A_SYSTEM_DEPS})
+    tb_strict(${name})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${A_DEPS} ${A_SYSTEM_DEPS})
+  endif()
+endfunction()
