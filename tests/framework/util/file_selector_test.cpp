@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include <string>
+
+#include "framework/util/CFileSelector.h"
+#include "platform/headless/ScriptedFileDialog.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using platform::DialogKind;
+using platform::DialogStatus;
+
+class FileSelectorTest : public ::testing::Test {
+protected:
+  void SetUp() override { platform::setFileDialog(&script); }
+  void TearDown() override { platform::setFileDialog(nullptr); }
+  platform::ScriptedFileDialog script;
+  tbtest::TempFolder tmp;
+};
+
+TEST_F(FileSelectorTest, WithoutFiltersNoDialogIsShown) {
+  CFileSelector s;
+  script.pushResult(DialogStatus::Chosen, tmp.file("x"));
+  EXPECT_EQ(s.showOpenDialog(nullptr), nullptr);
+  EXPECT_EQ(s.showSaveDialog(nullptr), nullptr);
+  EXPECT_TRUE(script.requests.empty());
+}
+
+TEST_F(FileSelectorTest, OpenPassesTheRequestAndNeedsAnExistingFile) {
+  const std::string existing = tmp.write("Clean.tbprg", std::string("x"));
+  CFileSelector s;
+  s.setTitle("Load Program");
+  s.addFilter("Tambrell Program", "tbprg");
+  s.setInitialFolder(tmp.path().c_str());
+  script.pushResult(DialogStatus::Chosen, existing);
+  const char* chosen = s.showOpenDialog(nullptr);
+  ASSERT_NE(chosen, nullptr);
+  EXPECT_EQ(std::string(chosen), existing);
+  ASSERT_EQ(script.requests.size(), 1u);
+  const auto& r = script.requests[0];
+  EXPECT_EQ(r.kind, DialogKind::Open);
+  EXPECT_EQ(r.title, "Load Program");
+  EXPECT_EQ(r.initialFolder, tmp.path() + "/");
+  ASSERT_EQ(r.filters.size(), 1u);
+  EXPECT_EQ(r.filters[0].description, "Tambrell Program");
+  EXPECT_EQ(r.filters[0].extensions, std::vector<std::string>{"tbprg"});
+
+  script.pushResult(DialogStatus::Chosen, tmp.file("missing.tbprg"));
+  EXPECT_EQ(s.showOpenDialog(nullptr), nullptr);
+  script.pushResult(DialogStatus::Chosen, tmp.path());  // a folder is not a file
+  EXPECT_EQ(s.showOpenDialog(nullptr), nullptr);
+  script.pushResult(DialogStatus::Cancelled);
+  EXPECT_EQ(s.showOpenDialog(nullptr), nullptr);
+}
+
+TEST_F(FileSelectorTest, SaveAddsTheDefaultExtensionAndAsksBeforeReplacing) {
+  CFileSelector s;
+  s.setTitle("Save Program");
+  s.addFilter("Any", nullptr);
+  s.addFilter("Tambrell Program", "tbprg");
+  s.setFilterIndex(1);
+  script.pushResult(DialogStatus::Chosen, tmp.file("Lead"));
+  const char* chosen = s.showSaveDialog(nullptr);
+  ASSERT_NE(chosen, nullptr);
+  EXPECT_EQ(std::string(chosen), tmp.file("Lead.tbprg"));
+  EXPECT_TRUE(script.overwriteQuestions.empty());
+  EXPECT_EQ(script.requests[0].filters[0].extensions, std::vector<std::string>{"*"});
+
+  tmp.write("Lead.tbprg", std::string("old"));
+  script.pushResult(DialogStatus::Chosen, tmp.file("Lead"));
+  script.pushOverwriteAnswer(false);
+  EXPECT_EQ(s.showSaveDialog(nullptr), nullptr);
+  script.pushResult(DialogStatus::Chosen, tmp.file("Lead.tbprg"));
+  script.pushOverwriteAnswer(true);
+  EXPECT_NE(s.showSaveDialog(nullptr), nullptr);
+  EXPECT_EQ(script.overwriteQuestions.size(), 2u);
+}
+
+TEST_F(FileSelectorTest, FileNameLosesPathAndPatternCharacters) {
+  CFileSelector s;
+  s.setFileName("<noname>");
+  EXPECT_STREQ(s.getFileName(), " noname ");
+  s.setFileName("a/b*c\\d");
+  EXPECT_STREQ(s.getFileName(), "a b c\\d");
+  s.setFileName(nullptr);
+  EXPECT_STREQ(s.getFileName(), "");
+  s.setFilterIndex(-3);
+  EXPECT_EQ(s.getFilterIndex(), 0);
+  s.setTitle("T");
+  s.setTitle(nullptr);
+  EXPECT_STREQ(s.getTitle(), "T");
+}
+
+TEST_F(FileSelectorTest, InitialFolderFallsBackToTheNearestExistingAncestor) {
+  CFileSelector s;
+  tmp.makeFolder("Presets");
+  s.setInitialFolder((tmp.path() + "/Presets/missing/deeper").c_str());
+  EXPECT_STREQ(s.getInitialFolder(), (tmp.path() + "/Presets/").c_str());
+  s.setInitialFolder("no-such-relative-folder/x");
+  EXPECT_STREQ(s.getInitialFolder(), "");
+  s.setInitialFolder(nullptr);
+  EXPECT_STREQ(s.getInitialFolder(), "");
+}
+
+TEST_F(FileSelectorTest, ClearFiltersForgetsTitleAndFilters) {
+  CFileSelector s;
+  s.setTitle("Save Program");
+  s.addFilter("Tambrell Program", "tbprg");
+  s.setFilterIndex(2);
+  s.clearFilters();
+  EXPECT_EQ(s.getFilterCount(), 0);
+  EXPECT_EQ(s.getFilterIndex(), 0);
+  EXPECT_STREQ(s.getTitle(), "");
+}
+
+TEST(DesktopFileDialog, NoDialogProgramMeansCancelled) {
+  const char* old = std::getenv("PATH");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("PATH", "/nonexistent-folder", 1);
+  platform::DialogRequest r;
+  r.filters.push_back({"Tambrell Program", {"tbprg"}});
+  const auto result = platform::desktopFileDialog().run(r);
+  EXPECT_EQ(result.status, DialogStatus::Cancelled);
+  EXPECT_FALSE(platform::desktopFileDialog().confirmOverwrite("t", "/x"));
+  ::setenv("PATH", saved.c_str(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DesktopFileDialog, RunsZenityWithAnArgumentVectorAndReadsTheChoice) {
+  tbtest::TempFolder tmp;
+  const std::string argsFile = tmp.file("args");
+  // The fake program records each argument on its own line; a shell would have
+  // split the title and expanded the pattern.
+  tmp.write("zenity", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + argsFile + "'\necho '/chosen/Warm Lead.tbprg'\n");
+  ::chmod(tmp.file("zenity").c_str(), 0755);
+  const char* old = std::getenv("PATH");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("PATH", tmp.path().c_str(), 1);
+
+  platform::DialogRequest r;
+  r.kind = DialogKind::Save;
+  r.title = "Save Program";
+  r.initialFolder = "/p/";
+  r.fileName = "My $HOME *";
+  r.filters.push_back({"Tambrell Program", {"tbprg"}});
+  const auto result = platform::desktopFileDialog().run(r);
+  ::setenv("PATH", saved.c_str(), 1);
+
+  EXPECT_EQ(result.status, DialogStatus::Chosen);
+  EXPECT_EQ(result.path, "/chosen/Warm Lead.tbprg");
+  const auto bytes = tbtest::readAll(argsFile);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+            "--file-selection\n--title=Save Program\n--save\n--filename=/p/My $HOME *\n"
+            "--file-filter=Tambrell Program | *.tbprg\n");
+}
+
+}  // namespace
