@@ -1,0 +1,186 @@
+#include "framework/dsp/CTapeDelay.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "framework/dsp/Flush.h"
+
+namespace {
+
+// Far beyond any delay a pedal asks for (one second at the highest rate), but
+// small enough that length + 256 can never overflow.
+constexpr int32_t kLongestLength = 1 << 22;
+constexpr int32_t kLapSpare = 256;
+
+} // namespace
+
+bool CTapeDelay::Lap::allocate(int32_t size)
+{
+    values = new (std::nothrow) float[size];
+    positions = new (std::nothrow) double[size];
+    if (!values || !positions) {
+        release();
+        return false;
+    }
+    capacity = size;
+    clear();
+    return true;
+}
+
+void CTapeDelay::Lap::release()
+{
+    delete[] values;
+    delete[] positions;
+    values = nullptr;
+    positions = nullptr;
+    capacity = 0;
+    count = 0;
+    readIndex = 0;
+}
+
+void CTapeDelay::Lap::clear()
+{
+    if (capacity > 0) {
+        std::memset(values, 0, sizeof(float) * static_cast<size_t>(capacity));
+        std::memset(positions, 0, sizeof(double) * static_cast<size_t>(capacity));
+    }
+    count = 0;
+    readIndex = 0;
+}
+
+CTapeDelay::CTapeDelay(int length, double start)
+{
+    if (length < 4)
+        length = 4;
+    if (length > kLongestLength)
+        length = kLongestLength;
+    length_ = length;
+    startPosition_ = start;
+
+    if (!lapA_.allocate(length_ + kLapSpare) || !lapB_.allocate(length_ + kLapSpare)) {
+        // Without both laps the line stays silent rather than failing.
+        lapA_.release();
+        lapB_.release();
+    }
+
+    const double n = static_cast<double>(length_);
+    lfoIncrement = 0.0;
+    targetGain = 1.0f;
+    feedback = 0.0f;
+    targetSpeed = 1.0 / (n * (2.0 / n + (1.0 - 2.0 / n) * 0.5));
+    minimumSpeed_ = 1.0 / n;
+    lfoDepth = 0.0f;
+    reset();
+}
+
+CTapeDelay::~CTapeDelay()
+{
+    lapA_.release();
+    lapB_.release();
+}
+
+void CTapeDelay::reset()
+{
+    writePosition_ = startPosition_;
+    speed_ = targetSpeed;
+    lfoPhase_ = 0.0;
+    outputGain_ = 0.0f;
+    lapA_.clear();
+    lapB_.clear();
+}
+
+float CTapeDelay::readTape()
+{
+    Lap& lap = *readLap_;
+    const int32_t count = lap.count;
+    if (count == 0)
+        return 0.0f;
+
+    int32_t i = lap.readIndex;
+    while (i <= count && lap.positions[i + kFirst] < writePosition_)
+        ++i;
+    lap.readIndex = i;
+    if (i > count)
+        return 0.0f;
+
+    const double pa = lap.positions[i + kFirst - 1];
+    const double pb = lap.positions[i + kFirst];
+    const float va = lap.values[i + kFirst - 1];
+    const float vb = lap.values[i + kFirst];
+    float frac = 0.0f;
+    if (static_cast<float>(pa) < static_cast<float>(pb))
+        frac = static_cast<float>((writePosition_ - pa) / (pb - pa));
+    return tb::flush(va + frac * (vb - va));
+}
+
+void CTapeDelay::endLap(float w)
+{
+    Lap& done = *writeLap_;
+    Lap& previous = *readLap_;
+
+    // Carry the previous lap's last three entries below this lap's first one.
+    for (int32_t k = 1; k <= 3; ++k) {
+        const int32_t from = previous.count + kFirst - k;
+        done.values[kFirst - k] = previous.values[from];
+        done.positions[kFirst - k] = previous.positions[from] - 1.0;
+    }
+
+    done.values[done.count + kFirst] = w;
+    done.positions[done.count + kFirst] = writePosition_;
+    done.readIndex = 0;
+
+    // A lap normally ends by passing 1.0. One that filled its buffer first can
+    // only come from a position that is not a number; restart it at 0.
+    writePosition_ = (writePosition_ >= 1.0) ? writePosition_ - 1.0 : 0.0;
+
+    writeLap_ = &previous;
+    readLap_ = &done;
+    writeLap_->count = 0;
+}
+
+float CTapeDelay::process(float x)
+{
+    if (!valid())
+        return 0.0f;
+
+    x = tb::flush(x);
+
+    // Shaped triangle: smooth at both turning points.
+    const double phase = lfoPhase_;
+    const double t = (phase < 0.5) ? 2.0 * phase : 1.0 - 2.0 * (phase - 0.5);
+    const double shaped = t * t * (3.0 - 2.0 * t);
+    double m = 1.0 + static_cast<double>(lfoDepth.load()) * shaped;
+    if (m < 1.0)
+        m = 1.0;
+    lfoPhase_ = phase + lfoIncrement.load();
+    if (lfoPhase_ >= 1.0)
+        lfoPhase_ -= std::floor(lfoPhase_);
+
+    const float d = readTape();
+    const float out = outputGain_ * d;
+    const float w = x + feedback.load() * d;
+
+    double v = speed_ * m;
+    if (v > kMaximumSpeed)
+        v = kMaximumSpeed;
+    if (!(v >= minimumSpeed_))  // also catches a speed that is not a number
+        v = minimumSpeed_;
+    writePosition_ += v;
+
+    // The closing entry sits at count + kFirst, so a lap can hold at most
+    // capacity - kFirst - 1 entries before it has to end.
+    if (writePosition_ >= 1.0 || writeLap_->count >= writeLap_->capacity - kFirst - 1)
+        endLap(w);
+
+    Lap& lap = *writeLap_;
+    lap.values[lap.count + kFirst] = w;
+    lap.positions[lap.count + kFirst] = writePosition_;
+    ++lap.count;
+
+    outputGain_ = tb::flush(outputGain_ + (targetGain.load() - outputGain_) * 0.01f);
+    speed_ += (targetSpeed.load() - speed_) * 0.005;
+    if (std::isnan(speed_))
+        speed_ = minimumSpeed_;
+    return out;
+}

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "framework/dsp/CTapeDelay.h"
+#include "tests/support/SignalGenerators.h"
+#include "tests/support/SignalMeasure.h"
+
+namespace {
+
+struct Echo {
+    int first = -1;      // first non-zero output sample after the impulse
+    double sum = 0.0;    // total weight of the response
+    double centroid = 0; // weighted mean position
+};
+
+// Lets the output fade in over silent tape, then sends one impulse and
+// collects the response over 'window' samples.
+Echo impulseResponse(CTapeDelay& line, int window, float height = 1.0f)
+{
+    for (int n = 0; n < 3000; ++n)
+        line.process(0.0f);
+    Echo e;
+    double moment = 0.0;
+    for (int n = 0; n < window; ++n) {
+        const float y = line.process(n == 0 ? height : 0.0f);
+        if (y != 0.0f) {
+            if (e.first < 0)
+                e.first = n;
+            e.sum += y;
+            moment += n * static_cast<double>(y);
+        }
+    }
+    if (e.sum != 0.0)
+        e.centroid = moment / e.sum;
+    return e;
+}
+
+std::vector<float> responseOf(CTapeDelay& line, int window)
+{
+    for (int n = 0; n < 3000; ++n)
+        line.process(0.0f);
+    std::vector<float> out(window);
+    for (int n = 0; n < window; ++n)
+        out[n] = line.process(n == 0 ? 1.0f : 0.0f);
+    return out;
+}
+
+} // namespace
+
+TEST(TapeDelay, ShortLengthsAreRaisedToFour)
+{
+    CTapeDelay line(1, 0.0);
+    EXPECT_EQ(line.length(), 4);
+    EXPECT_DOUBLE_EQ(line.minimumSpeed(), 0.25);
+    CTapeDelay negative(-100, 0.0);
+    EXPECT_EQ(negative.length(), 4);
+    EXPECT_TRUE(negative.valid());
+}
+
+TEST(TapeDelay, ImpulseArrivesOneLapLaterForIntegerAndFractionalSpeeds)
+{
+    // The read head sits one lap behind the write head: the echo's centre lies
+    // at 1 / speed + 1 samples, split between two neighbours by linear
+    // interpolation when 1 / speed is fractional.
+    for (double laps : {30.0, 50.0, 72.99, 100.5, 431.25}) {
+        CTapeDelay line(1000, 0.0);
+        line.targetSpeed = 1.0 / laps;
+        line.reset();
+        const Echo e = impulseResponse(line, 1500);
+        EXPECT_NEAR(e.centroid, laps + 1.0, 0.01) << laps;
+        EXPECT_NEAR(e.sum, 1.0, 1e-4) << laps;
+        EXPECT_EQ(e.first, static_cast<int>(std::floor(laps)) + 1) << laps;
+    }
+}
+
+TEST(TapeDelay, DefaultSpeedGivesAboutHalfTheLength)
+{
+    CTapeDelay line(1000, 0.0);
+    EXPECT_NEAR(line.targetSpeed, 1.0 / 501.0, 1e-12);
+    const Echo e = impulseResponse(line, 1500);
+    EXPECT_NEAR(e.centroid, 502.0, 0.01);
+}
+
+TEST(TapeDelay, OutputGainScalesTheEchoAfterTheFadeIn)
+{
+    CTapeDelay line(400, 0.3);
+    line.targetSpeed = 0.01;
+    line.targetGain = -0.6f;
+    line.reset();
+    EXPECT_EQ(line.outputGain(), 0.0f);
+    const Echo e = impulseResponse(line, 500);
+    EXPECT_NEAR(e.sum, -0.6, 1e-4);
+    EXPECT_NEAR(e.centroid, 101.0, 0.01);
+}
+
+TEST(TapeDelay, FeedbackRepeatsTheEchoEveryLap)
+{
+    CTapeDelay line(1000, 0.0);
+    line.targetSpeed = 1.0 / 80.0;
+    line.feedback = 0.5f;
+    line.reset();
+    const std::vector<float> y = responseOf(line, 400);
+    // Echo k arrives k laps later at 0.5^(k-1) of the first.
+    EXPECT_NEAR(y[81], 1.0f, 1e-4f);
+    EXPECT_NEAR(y[162], 0.5f, 1e-4f);
+    EXPECT_NEAR(y[243], 0.25f, 1e-4f);
+    EXPECT_NEAR(y[324], 0.125f, 1e-4f);
+    double rest = 0.0;
+    for (int n = 0; n < 400; ++n)
+        if (n % 81 != 0)
+            rest += std::fabs(y[n]);
+    EXPECT_LT(rest, 1e-4);
+}
+
+TEST(TapeDelay, SpeedIsLimitedToFiveSamplesAndToTheLength)
+{
+    CTapeDelay fast(1000, 0.0);
+    fast.targetSpeed = 0.7;
+    fast.reset();
+    EXPECT_NEAR(impulseResponse(fast, 50).centroid, 6.0, 1e-6);
+
+    CTapeDelay slow(300, 0.0);
+    slow.targetSpeed = 1e-7;
+    slow.reset();
+    EXPECT_NEAR(impulseResponse(slow, 700).centroid, 301.0, 0.01);
+}
+
+TEST(TapeDelay, SpeedNotANumberRunsAtTheMinimumAndRecovers)
+{
+    // Regression: a NaN speed used to stop the write head inside its lap, so
+    // the lap never ended and its count ran past the buffer.
+    CTapeDelay line(200, 0.0);
+    line.targetSpeed = std::nan("");
+    line.reset();
+    const Echo e = impulseResponse(line, 3000);
+    EXPECT_NEAR(e.centroid, 201.0, 0.01);
+    EXPECT_NEAR(e.sum, 1.0, 1e-4);
+
+    line.targetSpeed = 0.02;
+    for (int n = 0; n < 5000; ++n)
+        line.process(0.0f);
+    EXPECT_NEAR(line.speed(), 0.02, 1e-6);
+    EXPECT_NEAR(impulseResponse(line, 300).centroid, 51.0, 0.01);
+}
+
+TEST(TapeDelay, StartPositionNotANumberNeverWritesPastTheLap)
+{
+    CTapeDelay line(64, std::nan(""));
+    tbtest::NoiseSource noise(3);
+    for (int n = 0; n < 20000; ++n)
+        ASSERT_TRUE(std::isfinite(line.process(noise.next())));
+    // Once the lap is full the head restarts at 0 and the line works again.
+    EXPECT_GE(line.writePosition(), 0.0);
+    EXPECT_LT(line.writePosition(), 1.0);
+}
+
+TEST(TapeDelay, LfoOnlyShortensTheDelay)
+{
+    // A negative depth would lengthen it; the factor is kept at 1 or more.
+    CTapeDelay negative(1000, 0.0);
+    negative.targetSpeed = 0.01;
+    negative.lfoDepth = -1.0f;
+    negative.lfoIncrement = 0.5;
+    negative.reset();
+    EXPECT_NEAR(impulseResponse(negative, 300).centroid, 101.0, 0.01);
+
+    // Phase alternates 0 and 0.5: factors 1 and 2 (the triangle's peak), so
+    // the tape runs on average 1.5 times faster.
+    CTapeDelay positive(1000, 0.0);
+    positive.targetSpeed = 0.01;
+    positive.lfoDepth = 1.0f;
+    positive.lfoIncrement = 0.5;
+    positive.reset();
+    const Echo e = impulseResponse(positive, 300);
+    EXPECT_NEAR(e.centroid, 100.0 / 1.5 + 1.0, 1.0);
+}
+
+TEST(TapeDelay, SpeedChangesGlideWithoutClicks)
+{
+    // A sine through a line whose speed jumps keeps a bounded sample-to-sample
+    // step: the pitch bends, the waveform does not break.
+    const double rate = 48000.0;
+    CTapeDelay line(4800, 0.0);
+    line.targetSpeed = 1.0 / 2000.0;
+    line.reset();
+    const std::vector<float> x = tbtest::makeSine(220.0, rate, 96000, 0.5f);
+    float previous = 0.0f;
+    float largestStep = 0.0f;
+    for (int n = 0; n < 96000; ++n) {
+        if (n == 30000)
+            line.targetSpeed = 1.0 / 300.0;
+        if (n == 60000)
+            line.targetSpeed = 1.0 / 4000.0;
+        const float y = line.process(x[n]);
+        ASSERT_TRUE(std::isfinite(y));
+        if (n > 10000)
+            largestStep = std::fmax(largestStep, std::fabs(y - previous));
+        previous = y;
+    }
+    // Unbent, a 220 Hz sine of 0.5 moves at most 0.0144 per sample; the bend
+    // raises the pitch by at most 1 + 0.005 * 2000 / 300 here.
+    EXPECT_LT(largestStep, 0.0144f * 8.0f);
+    EXPECT_GT(largestStep, 0.0100f);
+}
+
+TEST(TapeDelay, ResetSilencesTheTapeAndFadesIn)
+{
+    CTapeDelay line(100, 0.0);
+    line.targetSpeed = 0.05;
+    tbtest::NoiseSource noise(5);
+    for (int n = 0; n < 1000; ++n)
+        line.process(noise.next());
+    line.reset();
+    EXPECT_EQ(line.outputGain(), 0.0f);
+    float sum = 0.0f;
+    for (int n = 0; n < 200; ++n)
+        sum += std::fabs(line.process(0.0f));
+    EXPECT_EQ(sum, 0.0f);
+    EXPECT_NEAR(line.outputGain(), 1.0f - std::pow(0.99f, 200.0f), 1e-4f);
+}
