@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+
+#include "framework/dsp/Flush.h"
+#include "framework/dsp/Relaxed.h"
+
+// The one band filter of the multi-effect: a second-order low shelf, high
+// shelf or peaking filter. The owner sets gain, frequency, bandwidth and kind,
+// calls updateBand() with the sample rate and then runs whole blocks through
+// the band. updateBand() may run on the thread that turned a knob while the
+// audio thread filters, so the coefficients are relaxed; gain, frequency,
+// bandwidth and kind belong to the thread that calls updateBand().
+//
+// The gain law is A = 10^(gain / 20), twice the usual cookbook exponent, so a
+// peaking band set to +6 dB lifts its centre by 12 dB. Every stored setting
+// and curve of the product was tuned with this law.
+struct EqBand {
+    enum Kind : int32_t { LowShelf = 0, HighShelf = 1, Peaking = 2 };
+
+    double gain = 0.0;       // dB
+    double frequency = 1000.0; // Hz
+    double bandwidth = 1.0;  // octaves
+    float x1 = 0.0f;
+    float x2 = 0.0f;
+    float y1 = 0.0f;
+    float y2 = 0.0f;
+    tb::Relaxed<float> b0{1.0f};
+    tb::Relaxed<float> b1;
+    tb::Relaxed<float> b2;
+    tb::Relaxed<float> a1;
+    tb::Relaxed<float> a2;
+    int32_t kind = Peaking;
+
+    // Recomputes the five coefficients for this rate; the states stay.
+    void updateBand(double rate);
+
+    void clearState() { x1 = x2 = y1 = y2 = 0.0f; }
+
+    float process(float sample)
+    {
+        const float x = tb::flush(sample);
+        const float y = tb::flush(b0.load() * x + b1.load() * x1 + b2.load() * x2 - a1.load() * y1 -
+                                  a2.load() * y2);
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+
+    // Runs a block in place; the coefficients are read once for the block.
+    void processBlock(float* samples, int frames);
+};
