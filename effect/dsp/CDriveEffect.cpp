@@ -1,0 +1,172 @@
+#include "effect/dsp/CDriveEffect.h"
+
+#include "effect/dsp/StoredValue.h"
+#include "framework/dsp/Flush.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+enum : int {
+    kInputLevel = 0,
+    kOutputLevel = 1,
+    kEqualiserSwitch = 2,
+    kFirstBand = 3,
+    kModel = 11,
+    kFirstKnob = 13,
+    kLastKnob = 37,
+    kFirstEnable = 39,
+    kFirstType = 45,
+};
+
+constexpr float kGainGlide = 0.001f;
+
+} // namespace
+
+float CDriveEffect::HighPass::run(float in)
+{
+    const float x = tb::flush(in);
+    const float y = b0 * (x - 2.0f * x1 + x2) - a1 * y1 - a2 * y2;
+    x2 = tb::flush(x1);
+    x1 = x;
+    y2 = tb::flush(y1);
+    y1 = tb::flush(y);
+    return y;
+}
+
+CDriveEffect::CDriveEffect()
+{
+    setHighPass(sampleRate_);
+}
+
+CDriveEffect::~CDriveEffect() = default;
+
+float CDriveEffect::gainForValue(float value)
+{
+    return static_cast<float>(std::pow(10.0, (static_cast<double>(value) * 48.0 - 24.0) / 20.0));
+}
+
+void CDriveEffect::setHighPass(double rate)
+{
+    const double w = 188.49555921538757 / rate; // 2 pi 30 Hz
+    const double c = std::cos(w);
+    const double s = std::sin(w);
+    for (HighPass& hp : highPass_) {
+        hp.b0 = tb::flush(static_cast<float>((1.0 + c) / (2.0 + s)));
+        hp.a1 = tb::flush(static_cast<float>(-2.0 * c / (1.0 + s)));
+        hp.a2 = tb::flush(static_cast<float>((1.0 - s) / (1.0 + s)));
+    }
+}
+
+void CDriveEffect::setEffectParameter(int index, float value)
+{
+    if (index == kInputLevel || index == kOutputLevel) {
+        const float g = gainForValue(value);
+        // A target that is not a number would silence the chain for good.
+        if (std::isfinite(g))
+            (index == kInputLevel ? inputTarget_ : outputTarget_).store(g, std::memory_order_relaxed);
+    } else if (index == kEqualiserSwitch) {
+        equaliserOn_.store(value != 0.0f, std::memory_order_relaxed);
+    } else if (index >= kFirstBand && index < kFirstBand + MasterEqualiser::kBands) {
+        equaliser_.setBandValue(index - kFirstBand, value);
+    } else if (index == kModel) {
+        pendingModel_.store(truncateStored(value, 0, ModelStage::kModels, 0), std::memory_order_release);
+    } else if (index >= kFirstKnob && index <= kLastKnob) {
+        const int k = index - kFirstKnob;
+        boxes_[k / PedalBox::kKnobs].setKnob(k % PedalBox::kKnobs, value);
+    } else if (index >= kFirstEnable && index < kFirstEnable + kBoxes) {
+        boxes_[index - kFirstEnable].setEnabled(value);
+    } else if (index >= kFirstType && index < kFirstType + kBoxes) {
+        boxes_[index - kFirstType].requestType(value);
+    }
+}
+
+void CDriveEffect::applyPendingModel()
+{
+    const int32_t m = pendingModel_.exchange(-1, std::memory_order_acquire);
+    if (m < 0)
+        return;
+    for (ModelStage& stage : models_)
+        stage.setModel(m);
+}
+
+void CDriveEffect::process(float* inL, float* inR, float* outL, float* outR, int32_t frames)
+{
+    const int n = std::max<int32_t>(frames, 0);
+    // Without an input the chain works on silence in the mix buffers.
+    float* left = inL != nullptr ? inL : outL;
+    float* right = inR != nullptr ? inR : outR;
+    if (left == nullptr || right == nullptr || outL == nullptr || outR == nullptr)
+        return;
+    if (inL == nullptr)
+        std::fill(left, left + n, 0.0f);
+    if (inR == nullptr)
+        std::fill(right, right + n, 0.0f);
+
+    equaliser_.applyPending(sampleRate_);
+    applyPendingModel();
+
+    float inPeak = 0.0f;
+    const float inTarget = inputTarget_.load(std::memory_order_relaxed);
+    for (int k = 0; k < n; ++k) {
+        const float g = inputGain_;
+        const float l = highPass_[0].run(left[k]) * g;
+        const float r = highPass_[1].run(right[k]) * g;
+        left[k] = l;
+        right[k] = r;
+        inPeak = std::max(inPeak, std::fabs(l + r));
+        inputGain_ = g + (inTarget - g) * kGainGlide;
+    }
+
+    CProgram* program = program_.load(std::memory_order_acquire);
+    for (int b = 0; b < kBoxes; ++b)
+        boxes_[b].run(left, right, n, sampleRate_, program, b);
+
+    models_[0].processModelStage(left, n);
+    models_[1].processModelStage(right, n);
+
+    if (equaliserOn_.load(std::memory_order_relaxed))
+        equaliser_.process(left, right, n);
+
+    float outPeak = 0.0f;
+    const float outTarget = outputTarget_.load(std::memory_order_relaxed);
+    for (int k = 0; k < n; ++k) {
+        const float g = outputGain_;
+        outL[k] = left[k] * g;
+        outR[k] = right[k] * g;
+        outPeak = std::max(outPeak, std::fabs(outL[k] + outR[k]));
+        outputGain_ = g + (outTarget - g) * kGainGlide;
+    }
+    inputPeak_.store(inPeak, std::memory_order_relaxed);
+    outputPeak_.store(outPeak, std::memory_order_relaxed);
+}
+
+void CDriveEffect::reset()
+{
+    for (PedalBox& box : boxes_)
+        box.reset();
+    inputGain_ = 0.0f;
+    outputGain_ = 0.0f;
+    for (HighPass& hp : highPass_)
+        hp.clear();
+    equaliser_.reset();
+    for (ModelStage& stage : models_)
+        stage.reset();
+}
+
+void CDriveEffect::setSampleRate(double rate)
+{
+    // A rate that is not a positive number would turn every filter into NaN.
+    if (!(rate > 0.0) || !std::isfinite(rate))
+        return;
+    sampleRate_ = rate;
+    for (PedalBox& box : boxes_)
+        box.setSampleRate(rate);
+    setHighPass(rate);
+    equaliser_.setSampleRate(rate);
+    for (ModelStage& stage : models_)
+        stage.setSampleRate(rate);
+    reset();
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "effect/dsp/MasterEqualiser.h"
+#include "effect/dsp/ModelStage.h"
+#include "effect/dsp/PedalBox.h"
+#include "framework/engine/CFx.h"
+
+#include <atomic>
+#include <cstdint>
+
+class CProgram;
+
+// The product's effect unit: 30 Hz input high-pass, smoothed input gain with
+// its peak, five pedal boxes in series, the amplifier model, the eight-band
+// master equaliser and the smoothed output gain with its peak.
+//
+// Threads: process() runs on the audio thread. setEffectParameter() runs on
+// whichever thread changed a value and only leaves atomics for the audio
+// thread (targets, switches, pending requests). reset() and setSampleRate()
+// come from the engine under its program-switch handshake, when no block
+// renders.
+class CDriveEffect : public CFx
+{
+public:
+    static constexpr int kBoxes = 5;
+
+    CDriveEffect();
+    ~CDriveEffect() override;
+
+    void process(float* inL, float* inR, float* outL, float* outR, int32_t frames) override;
+    void reset() override;
+    void setSampleRate(double rate) override;
+
+    // Applies one stored program value (index 0..49); other indices are ignored.
+    void setEffectParameter(int index, float value);
+    // The program the pedal factory reads knob values from (not owned).
+    void setProgram(CProgram* program) { program_.store(program, std::memory_order_release); }
+
+    // Peaks of the last block: |L + R| at the input gain and at the output.
+    float inputPeak() const { return inputPeak_.load(std::memory_order_relaxed); }
+    float outputPeak() const { return outputPeak_.load(std::memory_order_relaxed); }
+
+    // --- inspection (tests, the engine) ---
+    const PedalBox& box(int b) const { return boxes_[b]; }
+    const ModelStage& modelStage(int channel) const { return models_[channel]; }
+    const MasterEqualiser& equaliser() const { return equaliser_; }
+    bool equaliserOn() const { return equaliserOn_.load(std::memory_order_relaxed); }
+    float inputGainTarget() const { return inputTarget_.load(std::memory_order_relaxed); }
+    float outputGainTarget() const { return outputTarget_.load(std::memory_order_relaxed); }
+    double sampleRate() const { return sampleRate_; }
+
+    // dB law of the input and output levels: 0 -> -24 dB, 0.5 -> 0 dB, 1 -> +24 dB.
+    static float gainForValue(float value);
+
+private:
+    struct HighPass
+    {
+        float b0 = 0.0f, a1 = 0.0f, a2 = 0.0f;
+        float x2 = 0.0f, x1 = 0.0f, y2 = 0.0f, y1 = 0.0f;
+        float run(float in);
+        void clear() { x2 = x1 = y2 = y1 = 0.0f; }
+    };
+
+    void setHighPass(double rate);
+    void applyPendingModel();
+
+    std::atomic<float> inputPeak_{0.5f};
+    std::atomic<float> outputPeak_{0.5f};
+    double sampleRate_ = 44100.0;
+    std::atomic<float> inputTarget_{1.0f};
+    float inputGain_ = 1.0f;
+    std::atomic<float> outputTarget_{1.0f};
+    float outputGain_ = 1.0f;
+    std::atomic<CProgram*> program_{nullptr};
+    PedalBox boxes_[kBoxes];
+    HighPass highPass_[2];
+    MasterEqualiser equaliser_;
+    // On until the program says otherwise; its default switches it on anyway.
+    std::atomic<bool> equaliserOn_{true};
+    ModelStage models_[2];
+    std::atomic<int32_t> pendingModel_{-1};
+};

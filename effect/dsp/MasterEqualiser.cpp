@@ -1,0 +1,80 @@
+#include "effect/dsp/MasterEqualiser.h"
+
+#include <cmath>
+
+MasterEqualiser::MasterEqualiser()
+{
+    for (int b = 0; b < kBands; ++b) {
+        gainDb_[b].store(0.0f, std::memory_order_relaxed);
+        for (auto& channel : bands_) {
+            EqBand& band = channel[b];
+            band.frequency = 125.0 * std::ldexp(1.0, b);
+            band.bandwidth = 1.0;
+            band.gain = 0.0;
+            band.kind = b == 0 ? EqBand::LowShelf : (b == kBands - 1 ? EqBand::HighShelf : EqBand::Peaking);
+            band.updateBand(44100.0);
+        }
+    }
+}
+
+float MasterEqualiser::gainForValue(float value)
+{
+    const float t = (value - 0.5f) * 2.0f;
+    return 18.0f * t * std::fabs(t);
+}
+
+void MasterEqualiser::setBandValue(int band, float value)
+{
+    if (band < 0 || band >= kBands)
+        return;
+    const float db = gainForValue(value);
+    // A value that is not a number would leave the band silent for good.
+    if (!std::isfinite(db))
+        return;
+    gainDb_[band].store(db, std::memory_order_relaxed);
+    dirty_.fetch_or(1u << band, std::memory_order_release);
+}
+
+float MasterEqualiser::bandGainDb(int band) const
+{
+    return (band >= 0 && band < kBands) ? gainDb_[band].load(std::memory_order_relaxed) : 0.0f;
+}
+
+void MasterEqualiser::updateBandPair(int b, double rate)
+{
+    const double db = gainDb_[b].load(std::memory_order_relaxed);
+    for (auto& channel : bands_) {
+        channel[b].gain = db;
+        channel[b].updateBand(rate);
+    }
+}
+
+void MasterEqualiser::applyPending(double rate)
+{
+    uint32_t mask = dirty_.exchange(0, std::memory_order_acquire);
+    for (int b = 0; mask != 0; ++b, mask >>= 1)
+        if (mask & 1u)
+            updateBandPair(b, rate);
+}
+
+void MasterEqualiser::setSampleRate(double rate)
+{
+    dirty_.store(0, std::memory_order_relaxed);
+    for (int b = 0; b < kBands; ++b)
+        updateBandPair(b, rate);
+}
+
+void MasterEqualiser::reset()
+{
+    for (auto& channel : bands_)
+        for (EqBand& band : channel)
+            band.clearState();
+}
+
+void MasterEqualiser::process(float* left, float* right, int frames)
+{
+    for (int b = 0; b < kBands; ++b) {
+        bands_[0][b].processBlock(left, frames);
+        bands_[1][b].processBlock(right, frames);
+    }
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "effect/dsp/EqBand.h"
+
+#include <atomic>
+#include <cstdint>
+
+// The chain's eight-band equaliser, one set of bands per channel.
+// Band gains arrive from any thread as stored program values; the audio thread
+// recomputes the bands at the start of its next block, so the band settings
+// themselves are only ever touched by one thread at a time.
+class MasterEqualiser
+{
+public:
+    static constexpr int kBands = 8;
+
+    MasterEqualiser();
+
+    // Any thread: value 0..1 of band b, 0.5 = flat, 0 = -18 dB, 1 = +18 dB.
+    void setBandValue(int band, float value);
+    // Audio thread, start of a block: recomputes the bands whose gain changed.
+    void applyPending(double rate);
+    // Under the engine's handshake: recomputes every band for the rate.
+    void setSampleRate(double rate);
+    void reset();
+    void process(float* left, float* right, int frames);
+
+    // The gain in dB that band b was last set to (what the next update uses).
+    float bandGainDb(int band) const;
+    // Band b of channel 0 (left) or 1 (right), for inspection.
+    const EqBand& band(int channel, int b) const { return bands_[channel][b]; }
+
+    // The gain law of a stored band value: signed square, +-18 dB at the ends.
+    static float gainForValue(float value);
+
+private:
+    void updateBandPair(int b, double rate);
+
+    EqBand bands_[2][kBands];
+    std::atomic<float> gainDb_[kBands];
+    std::atomic<uint32_t> dirty_{0};
+};

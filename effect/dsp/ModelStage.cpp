@@ -1,0 +1,153 @@
+#include "effect/dsp/ModelStage.h"
+
+#include "framework/dsp/Flush.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace {
+
+struct Voicing
+{
+    double ringShare;   // ring length as a share of its capacity
+    float wet1, wet2;   // how much of each all-pass chain is added
+    float pole1, pole2; // where each chain's corner sits between 50 Hz and 20 kHz
+};
+
+constexpr Voicing kVoicings[ModelStage::kModels] = {
+    {0.1225, 0.74f, 1.0f, 0.55f, 0.75f},
+    {0.0961, 0.77f, 0.68f, 0.56f, 0.84f},
+    {0.0676, 0.93f, 0.82f, 0.56f, 0.76f},
+    {0.09, 0.63f, 0.72f, 0.56f, 0.73f},
+    {0.1296, 0.77f, 0.69f, 0.59f, 0.76f},
+};
+
+constexpr float kOffset = 0.000001f;
+constexpr float kChainFeedback = 0.4548f;
+constexpr int kRingSteps = 64;
+
+} // namespace
+
+float ModelStage::AllPassChain::run(float in)
+{
+    float u = in;
+    for (float& s : state) {
+        const float y = s - k * u;
+        s = u + k * y;
+        u = y;
+    }
+    feedback = u;
+    return u;
+}
+
+void ModelStage::AllPassChain::clear()
+{
+    std::fill(std::begin(state), std::end(state), 0.0f);
+    feedback = 0.0f;
+}
+
+ModelStage::ModelStage() = default;
+
+void ModelStage::setSampleRate(double rate)
+{
+    sampleRate_ = rate;
+    // Resonant low-pass at 7230 Hz, q = 4.
+    const double w = 45427.429770908406 / rate;
+    const double c = std::cos(w);
+    const double s = std::sin(w);
+    b0_ = tb::flush(static_cast<float>((1.0 - c) / (2.0 + s / 4.0)));
+    a1_ = tb::flush(static_cast<float>(-8.0 * c / (4.0 + s)));
+    a2_ = tb::flush(static_cast<float>((4.0 - s) / (4.0 + s)));
+
+    ring_.reset();
+    capacity_ = 0;
+    const double wanted = 0.064 * rate;
+    // A rate that is not a usable number leaves the stage without a ring;
+    // it then skips the ring pass instead of reading beyond it.
+    if (wanted >= 1.0 && wanted < 1.0e8) {
+        const int n = static_cast<int>(wanted);
+        ring_.reset(new (std::nothrow) float[static_cast<size_t>(n)]());
+        if (ring_)
+            capacity_ = n;
+    }
+    setModel(model_);
+}
+
+void ModelStage::setModel(int model)
+{
+    const int m = std::clamp(model, 0, kModels);
+    if (m > 0) {
+        const Voicing& v = kVoicings[m - 1];
+        int length = static_cast<int>(capacity_ * v.ringShare + 3.0);
+        if (length <= 4)
+            length = 4;
+        // The ring is never longer than what was allocated for it.
+        length_ = std::min(length, capacity_);
+        const float c = static_cast<float>(50.0 / sampleRate_);
+        const float d = static_cast<float>(20000.0 / sampleRate_) - c;
+        const float e1 = c + v.pole1 * v.pole1 * d;
+        const float e2 = c + v.pole2 * v.pole2 * d;
+        first_.k = (1.0f - e1) / (1.0f + e1);
+        second_.k = (1.0f - e2) / (1.0f + e2);
+        first_.wet = v.wet1;
+        second_.wet = v.wet2;
+    }
+    model_ = m;
+    clearSignal();
+}
+
+void ModelStage::reset()
+{
+    clearSignal();
+}
+
+void ModelStage::clearSignal()
+{
+    previous_ = 0.0f;
+    x2_ = x1_ = y2_ = y1_ = 0.0f;
+    index_ = 0;
+    first_.clear();
+    second_.clear();
+    if (ring_ && length_ > 0)
+        std::memset(ring_.get(), 0, sizeof(float) * static_cast<size_t>(std::min(length_, capacity_)));
+}
+
+void ModelStage::processModelStage(float* samples, int frames)
+{
+    if (model_ == 0 || frames < 1 || samples == nullptr)
+        return;
+    const bool ringUsable = ring_ && length_ > 0;
+    for (int k = 0; k < frames; ++k) {
+        const float x = samples[k];
+        first_.run(x - kOffset + first_.feedback * kChainFeedback);
+        float a = x + first_.feedback * first_.wet;
+        second_.run(a - kOffset + second_.feedback * kChainFeedback);
+        a = a + second_.feedback * second_.wet;
+
+        // The ring is written 64 times per sample along a ramp from the
+        // previous input to this one, which smears it into a dense echo.
+        float sum = 0.0f;
+        if (ringUsable) {
+            float* ring = ring_.get();
+            for (int step = 0; step < kRingSteps; ++step) {
+                const float h = static_cast<float>(step) * (1.0f / kRingSteps);
+                const float m = ring[index_];
+                sum = sum + m;
+                ring[index_] = previous_ + (a - previous_) * h - 0.25f * m;
+                if (++index_ >= length_)
+                    index_ = 0;
+            }
+        }
+        previous_ = a;
+
+        const float l = tb::flush(a + (sum / static_cast<float>(kRingSteps)) * 0.5f);
+        const float y = b0_ * (2.0f * x1_ + l + x2_) - a1_ * y1_ - a2_ * y2_;
+        x2_ = tb::flush(x1_);
+        x1_ = tb::flush(l);
+        y2_ = tb::flush(y1_);
+        y1_ = tb::flush(y);
+        samples[k] = y * 0.3f;
+    }
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+class CPedalFX;
+class CProgram;
+
+// Pedal types as stored in the program (list positions of the box menus).
+enum PedalType : int32_t {
+    kPedalNone = 0,
+    kPedalDistortion = 1,
+    kPedalChorus = 2,
+    kPedalFlanger = 3,
+    kPedalPhaser = 4,
+    kPedalReverb = 5,
+    kPedalDelay = 6,
+    kPedalNoiseGate = 7,
+    kPedalEq = 8,
+    kPedalCompressor = 9,
+    kPedalModulator = 10,
+    kPedalTypeCount = 11,
+};
+
+// One of the chain's five effect boxes. Its pedal belongs to the audio thread:
+// other threads only leave requests here (a pending type, knob values with a
+// pending-knob mask, the enable state and a reset request), and the audio
+// thread carries them out at the box's turn in the chain.
+class PedalBox
+{
+public:
+    static constexpr int kKnobs = 5;
+
+    PedalBox();
+    ~PedalBox();
+    PedalBox(const PedalBox&) = delete;
+    PedalBox& operator=(const PedalBox&) = delete;
+
+    // --- any thread ---
+    // A stored type value: truncated, below 0 means "no change", 11 and above 10.
+    void requestType(float storedValue);
+    void setKnob(int knob, float value);
+    // Every write requests a reset of the pedal, even when the state stays.
+    void setEnabled(float storedValue);
+
+    // --- audio thread ---
+    // Applies a pending type change (building the pedal from the program's
+    // knob values of this box), pending knobs and a reset request, then runs
+    // the pedal in place unless bypassed.
+    void run(float* left, float* right, int frames, double rate, CProgram* program, int boxIndex);
+
+    // --- under the engine's handshake (no block renders) ---
+    void setSampleRate(double rate);
+    void reset();
+
+    CPedalFX* pedal() const { return pedal_; }
+    int32_t currentType() const { return currentType_; }
+    int32_t pendingType() const { return pendingType_.load(std::memory_order_relaxed); }
+    bool bypassed() const { return bypass_.load(std::memory_order_relaxed); }
+    bool resetRequested() const { return resetRequest_.load(std::memory_order_relaxed); }
+
+private:
+    void applyPendingType(double rate, CProgram* program, int boxIndex);
+    void applyPendingKnobs();
+
+    CPedalFX* pedal_ = nullptr;
+    int32_t currentType_ = kPedalNone;
+    std::atomic<int32_t> pendingType_{-1};
+    std::atomic<bool> bypass_{false};
+    std::atomic<bool> resetRequest_{false};
+    std::atomic<float> knobs_[kKnobs];
+    std::atomic<uint32_t> pendingKnobs_{0};
+};
+
+// Builds the pedal of a type (1..10); null for 0, other values or no memory.
+CPedalFX* createPedal(int32_t type);

@@ -1,0 +1,163 @@
+#include "effect/product/CDrive.h"
+
+#include "effect/dsp/CDriveEffect.h"
+#include "effect/product/CDriveProgram.h"
+#include "effect/product/DataFolder.h"
+#include "effect/product/ProgramChunk.h"
+#include "framework/engine/CPluginDefinition.h"
+#include "framework/engine/CPluginWrapper.h"
+#include "framework/gui/CPluginUI.h"
+#include "framework/util/CFileStreamer.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+constexpr char kPresetExtension[] = "tbprg";
+}
+
+CDrive::CDrive(CPluginWrapper* wrapper) : CSynthesizer(wrapper)
+{
+    program_ = new (std::nothrow) CDriveProgram;
+    if (program_ != nullptr)
+        addProgram(program_);
+    chain_ = new (std::nothrow) CDriveEffect;
+    if (chain_ != nullptr) {
+        setEffectUnit(chain_);
+        chain_->setProgram(getCurrentProgram());
+    }
+
+    findFolders();
+    presetList_.addExtension(kPresetExtension, false);
+    presetList_.scanFolder(presetsFolder_);
+
+    const char* first = presetList_.getEntry(0);
+    if (first != nullptr) {
+        loading_.store(true);
+        loadStartupPreset(first);
+        loading_.store(false);
+    }
+}
+
+CDrive::~CDrive() = default;
+
+void CDrive::findFolders()
+{
+    const CPluginDefinition* def = pluginDefinition();
+    char root[kFolderCapacity];
+    datafolder::findRootFolder(def != nullptr ? def->formatId : 0, root, sizeof root);
+    datafolder::joinFolder(root, "Gfx", graphicsFolder_, sizeof graphicsFolder_);
+    datafolder::joinFolder(root, "Presets", presetsFolder_, sizeof presetsFolder_);
+}
+
+int32_t CDrive::loadStartupPreset(const char* path)
+{
+    if (path == nullptr)
+        return 0;
+    CFileStreamer file;
+    if (!file.open(path, "rb") || file.getSize() <= 0)
+        return 0;
+    uint8_t chunk[programchunk::kSize];
+    int32_t result = 0;
+    if (file.getSize() >= programchunk::kSize && file.read(chunk, programchunk::kSize))
+        result = setProgramChunk(chunk, programchunk::kSize);
+    file.close();
+
+    char baseName[kProgramNameCapacity];
+    fileBaseName(path, baseName, sizeof baseName);
+    setProgramName(0, baseName);
+    return result;
+}
+
+int32_t CDrive::setBankChunk(const void* data, int32_t size)
+{
+    return setProgramChunk(data, size);
+}
+
+int32_t CDrive::setProgramChunk(const void* data, int32_t size)
+{
+    CProgram* program = getCurrentProgram();
+    if (program == nullptr)
+        return 0;
+    const programchunk::Parsed parsed = programchunk::read(static_cast<const uint8_t*>(data), size);
+    if (parsed.consumed == 0)
+        return 0;
+    // The program's own setter: host, chain and editor learn the values at
+    // the switch below.
+    for (int32_t i = 0; i < programchunk::kValueCount; ++i)
+        program->setParameter(i, parsed.values[i]);
+    if (parsed.hasName)
+        std::memcpy(program->name, parsed.name, sizeof program->name);
+    if (!loading_.load())
+        selectProgram(0);
+    return parsed.consumed;
+}
+
+int32_t CDrive::getBankChunk(void* buffer)
+{
+    return getProgramChunk(buffer);
+}
+
+int32_t CDrive::getProgramChunk(void* buffer)
+{
+    if (buffer != nullptr) {
+        float values[programchunk::kValueCount] = {};
+        CProgram* program = getCurrentProgram();
+        if (program != nullptr)
+            for (int32_t i = 0; i < programchunk::kValueCount; ++i)
+                values[i] = program->getParameter(i);
+        programchunk::write(values, program != nullptr ? program->name : "", static_cast<uint8_t*>(buffer));
+    }
+    return programchunk::kSize;
+}
+
+int32_t CDrive::selectProgram(int32_t index)
+{
+    (void)index;
+    const int32_t result = CSynthesizer::selectProgram(0);
+    CPluginWrapper* wrapper = getWrapper();
+    if (wrapper != nullptr && wrapper->getEditor() != nullptr)
+        rebuildPedalGroups();
+    return result;
+}
+
+void CDrive::rebuildPedalGroups()
+{
+    // The pedal-board editor is not part of this build yet; it rebuilds its
+    // five box groups from the program's box types here.
+}
+
+void CDrive::renderAfterEffect(float* inL, float* inR, float* mixL, float* mixR, int32_t frames)
+{
+    (void)inL;
+    (void)inR;
+    (void)mixL;
+    (void)mixR;
+    (void)frames;
+    if (chain_ == nullptr)
+        return;
+    inputPeak_.store(chain_->inputPeak(), std::memory_order_relaxed);
+    outputPeak_.store(chain_->outputPeak(), std::memory_order_relaxed);
+}
+
+void CDrive::onParameterChanged(int32_t index, float value)
+{
+    if (chain_ != nullptr)
+        chain_->setEffectParameter(index, value);
+}
+
+void CDrive::reset()
+{
+    // Suspend, resume and rate changes come from the host's thread while the
+    // audio thread may be rendering: they take the same turn as a switch.
+    beginProgramSwitch();
+    CSynthesizer::reset();
+    endProgramSwitch();
+}
+
+void CDrive::setSampleRate(double rate)
+{
+    beginProgramSwitch();
+    CSynthesizer::setSampleRate(rate);
+    endProgramSwitch();
+}

@@ -1,0 +1,52 @@
+#include "effect/product/CDriveDef.h"
+
+#include "effect/product/CDrive.h"
+#include "effect/product/CDriveProgram.h"
+
+#include <new>
+
+extern "C" {
+__attribute__((visibility("default"), used)) int tb_product_definition_anchor = 0;
+}
+
+CDriveDef::CDriveDef()
+{
+    setName("Tambrell");
+    setVendor("Ostravelin");
+    setVersion("1.1.3");
+    hasSse2 = processorHasSse2();
+    isEffect = true;
+    nativeSwitch = false;
+    hasEditor = true;
+    setFormatText("");
+    formatId = 0;
+    programCount = 0;
+    publishedParameterCount = CDriveProgram::kPublishedCount;
+    storedParameterCount = CDriveProgram::kStoredCount;
+    inputChannels = 2;
+    outputPairs = 1;
+    uniqueId = kUniqueId;
+}
+
+CPluginUI* CDriveDef::createEditor(CSynthesizer* engine)
+{
+    // The pedal-board editor is not part of this build yet: without one the
+    // adaptors run the plug-in headless.
+    (void)engine;
+    return nullptr;
+}
+
+CSynthesizer* CDriveDef::createEngine(CPluginWrapper* wrapper)
+{
+    return new (std::nothrow) CDrive(wrapper);
+}
+
+namespace {
+CDriveDef* const theDefinition =
+    static_cast<CDriveDef*>(installPluginDefinition(new (std::nothrow) CDriveDef));
+}
+
+CDriveDef* driveDefinition() noexcept
+{
+    return theDefinition;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "framework/engine/CPluginDefinition.h"
+
+// The multi-effect's definition: its texts, counts and unique ID, and the
+// factory of its engine. One instance exists per process, installed at static
+// initialisation.
+class CDriveDef : public CPluginDefinition
+{
+public:
+    static constexpr int32_t kUniqueId = ('T' << 24) | ('B' << 16) | ('R' << 8) | '1';
+
+    CDriveDef();
+
+    CPluginUI* createEditor(CSynthesizer* engine) override;
+    CSynthesizer* createEngine(CPluginWrapper* wrapper) override;
+};
+
+// The process-wide definition of the multi-effect.
+CDriveDef* driveDefinition() noexcept;
+
+// Referenced by the plug-in module's link so that the definition's object file,
+// and with it the static installation, is never dropped.
+extern "C" int tb_product_definition_anchor;

@@ -1,0 +1,85 @@
+#include "effect/product/CDriveProgram.h"
+
+#include "effect/dsp/StoredValue.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr int32_t kFirstKnob = 13;
+constexpr int32_t kLastKnob = 37;
+constexpr int32_t kFirstEnable = 39;
+constexpr int32_t kLastEnable = 43;
+constexpr int32_t kKnobsPerBox = 5;
+constexpr char kNoName[] = "<noname>";
+
+void writeText(char* text, const char* format, int a = 0, int b = 0)
+{
+    if (text != nullptr)
+        std::snprintf(text, kParameterTextCapacity, format, a, b);
+}
+
+} // namespace
+
+CDriveProgram::CDriveProgram()
+{
+    for (auto& v : values_)
+        v.store(0.0f, std::memory_order_relaxed);
+    reset();
+}
+
+void CDriveProgram::setParameter(int32_t index, float value)
+{
+    if (index >= 0 && index < kStoredCount)
+        values_[index].store(value, std::memory_order_relaxed);
+}
+
+float CDriveProgram::getParameter(int32_t index)
+{
+    return (index >= 0 && index < kStoredCount) ? values_[index].load(std::memory_order_relaxed) : 0.0f;
+}
+
+float CDriveProgram::getParameterDefault(int32_t index)
+{
+    return (index >= kFirstEnable && index <= kLastEnable) ? 1.0f : 0.5f;
+}
+
+void CDriveProgram::getParameterLabel(int32_t index, char* text)
+{
+    (void)index;
+    writeText(text, "%%");
+}
+
+void CDriveProgram::getParameterDisplay(int32_t index, char* text)
+{
+    // The product is rounded to float before it is truncated: 0.29 shows as
+    // "29" (in double it would be 28.99999 and show as "28").
+    const float scaled = getParameter(index) * 100.0f;
+    writeText(text, "%d", truncateStored(scaled, 0, 100, 0));
+}
+
+void CDriveProgram::getParameterName(int32_t index, char* text)
+{
+    if (index == 0)
+        writeText(text, "Master IN Lvl");
+    else if (index == 1)
+        writeText(text, "Master OUT Lvl");
+    else if (index == 2)
+        writeText(text, "EQ Enable");
+    else if (index >= 3 && index <= 10)
+        writeText(text, "EQ Band %d", index - 2);
+    else if (index >= kFirstKnob && index <= kLastKnob)
+        writeText(text, "Box%d - Param %d", (index - kFirstKnob) / kKnobsPerBox + 1,
+                  (index - kFirstKnob) % kKnobsPerBox + 1);
+    else if (index >= kFirstEnable && index <= kLastEnable)
+        writeText(text, "Box %d Enable", index - kFirstEnable + 1);
+    else
+        writeText(text, "unknown");
+}
+
+void CDriveProgram::reset()
+{
+    for (int32_t i = 0; i < kStoredCount; ++i)
+        setParameter(i, getParameterDefault(i));
+    std::snprintf(name, sizeof name, "%s", kNoName);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "framework/engine/CProgram.h"
+
+#include <atomic>
+#include <cstdint>
+
+// The multi-effect's program: 50 stored values and a name. Values are stored
+// unchanged (list positions for the model and the box types, fractions
+// elsewhere). The audio thread reads knob values from here when it builds a
+// pedal while other threads write, so every value is an atomic.
+class CDriveProgram : public CProgram
+{
+public:
+    static constexpr int32_t kStoredCount = 50;
+    static constexpr int32_t kPublishedCount = 44;
+
+    CDriveProgram();
+
+    void setParameter(int32_t index, float value) override;
+    float getParameter(int32_t index) override;
+    float getParameterDefault(int32_t index) override;
+    void getParameterLabel(int32_t index, char* text) override;
+    void getParameterDisplay(int32_t index, char* text) override;
+    void getParameterName(int32_t index, char* text) override;
+    void reset() override;
+
+private:
+    std::atomic<float> values_[kStoredCount];
+};
