@@ -1,0 +1,222 @@
+#include "effect/pedals/CPedal_DistModelA.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "framework/dsp/Flush.h"
+
+using tb::flush;
+
+namespace {
+
+// Exponential clipper: linear around 0, settling at +-1 the faster the
+// higher the drive.
+inline float shape(float u, float drive)
+{
+    if (u >= 0.0f)
+        return 1.0f - std::pow(10.0f, -u * drive) * (1.0f - u);
+    return -(1.0f - std::pow(10.0f, u * drive) * (1.0f + u));
+}
+
+float* newRing(int32_t n)
+{
+    float* ring = new (std::nothrow) float[static_cast<size_t>(n)];
+    if (ring)
+        std::memset(ring, 0, sizeof(float) * static_cast<size_t>(n));
+    return ring;
+}
+
+} // namespace
+
+CPedal_DistModelA::~CPedal_DistModelA()
+{
+    freeRings();
+}
+
+void CPedal_DistModelA::freeRings()
+{
+    delete[] ring1_;
+    delete[] ring2_;
+    ring1_ = nullptr;
+    ring2_ = nullptr;
+    ring1Length_ = 0;
+    ring2Capacity_ = 0;
+    ring1Index_ = 0;
+    ring2Index_ = 0;
+}
+
+void CPedal_DistModelA::BandPass::set(double numerator, double rate)
+{
+    const double w = numerator / rate;
+    const double sw = std::sin(w);
+    const double alpha = sw / 1.98;
+    b0 = flush(static_cast<float>(static_cast<float>(0.5 * sw) / (1.0 + alpha)));
+    a1 = flush(static_cast<float>(static_cast<float>(2.0 * std::cos(w)) / (1.0 + alpha)));
+    a2 = flush(static_cast<float>(static_cast<float>(1.0 - alpha) / (1.0 + alpha)));
+}
+
+float CPedal_DistModelA::BandPass::run(float s)
+{
+    const float y = a1 * y1 + (s - x2) * b0 - a2 * y2;
+    x2 = flush(x1);
+    x1 = s;
+    y2 = flush(y1);
+    y1 = flush(y);
+    return y;
+}
+
+CPedal_DistModelA::Cubic CPedal_DistModelA::push(float h[3], float y3)
+{
+    const float y0 = h[0], y1 = h[1], y2 = h[2];
+    Cubic c;
+    c.c1 = 0.5f * (y2 - y0);
+    c.c3 = 1.5f * (y1 - y2) + 0.5f * (y3 - y0);
+    c.c2 = c.c1 - c.c3 - y1 + y0;
+    c.y1 = y1;
+    h[0] = y1;
+    h[1] = y2;
+    h[2] = y3;
+    return c;
+}
+
+void CPedal_DistModelA::setSampleRate(double rate)
+{
+    if (!usableRate(rate))
+        return;
+    const float fs = static_cast<float>(rate);
+    sampleRate_ = fs;
+
+    freeRings();
+    int32_t n1 = static_cast<int32_t>(static_cast<double>(fs) * 8.0 * 0.001);
+    int32_t n2 = static_cast<int32_t>(static_cast<double>(fs) * 8.0 * 0.0002);
+    if (n1 < 1)
+        n1 = 1;
+    if (n2 < 1)
+        n2 = 1;
+    ring1_ = newRing(n1);
+    ring2_ = newRing(n2);
+    if (!ring1_ || !ring2_) {
+        freeRings(); // without its rings the pedal passes the signal unchanged
+    } else {
+        ring1Length_ = n1;
+        ring2Capacity_ = n2;
+    }
+
+    bandPass1_.set(1256.6370614359173, fs);
+    bandPass2_.set(6283.185307179586, fs);
+
+    tone_.frequency = 2500.0;
+    tone_.bandwidth = 3.0;
+    tone_.kind = EqBand::HighShelf;
+
+    setLowPass(lowPass_, 500.0, 4.0, fs);
+
+    reset();
+    updatePedal();
+}
+
+void CPedal_DistModelA::updatePedal()
+{
+    const float drive = knob0_;
+    driveFactor_ = 99.0f * drive * drive + 1.0f;
+    outputGain_ = 1.0f / (8.0f * drive + 1.0f);
+
+    const float rate = sampleRate_;
+    if (rate > 0.0f) {
+        setHighPass(highPass_, 85.0, 30.0 * static_cast<double>(knob2_.load()) + 1.0, rate);
+        tone_.gain = (static_cast<double>(knob3_.load()) - 0.5) * 20.0;
+        tone_.updateBand(rate);
+    }
+
+    const int32_t capacity = ring2Capacity_;
+    int32_t length = static_cast<int32_t>(static_cast<float>(capacity) * knob1_.load());
+    if (length > capacity - 1)
+        length = capacity - 1;
+    if (length < 1)
+        length = 0;
+    ring2Length_ = length;
+}
+
+void CPedal_DistModelA::reset()
+{
+    bandPass1_.clearState();
+    bandPass2_.clearState();
+    if (ring1_)
+        std::memset(ring1_, 0, sizeof(float) * static_cast<size_t>(ring1Length_));
+    ring1Index_ = 0;
+    if (ring2_)
+        std::memset(ring2_, 0, sizeof(float) * static_cast<size_t>(ring2Capacity_.load()));
+    ring2Index_ = 0;
+    lowPass_.clearState();
+    highPass_.clearState();
+    for (int k = 0; k < 3; ++k)
+        history1_[k] = history2_[k] = 0.0f;
+}
+
+void CPedal_DistModelA::setParameter(int index, float value)
+{
+    const float v = clampKnob(value);
+    switch (index) {
+    case 0: knob0_ = v; break;
+    case 1: knob1_ = v; break;
+    case 2: knob2_ = v; break;
+    case 3: knob3_ = v; break;
+    default: break;
+    }
+    updatePedal();
+}
+
+void CPedal_DistModelA::process(float* left, float* right, int frames)
+{
+    if (!ring1_ || !ring2_ || frames <= 0)
+        return;
+
+    const float drive = driveFactor_;
+    const float gain = outputGain_;
+    // The comb length may change under us from the knob thread; take it once
+    // per block, never beyond the ring, and bring the index back inside.
+    int32_t length2 = ring2Length_;
+    const int32_t capacity2 = ring2Capacity_;
+    if (length2 > capacity2 - 1)
+        length2 = capacity2 - 1;
+    if (length2 < 1)
+        length2 = 0;
+    if (ring2Index_ >= length2)
+        ring2Index_ = 0;
+
+    for (int k = 0; k < frames; ++k) {
+        const float s = flush(left[k] + right[k]);
+        const float low = bandPass1_.run(s);
+        const float mid = bandPass2_.run(s);
+        const Cubic p1 = push(history1_, low * 0.05f);
+        const Cubic p2 = push(history2_, mid * 5.0f);
+
+        float o = 0.0f;
+        for (int step = 0; step < kOversampling; ++step) {
+            const float t = static_cast<float>(step) * 0.125f;
+            const float r = shape(p1.at(t), drive);
+            const float g = shape(p2.at(t), drive);
+
+            const float old = ring1_[ring1Index_];
+            ring1_[ring1Index_] = g - 0.25f * old;
+            if (++ring1Index_ >= ring1Length_)
+                ring1Index_ = 0;
+            float x = r + 0.7f * old;
+
+            if (length2 != 0) {
+                const float old2 = ring2_[ring2Index_];
+                ring2_[ring2Index_] = x;
+                if (++ring2Index_ >= length2)
+                    ring2Index_ = 0;
+                x = x - 0.3f * old2;
+            }
+            o = lowPass_.lowPass(flush(x));
+        }
+
+        o = flush(o * gain);
+        const float y = flush(tone_.process(highPass_.highPass(o)));
+        left[k] = y;
+        right[k] = y;
+    }
+}
