@@ -188,6 +188,8 @@ protected:
 
     float level = 1.0f;
     float pan = 0.5f;
+    // Frames since a voice last sounded; stops at the int32 maximum.
+    int32_t silentFrames = 0;
 
 private:
     struct StereoPorts {
@@ -238,5 +240,4 @@ private:
     std::atomic<int32_t> currentProgramIndex{0};
     std::atomic<CProgram*> currentProgram{nullptr};
     int32_t programCount = 0;
-    int32_t silentFrames = 0;
 };
