@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+
+#include "effect/reverb/ReverbMemory.h"
+#include "effect/reverb/ReverbParameters.h"
+
+// The signal path of the plate: input filters, early reflections, four input
+// diffusers, a predelay and a figure-of-eight tank whose outputs are sums of
+// taps inside it. Parameters arrive as natural values and take effect only
+// through update(), which the owner runs at the start of a block.
+namespace plate {
+
+constexpr int kOutputTaps = 7;
+constexpr int kEarlyTaps = 8;
+
+struct Coefficients {
+    float inputGain = 0.0f;
+    float dryGain = 0.0f;
+    float earlyGain = 0.0f;
+    float reverbTarget = 0.0f;
+    float lowCut = 0.0f;
+    float highCut = 1.0f;
+    float highDamping = 1.0f;
+    float g1 = 0.0f, g2 = 0.0f, g3 = 0.0f, g4 = 0.0f;
+    float decay = 0.0f;
+    float shelf = 0.0f;
+    float crossover = 0.0f;
+    float width = 0.0f; // Width * 0.01
+};
+
+class PlateReverb {
+public:
+    // Lays out the memory for the rate. The memory is left as it was
+    // allocated: callers fill it through suspend().
+    bool setSampleRate(float rate);
+    float sampleRate() const { return rate_; }
+
+    // Memory to the anti-denormal bias, filter states to 0, and the reverb
+    // gain restarts at its target on the next sample.
+    void suspend();
+
+    // Recomputes gains, filter coefficients and line lengths from natural values.
+    void update(const int32_t natural[kParamCount]);
+
+    // Inputs and outputs may be the same buffers. With `accumulate` the result
+    // is added to what the outputs hold instead of replacing it.
+    void process(const float* inL, const float* inR, float* outL, float* outR, int32_t frames, bool accumulate);
+
+    const Coefficients& coefficients() const { return k_; }
+    const ReverbMemory& memory() const { return memory_; }
+    int32_t outputTapLeft(int i) const { return tapL_[i]; }
+    int32_t outputTapRight(int i) const { return tapR_[i]; }
+    int32_t earlyOffsetLeft(int i) const { return erOffL_[i]; }
+    int32_t earlyOffsetRight(int i) const { return erOffR_[i]; }
+
+private:
+    template <bool Accumulate>
+    void run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames);
+    void setOutputTaps(int64_t scale);
+    void clearStates();
+
+    ReverbMemory memory_;
+    float rate_ = 0.0f;
+    Coefficients k_;
+
+    float highCutState_ = 0.0f;
+    float lowCutIn_ = 0.0f, lowCutOut_ = 0.0f;
+    float crossInL_ = 0.0f, crossOutL_ = 0.0f, dampL_ = 0.0f;
+    float crossInR_ = 0.0f, crossOutR_ = 0.0f, dampR_ = 0.0f;
+    float smoothedReverb_ = -1000.0f;
+
+    int32_t tapL_[kOutputTaps] = {};
+    int32_t tapR_[kOutputTaps] = {};
+    int32_t erOffL_[kEarlyTaps] = {};
+    int32_t erOffR_[kEarlyTaps] = {};
+    float erGainL_[kEarlyTaps] = {}; // signs folded in
+    float erGainR_[kEarlyTaps] = {};
+    int32_t lastRoomSize_ = 0;
+};
+
+} // namespace plate
