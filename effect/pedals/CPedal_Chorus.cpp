@@ -1,0 +1,75 @@
+#include "effect/pedals/CPedal_Chorus.h"
+
+#include <algorithm>
+
+#include "effect/pedals/TapeLines.h"
+
+void CPedal_Chorus::setSampleRate(double rate)
+{
+    if (!usableRate(rate))
+        return;
+    sampleRate_ = rate;
+    for (auto& l : lines_)
+        l.reset();
+    const int n = static_cast<int>(0.02 * rate);
+    lines_[0] = makeTapeLine(static_cast<int>(1.1 * n), 0.0);
+    lines_[1] = makeTapeLine(static_cast<int>(0.854 * n), 0.467);
+    lines_[2] = makeTapeLine(n, 0.778);
+    updatePedal();
+    reset();
+}
+
+void CPedal_Chorus::updatePedal()
+{
+    if (!lines_[0] || !lines_[1] || !lines_[2])
+        return;
+    const float depth = knobs_[0];
+    const float rateKnob = knobs_[1];
+    const float level = knobs_[2];
+
+    const float lfoDepth = std::clamp(depth * depth * depth, 0.0f, 1.0f);
+    const double r = static_cast<float>(5.0 * rateKnob + 0.1);
+    // Three unrelated rates keep the voices from beating in step.
+    const double increments[3] = {std::max(0.896 * r, 0.0) / sampleRate_, std::max(r, 0.0) / sampleRate_,
+                                  std::max(0.689 * r, 0.0) / sampleRate_};
+    for (int i = 0; i < 3; ++i) {
+        lines_[i]->lfoDepth = lfoDepth;
+        lines_[i]->lfoIncrement = increments[i];
+        lines_[i]->targetGain = -(level * level);
+    }
+}
+
+void CPedal_Chorus::setParameter(int index, float value)
+{
+    if (index < 0 || index > 4)
+        return;
+    if (index < 3)
+        knobs_[index] = clampKnob(value);
+    updatePedal();
+}
+
+void CPedal_Chorus::reset()
+{
+    for (auto& l : lines_)
+        if (l)
+            l->reset();
+}
+
+void CPedal_Chorus::process(float* left, float* right, int frames)
+{
+    if (!left || !right || !lines_[0] || !lines_[1] || !lines_[2])
+        return;
+    CTapeDelay& l1 = *lines_[0];
+    CTapeDelay& l2 = *lines_[1];
+    CTapeDelay& l3 = *lines_[2];
+    for (int i = 0; i < frames; ++i) {
+        const float m = left[i] + right[i];
+        const float a = l1.process(m);
+        const float b = l3.process(m);
+        const float c = l2.process(m);
+        left[i] = a + left[i] + c;
+        right[i] = b + right[i] + c;
+    }
+}
+
+void CPedal_Chorus::destroy() { delete this; }

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "effect/pedals/CPedalFX.h"
+
+class fxReverb;
+
+// The plate reverb as a pedal: three knobs reach three of the plate's
+// parameters, the high cut is off and the diffusion full.
+class CPedal_Reverb : public CPedalFX {
+public:
+    // Creates its own plate; without memory for it the pedal stays silent.
+    CPedal_Reverb();
+
+    void process(float* left, float* right, int frames) override;
+    void setSampleRate(double rate) override;
+    void reset() override;
+    void destroy() override;
+    void setParameter(int index, float value) override;
+
+    const fxReverb* reverb() const { return reverb_; }
+
+private:
+    ~CPedal_Reverb() override;
+
+    fxReverb* reverb_ = nullptr;
+};
