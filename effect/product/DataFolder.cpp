@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +14,7 @@ namespace {
 constexpr char kConfRelative[] = "Ostravelin/Tambrell.conf";
 constexpr char kKey[] = "rootFolder";
 constexpr size_t kLineMax = 4096;
-constexpr size_t kPathMax = 4096;
+constexpr size_t kPathMax = PATH_MAX;
 
 bool isBlank(char c)
 {
@@ -126,9 +127,14 @@ bool libraryFolder(char* out, size_t outSize)
         return false;
     char path[kPathMax] = {};
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&libraryFolder), &info) != 0 && info.dli_fname != nullptr
-        && std::strchr(info.dli_fname, '/') != nullptr) {
+    // The loader may report a path relative to the folder the process started
+    // in, which need not be the current one any more; make it absolute.
+    const bool found = dladdr(reinterpret_cast<void*>(&libraryFolder), &info) != 0 && info.dli_fname != nullptr
+        && std::strchr(info.dli_fname, '/') != nullptr;
+    if (found && info.dli_fname[0] == '/') {
         std::snprintf(path, sizeof path, "%s", info.dli_fname);
+    } else if (found && realpath(info.dli_fname, path) != nullptr) {
+        // resolved in place
     } else {
         const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
         if (n <= 0)
