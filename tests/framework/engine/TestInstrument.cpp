@@ -42,6 +42,30 @@ void TestInstrument::onNote(int8_t note, int8_t velocity)
     CSynthesizer::onNote(note, velocity);
 }
 
+void TestInstrument::playVoiceNote(int8_t note, int8_t velocity)
+{
+    voiceNotes.push_back({note, velocity, framePosition});
+    CSynthesizer::playVoiceNote(note, velocity);
+}
+
+std::vector<int> TestInstrument::startedNotes() const
+{
+    std::vector<int> out;
+    for (const VoiceNote& v : voiceNotes) {
+        if (v.velocity > 0)
+            out.push_back(v.note);
+    }
+    return out;
+}
+
+void TestInstrument::renderBlocks(int32_t total, int32_t blockSize)
+{
+    std::vector<float> l(static_cast<size_t>(blockSize)), r(static_cast<size_t>(blockSize));
+    float* outs[2] = {l.data(), r.data()};
+    for (int32_t done = 0; done < total; done += blockSize)
+        render(nullptr, outs, blockSize, true);
+}
+
 void TestInstrument::onController(int8_t controller)
 {
     log.push_back(entry("cc", controller) + " @" + std::to_string(framePosition));

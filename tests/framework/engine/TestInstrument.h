@@ -61,7 +61,17 @@ public:
     int32_t multiOutputCalls = 0;
     float* multiFirstOut = nullptr;
 
+    struct VoiceNote {
+        int note;
+        int velocity;
+        int64_t frame;
+    };
+    std::vector<VoiceNote> voiceNotes;
+    // Note starts among voiceNotes, in order.
+    std::vector<int> startedNotes() const;
+
     void onNote(int8_t note, int8_t velocity) override;
+    void playVoiceNote(int8_t note, int8_t velocity) override;
     void onController(int8_t controller) override;
     void onPitchBend() override;
     void onChannelPressure() override;
@@ -97,6 +107,8 @@ public:
     void apply(uint8_t status, uint8_t d1, uint8_t d2);
     // Renders frames of silence input into out (resized), replacing.
     int32_t renderInto(std::vector<float>& outL, std::vector<float>& outR, int32_t frames);
+    // Renders total frames in host blocks of blockSize, discarding the output.
+    void renderBlocks(int32_t total, int32_t blockSize);
 
     static std::string entry(const char* what, int a, int b = -1000);
 };
