@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <dlfcn.h>
 #include <string>
 
 #include "framework/engine/ModuleLoad.h"
@@ -10,6 +11,15 @@
 #include "tests/support/TestPlugin.h"
 
 namespace {
+
+// Runs first in this program, before any test calls moduleAttach itself.
+TEST(DefinitionTest, ModuleIsRecordedWhenTheCodeIsLoaded)
+{
+    ASSERT_NE(moduleHandle(), nullptr) << "the load-time hook did not run";
+    Dl_info info{};
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(&moduleAttach), &info), 0);
+    EXPECT_EQ(moduleHandle(), info.dli_fbase);
+}
 
 TEST(DefinitionTest, BaseDefaultsDescribeAnUnknownEffectlessPlugin)
 {

@@ -106,16 +106,6 @@ TEST_F(ProgramTest, LongProgramNamesAreCutAt255Characters)
     EXPECT_EQ(text[256], 'y') << "copy-out wrote past the name";
 }
 
-TEST_F(ProgramTest, BaseChunksAreEmpty)
-{
-    TestInstrument engine(&wrapper, 1);
-    char buffer[8] = {};
-    EXPECT_EQ(engine.getBankChunk(nullptr), 0);
-    EXPECT_EQ(engine.getProgramChunk(buffer), 0);
-    EXPECT_EQ(engine.setBankChunk(buffer, 8), 0);
-    EXPECT_EQ(engine.setProgramChunk(buffer, 8), 0);
-}
-
 TEST_F(ProgramTest, SampleRateResetsOnlyOnChange)
 {
     TestInstrument engine(&wrapper, 1);
