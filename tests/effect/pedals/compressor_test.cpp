@@ -104,7 +104,7 @@ TEST(Compressor, SampleNotANumberDoesNotPoisonTheGain)
     x[1000] = std::nanf("");
     x[1001] = INFINITY;
     const std::vector<float> y = tbtest::runMono(comp, x);
-    EXPECT_TRUE(tbtest::allFinite(y.data() + 1002, 47000));
+    EXPECT_TRUE(tbtest::allFinite(y.data() + 1002, 46998));
     EXPECT_GT(tbtest::peakAbs(y.data() + 40000, 8000), 0.05f);
 }
 
