@@ -212,6 +212,7 @@ private:
     int8_t nearestHeldNote(int32_t note) const;
     double glideRateFor(int32_t note, double start) const;
     CSynthVoice* pickVoice();
+    uint32_t nextVoiceAge();
 
     MidiQueueEvent queue[kQueueCapacity];
     int32_t queueCount = 0;

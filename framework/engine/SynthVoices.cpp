@@ -17,6 +17,14 @@ bool glideRateByDistance(uint8_t mode)
 }
 }
 
+uint32_t CSynthesizer::nextVoiceAge()
+{
+    // The counter wraps instead of overflowing after 2^32 note starts.
+    const uint32_t age = static_cast<uint32_t>(voiceAgeCounter);
+    voiceAgeCounter = static_cast<int32_t>(age + 1u);
+    return age;
+}
+
 int8_t CSynthesizer::nearestHeldNote(int32_t note) const
 {
     for (int32_t distance = 1; distance < kKeys; ++distance) {
@@ -93,7 +101,7 @@ void CSynthesizer::playVoiceNote(int8_t note, int8_t velocity)
         CSynthVoice* voice = pickVoice();
         if (voice == nullptr)
             break;
-        voice->age = static_cast<uint32_t>(voiceAgeCounter++);
+        voice->age = nextVoiceAge();
         voice->note = note;
         voice->key = &keys[note];
         voice->unisonIndex = static_cast<uint8_t>(u);
@@ -125,7 +133,7 @@ void CSynthesizer::playMonoNote(int8_t note, int8_t velocity)
         CSynthVoice* voice = voiceList;
         for (int32_t u = 0; u < count && voice != nullptr; ++u, voice = voice->next) {
             const bool idle = voice->note < 0 || voice->released != 0;
-            voice->age = static_cast<uint32_t>(voiceAgeCounter++);
+            voice->age = nextVoiceAge();
             voice->note = note;
             voice->key = &keys[note];
             voice->detune = detune;
@@ -149,7 +157,7 @@ void CSynthesizer::playMonoNote(int8_t note, int8_t velocity)
         if (voice->note != note)
             continue;
         if (target >= 0) {
-            voice->age = static_cast<uint32_t>(voiceAgeCounter++);
+            voice->age = nextVoiceAge();
             voice->note = target;
             voice->key = &keys[target];
             voice->glideRate = 12.0 / (sampleRate * glideTime);
