@@ -122,7 +122,9 @@ public:
     bool isSustainOn() const;
     void advancePattern(double rate, double bpm, int32_t frames);
 
-    // --- state read by adaptors, editors and tests ---
+    // --- state read by adaptors, editors and tests (host/UI thread; values the
+    // audio thread writes, such as controllers and key state, are read there
+    // without synchronisation and are only meaningful between blocks) ---
     CPluginWrapper* getWrapper() const { return wrapper; }
     CProgram* getCurrentProgram() const;
     int32_t getCurrentProgramIndex() const { return currentProgramIndex.load(); }
