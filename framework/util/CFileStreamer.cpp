@@ -1,9 +1,41 @@
 #include "framework/util/CFileStreamer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <climits>
 #include <cstring>
 
 #include "framework/util/TextCopy.h"
+
+namespace {
+
+// Opens only regular files: a fifo or device named like a picture or preset would
+// block the caller or never end. Modes starting with 'r' read, with 'w' write
+// (truncating); nothing else is in use.
+std::FILE* openRegular(const char* path, const char* mode) {
+  const bool reading = mode[0] == 'r';
+  if (!reading && mode[0] != 'w') return nullptr;
+  const int fd = reading ? ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC)
+                         : ::open(path, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (!reading && ::ftruncate(fd, 0) != 0)) {
+    ::close(fd);
+    return nullptr;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* f = ::fdopen(fd, reading ? "rb" : "wb");
+  if (f == nullptr) ::close(fd);
+  return f;
+}
+
+}  // namespace
 
 CFileStreamer::CFileStreamer() noexcept {
   copyText(errorText, sizeof errorText, "unknown");
@@ -20,7 +52,7 @@ bool CFileStreamer::open(const char* path, const char* mode) noexcept {
     setError("Failed to open the file");
     return false;
   }
-  std::FILE* f = std::fopen(path, mode);
+  std::FILE* f = openRegular(path, mode);
   if (f == nullptr) {
     setError("Failed to open the file");
     return false;

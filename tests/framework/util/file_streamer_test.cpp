@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <vector>
@@ -97,6 +98,28 @@ TEST(FileStreamer, NegativeCountsAndNullBuffersAreRefused) {
   EXPECT_FALSE(s.read(b, -1));
   EXPECT_FALSE(s.read(nullptr, 4));
   EXPECT_EQ(s.getPosition(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FileStreamer, OnlyRegularFilesAreOpened) {
+  // Regression: a fifo named like a preset blocked the caller forever in open.
+  tbtest::TempFolder tmp;
+  const std::string fifo = tmp.file("pipe.tbprg");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  CFileStreamer s;
+  EXPECT_FALSE(s.open(fifo.c_str(), "rb"));
+  EXPECT_FALSE(s.open(fifo.c_str(), "wb"));
+  EXPECT_FALSE(s.open(tmp.path().c_str(), "rb"));
+  EXPECT_STREQ(s.getErrorText(), "Failed to open the file");
+  // Writing truncates an existing file.
+  const std::string p = tmp.write("old", std::string("0123456789"));
+  ASSERT_TRUE(s.open(p.c_str(), "wb"));
+  EXPECT_TRUE(s.write("ab", 2));
+  s.close();
+  EXPECT_EQ(tbtest::readAll(p).size(), 2u);
 }
 
 }  // namespace
