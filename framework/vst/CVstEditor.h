@@ -1,0 +1,27 @@
+#pragma once
+// Hosts the framework's editor (CPluginUI) inside the window a VST host gives.
+
+#include "framework/vst/AEffEditor.h"
+
+class CPluginUI;
+
+class CVstEditor : public AEffEditor
+{
+public:
+    explicit CVstEditor(AudioEffect* effect);
+    ~CVstEditor() override;  // destroys the framework editor
+
+    // Takes ownership; the rectangle follows the editor's size.
+    void setPluginUI(CPluginUI* ui);
+    CPluginUI* getPluginUI() const { return editor; }
+
+    bool getRect(ERect** rect) override;
+    bool open(void* parentWindow) override;
+    // Closes the framework editor; the parent stays recorded, as hosts have
+    // always seen it.
+    void close() override;
+
+private:
+    ERect rect{0, 0, 0, 0};
+    CPluginUI* editor = nullptr;
+};

@@ -1,0 +1,112 @@
+#pragma once
+// The plug-in as a VST 2.4 host sees it: creates the engine and the editor
+// through the global definition, turns every VST call into engine work, feeds
+// host MIDI to the engine, and is the CPluginWrapper through which engine and
+// editor reach the host.
+//
+// Threads: the host thread calls the dispatcher, parameters, chunks and the
+// editor; the audio thread calls processEvents and processReplacing/process.
+// No lock is taken: program switches and rendering exclude each other inside
+// the engine.
+
+#include <cstdint>
+#include <memory>
+
+#include "framework/engine/CPluginWrapper.h"
+#include "framework/engine/MidiQueueEvent.h"
+#include "framework/vst/AudioEffectX.h"
+
+class CSynthesizer;
+class CVstEditor;
+
+class CVstWrapper : public AudioEffectX
+{
+public:
+    explicit CVstWrapper(audioMasterCallback audioMaster);
+    ~CVstWrapper() override;
+
+    void open() override;
+    void close() override;
+    void suspend() override;
+    void resume() override;
+    void setSampleRate(float rate) override;
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    void setProgram(VstInt32 program) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    void getParameterLabel(VstInt32 index, char* label) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    VstInt32 getChunk(void** data, bool isPreset = false) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset = false) override;
+    void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+    bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
+    VstInt32 processEvents(VstEvents* events) override;
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 canDo(char* text) override;
+    VstPlugCategory getPlugCategory() override;
+
+    // The engine and editor talk back through this interface. It is a member
+    // rather than a base because its getEditor/beginEdit/endEdit would clash
+    // with the VST operations of the same names.
+    CPluginWrapper* pluginWrapper() { return &bridge; }
+    CSynthesizer* getEngine() const { return engine; }
+
+    // Host text limits (characters, without the NUL) the wrapper writes.
+    static constexpr int kProgramNameChars = kVstMaxProgNameLen;
+    static constexpr int kEffectNameChars = kVstMaxEffectNameLen - 1;
+    static constexpr int kVendorChars = kVstMaxVendorStrLen - 1;
+    static constexpr int kProductChars = kVstMaxProductStrLen - 1;
+    static constexpr int kPinLabelChars = kVstMaxLabelLen - 1;
+    static constexpr int kParameterTextChars = 63;
+
+private:
+    class Bridge : public CPluginWrapper
+    {
+    public:
+        explicit Bridge(CVstWrapper& owner) : owner(owner) {}
+        void parameterChanged(int32_t index, float value) override;
+        void setCurrentProgram(int32_t index) override;
+        CPluginUI* getEditor() override;
+        void beginEdit(int32_t index) override;
+        void endEdit(int32_t index) override;
+
+    private:
+        CVstWrapper& owner;
+    };
+
+    // Host MIDI waits here until the block it belongs to renders.
+    struct StagedEvents
+    {
+        static constexpr int32_t kCapacity = 1024;
+        MidiQueueEvent events[kCapacity];
+        int32_t count = 0;
+    };
+
+    CPluginUI* pluginEditor() const;
+    bool isPublished(VstInt32 index) const { return index >= 0 && index < numParams; }
+    void releaseAll();
+    void updateTransport();
+    void renderBlock(float** inputs, float** outputs, VstInt32 frames, bool replacing);
+    void renderPiece(float** inputs, float** outputs, VstInt32 start, VstInt32 frames, bool replacing);
+
+    Bridge bridge;
+    CSynthesizer* engine = nullptr;
+    char* chunkBuffer = nullptr;
+
+    // Audio-thread state: the engine renders from copies of the host's inputs,
+    // never from the host's buffers themselves.
+    std::unique_ptr<StagedEvents> staged;
+    std::unique_ptr<float[]> inputCopies;
+    int32_t inputChannels = 0;
+    int32_t outputChannels = 0;
+    static constexpr int32_t kMaxChannels = 64;
+    float* pieceInputs[kMaxChannels] = {};
+    float* pieceOutputs[kMaxChannels] = {};
+};
