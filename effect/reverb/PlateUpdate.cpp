@@ -70,11 +70,15 @@ void PlateReverb::setOutputTaps(int64_t scale) {
 }
 
 void PlateReverb::update(const int32_t n[kParamCount]) {
+    // The gains come first so that the dry path works even without memory.
+    k_.inputGain = levelGain(n[kInput], n[kMuteInput] != 0, 1.0f);
+    k_.dryGain = levelGain(n[kDry], n[kMuteDry] != 0, 1.0f);
+    k_.earlyGain = levelGain(n[kEarly], n[kMuteEarly] != 0, 0.5f);
+    k_.reverbTarget = levelGain(n[kReverb], n[kMuteReverb] != 0, 0.3f);
+    k_.width = static_cast<float>(n[kWidth]) * 0.01f;
     if (!memory_.ready()) return;
     const float fs = rate_;
     const int64_t c = memory_.rate();
-
-    k_.inputGain = levelGain(n[kInput], n[kMuteInput] != 0, 1.0f);
 
     if (n[kLowCut] > kLowCutOff) {
         const float t = prewarp(std::min(0.5f * fs, static_cast<float>(n[kLowCut])), fs);
@@ -145,11 +149,6 @@ void PlateReverb::update(const int32_t n[kParamCount]) {
     k_.crossover = (t - zc) / (t + zc);
 
     k_.highDamping = onePole(n[kHighDamping], fs);
-
-    k_.dryGain = levelGain(n[kDry], n[kMuteDry] != 0, 1.0f);
-    k_.earlyGain = levelGain(n[kEarly], n[kMuteEarly] != 0, 0.5f);
-    k_.reverbTarget = levelGain(n[kReverb], n[kMuteReverb] != 0, 0.3f);
-    k_.width = static_cast<float>(n[kWidth]) * 0.01f;
 }
 
 } // namespace plate
