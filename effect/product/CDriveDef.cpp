@@ -42,8 +42,10 @@ CSynthesizer* CDriveDef::createEngine(CPluginWrapper* wrapper)
 }
 
 namespace {
-CDriveDef* const theDefinition =
-    static_cast<CDriveDef*>(installPluginDefinition(new (std::nothrow) CDriveDef));
+// A static object rather than a heap one: a host that unloads and reloads the
+// library must not leave one definition behind per load.
+CDriveDef definitionObject;
+CDriveDef* const theDefinition = static_cast<CDriveDef*>(installPluginDefinition(&definitionObject));
 }
 
 CDriveDef* driveDefinition() noexcept
