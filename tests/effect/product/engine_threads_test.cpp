@@ -1,0 +1,105 @@
+#include "tests/effect/product/product_rig.h"
+
+#include "effect/dsp/CDriveEffect.h"
+#include "tests/support/SignalGenerators.h"
+#include "tests/support/SignalMeasure.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <thread>
+
+using namespace producttest;
+
+namespace {
+
+// Counts host notifications from several threads.
+class CountingWrapper : public CPluginWrapper
+{
+public:
+    void parameterChanged(int32_t, float) override { count.fetch_add(1, std::memory_order_relaxed); }
+    std::atomic<long> count{0};
+};
+
+} // namespace
+
+// One thread renders, one automates parameters and box types, one restores
+// chunks (each a program switch) and changes the rate now and then. Pedals
+// must be built only on the render thread, switches must wait for blocks,
+// and under ThreadSanitizer none of it may race.
+TEST(DriveThreads, AutomationSwitchesAndPedalChangesWhileRendering)
+{
+    DataRoot root;
+    CountingWrapper wrapper;
+    CDrive engine(&wrapper);
+    engine.setSampleRate(48000.0);
+    engine.selectProgram(0);
+
+    std::atomic<bool> stop{false};
+    std::atomic<long> rendered{0};
+    std::atomic<bool> finite{true};
+    std::thread audio([&] {
+        tbtest::NoiseSource noise(4u);
+        float l[256], r[256], ol[256], orr[256];
+        while (!stop.load()) {
+            noise.fill(l, 256, 0.3f);
+            noise.fill(r, 256, 0.3f);
+            float* in[2] = {l, r};
+            float* out[2] = {ol, orr};
+            if (engine.render(in, out, 256, true) == 0) {
+                rendered.fetch_add(1);
+                if (!tbtest::allFinite(ol, 256) || !tbtest::allFinite(orr, 256))
+                    finite.store(false);
+            } else {
+                std::this_thread::yield();
+            }
+        }
+    });
+
+    std::thread switcher([&] {
+        float values[50];
+        defaultValues(values);
+        for (int i = 0; i < 40; ++i) {
+            values[45 + i % 5] = static_cast<float>(i % 11);
+            values[11] = static_cast<float>(i % 6);
+            const std::vector<uint8_t> chunk = makeChunk(values, "switch");
+            engine.setProgramChunk(chunk.data(), static_cast<int32_t>(chunk.size()));
+            if (i % 10 == 9)
+                engine.setSampleRate(i % 20 == 9 ? 44100.0 : 48000.0);
+        }
+    });
+
+    std::mt19937 random(8u);
+    std::uniform_real_distribution<float> fraction(0.0f, 1.0f);
+    for (int i = 0; i < 4000; ++i) {
+        engine.setParameter(13 + i % 25, fraction(random));
+        engine.setParameter(3 + i % 8, fraction(random));
+        engine.setParameter(0, fraction(random));
+        if (i % 20 == 0)
+            engine.setParameter(45 + (i / 20) % 5, static_cast<float>(i % 11));
+    }
+    switcher.join();
+
+    // Settle on a known program and let the render thread apply it.
+    float last[50];
+    defaultValues(last);
+    const float types[5] = {1, 5, 6, 0, 9};
+    for (int b = 0; b < 5; ++b)
+        last[45 + b] = types[b];
+    const std::vector<uint8_t> chunk = makeChunk(last, "last");
+    ASSERT_EQ(engine.setProgramChunk(chunk.data(), 460), 460);
+    const long seen = rendered.load();
+    while (rendered.load() < seen + 2)
+        std::this_thread::yield();
+    stop.store(true);
+    audio.join();
+
+    EXPECT_TRUE(finite.load());
+    EXPECT_GT(wrapper.count.load(), 40 * 50);
+    for (int b = 0; b < 5; ++b) {
+        EXPECT_EQ(engine.getChain()->box(b).currentType(), static_cast<int>(types[b])) << b;
+        EXPECT_EQ(engine.getChain()->box(b).pedal() != nullptr, types[b] != 0) << b;
+    }
+    EXPECT_EQ(engine.getPendingProgramChanges(), 0);
+}

@@ -1,0 +1,193 @@
+#include "tests/effect/product/plugin_host.h"
+#include "tests/effect/product/product_rig.h"
+
+#include "framework/vst/VstOpcodes.h"
+#include "tests/support/SignalGenerators.h"
+#include "tests/support/SignalMeasure.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <dirent.h>
+#include <limits>
+#include <random>
+
+using namespace producttest;
+
+namespace {
+
+constexpr float kRate = 48000.0f;
+
+// A plug-in whose configured root holds no presets: it starts on defaults.
+struct BarePlugin : ::testing::Test
+{
+    DataRoot root;
+    PluginHost host;
+
+    void SetUp() override { ASSERT_TRUE(host.loaded()) << PluginHost::moduleFolder(); }
+
+    double settledLevelDb(float amplitude)
+    {
+        const int frames = static_cast<int>(kRate);
+        std::vector<float> in = tbtest::makeSine(1000.0, kRate, frames, amplitude), ol, orr;
+        host.process(in, in, ol, orr);
+        return tbtest::levelDbAt(ol.data() + frames / 2, frames / 2, 1000.0, kRate);
+    }
+};
+
+// A plug-in without configuration: its root is the library's own folder.
+struct FactoryPlugin : ::testing::Test
+{
+    tbtest::TempFolder none;
+    ScopedEnv home{"XDG_CONFIG_HOME", none.path().c_str()};
+    ScopedEnv dirs{"XDG_CONFIG_DIRS", none.path().c_str()};
+    PluginHost host;
+
+    void SetUp() override { ASSERT_TRUE(host.loaded()) << PluginHost::moduleFolder(); }
+};
+
+std::vector<std::string> factoryPresetFiles()
+{
+    std::vector<std::string> names;
+    const std::string folder = PluginHost::moduleFolder() + "/Presets";
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d)) {
+            const std::string n = e->d_name;
+            if (n.size() > 6 && n.compare(n.size() - 6, 6, ".tbprg") == 0)
+                names.push_back(n);
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST_F(BarePlugin, RecordDescribesTheEffect)
+{
+    const AEffect* e = host.effect;
+    EXPECT_EQ(e->magic, kEffectMagic);
+    EXPECT_EQ(e->numParams, 44);
+    EXPECT_EQ(e->numPrograms, 0);
+    EXPECT_EQ(e->numInputs, 2);
+    EXPECT_EQ(e->numOutputs, 2);
+    EXPECT_TRUE(e->flags & effFlagsCanReplacing);
+    EXPECT_TRUE(e->flags & effFlagsProgramChunks);
+    EXPECT_FALSE(e->flags & effFlagsIsSynth);
+    EXPECT_EQ(e->uniqueID, vstFourCC('T', 'B', 'R', '1'));
+    EXPECT_EQ(host.text(effGetEffectName), "Tambrell");
+    EXPECT_EQ(host.text(effGetVendorString), "Ostravelin");
+    EXPECT_EQ(host.text(effGetProductString), "Tambrell 1.1.3");
+}
+
+TEST_F(BarePlugin, ParameterNamesAndDisplayTexts)
+{
+    EXPECT_EQ(host.text(effGetParamName, 0), "Master IN Lvl");
+    EXPECT_EQ(host.text(effGetParamName, 24), "Box3 - Param 2");
+    EXPECT_EQ(host.text(effGetParamName, 41), "Box 3 Enable");
+    EXPECT_EQ(host.text(effGetParamName, 11), "unknown");
+    host.effect->setParameter(host.effect, 5, 0.29f);
+    EXPECT_EQ(host.effect->getParameter(host.effect, 5), 0.29f);
+    EXPECT_EQ(host.text(effGetParamDisplay, 5), "29");
+    EXPECT_EQ(host.text(effGetParamLabel, 5), "%");
+    EXPECT_EQ(host.text(effGetParamDisplay, 40), "100");
+    // The amp model is published as a list position, not a fraction.
+    host.effect->setParameter(host.effect, 11, 3.0f);
+    EXPECT_EQ(host.effect->getParameter(host.effect, 11), 3.0f);
+}
+
+TEST_F(BarePlugin, DefaultChunkAndRandomRoundTrip)
+{
+    float values[50];
+    defaultValues(values);
+    EXPECT_EQ(host.chunk(), makeChunk(values, "<noname>"));
+
+    std::mt19937 random(17u);
+    std::uniform_real_distribution<float> any(0.0f, 1.0f);
+    for (float& v : values)
+        v = any(random);
+    const std::vector<uint8_t> in = makeChunk(values, "Random");
+    EXPECT_EQ(host.setChunk(in), 460);
+    EXPECT_EQ(host.chunk(), in);
+    EXPECT_EQ(host.effect->getParameter(host.effect, 7), values[7]);
+    EXPECT_GE(host.automations.load(), 44);
+}
+
+TEST_F(BarePlugin, RefusedChunksChangeNothing)
+{
+    const std::vector<uint8_t> before = host.chunk();
+    float values[50];
+    defaultValues(values);
+    values[1] = 0.8f;
+    std::vector<uint8_t> bad = makeChunk(values, "Bad");
+    EXPECT_EQ(host.setChunk(bad.data(), 203), 0);
+    bad[3] = 'X';
+    EXPECT_EQ(host.setChunk(bad), 0);
+    bad = makeChunk(values, "Bad");
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::memcpy(&bad[4 + 4 * 30], &nan, 4);
+    EXPECT_EQ(host.setChunk(bad), 0);
+    EXPECT_EQ(host.setChunk(nullptr, 460), 0);
+    EXPECT_EQ(host.chunk(), before);
+}
+
+TEST_F(BarePlugin, GainLawsOnASine)
+{
+    host.start(kRate);
+    // The engine's own output gain halves the default program's level.
+    EXPECT_NEAR(settledLevelDb(0.25f), tbtest::toDb(0.125), 0.05);
+
+    host.effect->setParameter(host.effect, 0, 0.75f);
+    EXPECT_NEAR(settledLevelDb(0.01f), tbtest::toDb(0.005) + 12.0, 0.05);
+    host.effect->setParameter(host.effect, 0, 0.5f);
+    host.effect->setParameter(host.effect, 1, 0.75f);
+    EXPECT_NEAR(settledLevelDb(0.01f), tbtest::toDb(0.005) + 12.0, 0.05);
+    host.effect->setParameter(host.effect, 1, 0.5f);
+    host.effect->setParameter(host.effect, 6, 1.0f);
+    EXPECT_NEAR(settledLevelDb(0.001f), tbtest::toDb(0.0005) + 36.0, 0.3);
+}
+
+TEST_F(FactoryPlugin, StartsOnTheFirstFactoryPreset)
+{
+    const std::vector<std::string> files = factoryPresetFiles();
+    ASSERT_GE(files.size(), 6u);
+    ASSERT_LE(files.size(), 10u);
+    EXPECT_EQ(host.text(effGetProgramName), "01 Clean");
+    const std::vector<uint8_t> chunk = host.chunk();
+    ASSERT_EQ(chunk.size(), 460u);
+    const programchunk::Parsed p = programchunk::read(chunk.data(), 460);
+    ASSERT_EQ(p.consumed, 460);
+    // Neutral: levels, switch and bands at their defaults, no model, no pedals.
+    for (int i = 0; i <= 10; ++i)
+        EXPECT_EQ(p.values[i], 0.5f) << i;
+    EXPECT_EQ(p.values[11], 0.0f);
+    for (int b = 0; b < 5; ++b) {
+        EXPECT_EQ(p.values[45 + b], 0.0f);
+        EXPECT_EQ(p.values[39 + b], 1.0f);
+    }
+}
+
+TEST_F(FactoryPlugin, EveryFactoryPresetLoadsAndPlays)
+{
+    host.start(kRate);
+    const std::vector<float> guitar = tbtest::makeSine(196.0, kRate, static_cast<int>(kRate), 0.3f);
+    for (const std::string& file : factoryPresetFiles()) {
+        const std::vector<uint8_t> bytes = tbtest::readAll(PluginHost::moduleFolder() + "/Presets/" + file);
+        ASSERT_EQ(bytes.size(), 460u) << file;
+        const programchunk::Parsed p = programchunk::read(bytes.data(), 460);
+        ASSERT_EQ(p.consumed, 460) << file;
+        EXPECT_EQ(std::string(p.name) + ".tbprg", file);
+        for (float v : p.values)
+            EXPECT_TRUE(v >= 0.0f && v <= 10.0f) << file;
+
+        ASSERT_EQ(host.setChunk(bytes), 460) << file;
+        std::vector<float> ol, orr;
+        host.process(guitar, guitar, ol, orr);
+        const int tail = static_cast<int>(kRate) / 2;
+        EXPECT_TRUE(tbtest::allFinite(ol) && tbtest::allFinite(orr)) << file;
+        const double level = tbtest::rmsDb(ol.data() + tail, tail);
+        EXPECT_GT(level, -30.0) << file;
+        EXPECT_LT(tbtest::peakAbs(ol.data() + tail, tail), 1.5f) << file;
+    }
+}
