@@ -146,6 +146,20 @@ public:
                           editor->isOpen ? " open" : "");
     }
 
+    // Parameter 3 displays the file name of the library the load hook found,
+    // which shows that the hook ran inside this module.
+    void getParameterDisplay(int32_t index, char* text) override
+    {
+        if (index != 3)
+        {
+            CSynthesizer::getParameterDisplay(index, text);
+            return;
+        }
+        const char* path = pluginDefinition()->modulePath;
+        const char* slash = std::strrchr(path, '/');
+        std::snprintf(text, kParameterTextCapacity, "%.60s", slash ? slash + 1 : path);
+    }
+
     int32_t getProgramChunk(void* buffer) override
     {
         if (buffer)

@@ -92,6 +92,13 @@ TEST(VstModuleEntry, OnlyMainSetsFlushToZeroInTheCaller)
     EXPECT_EQ(viaMain.effect()->flags, viaPluginMain.effect()->flags);
 }
 
+TEST_F(VstModuleTest, ModuleLoadHookRanInsideTheModule)
+{
+    const std::string file = module.path().substr(module.path().rfind('/') + 1);
+    EXPECT_EQ(file, "TestVstPlugin.so");
+    EXPECT_EQ(host.text(effGetParamDisplay, 3), file);
+}
+
 TEST_F(VstModuleTest, RecordCarriesTheDefinitionsValues)
 {
     EXPECT_EQ(e->magic, kEffectMagic);
