@@ -5,7 +5,8 @@
 namespace platform {
 
 HeadlessScreen::HeadlessScreen(int32_t width, int32_t height)
-    : w_(std::max<int32_t>(0, width)), h_(std::max<int32_t>(0, height)),
+    // A screen larger than any surface the drawing kit makes is cut to that size.
+    : w_(std::clamp<int32_t>(width, 0, 16384)), h_(std::clamp<int32_t>(height, 0, 16384)),
       image(static_cast<size_t>(w_) * static_cast<size_t>(h_), 0u) {}
 
 uint32_t HeadlessScreen::pixel(int32_t x, int32_t y) const {
