@@ -240,11 +240,11 @@ VstInt32 CVstWrapper::setChunk(void* data, VstInt32 byteSize, bool isPreset)
 
 bool CVstWrapper::getOutputProperties(VstInt32 index, VstPinProperties* properties)
 {
-    const CPluginDefinition* definition = pluginDefinition();
+    CPluginDefinition* definition = pluginDefinition();
     if (!definition || !properties || index < 0 || index >= 2 * definition->outputPairs)
         return false;
     char scratch[kScratchText] = {};
-    pluginDefinition()->getOutputName(index / 2, scratch);
+    definition->getOutputName(index / 2, scratch);
     vstCopyText(properties->label, scratch, kPinLabelChars);
     properties->flags = kVstPinIsActive | kVstPinIsStereo;
     return true;
