@@ -36,12 +36,16 @@ CSynthesizer::CSynthesizer(CPluginWrapper* wrapper_)
     }
     mixL = std::make_unique<float[]>(kBlockMaximum);
     mixR = std::make_unique<float[]>(kBlockMaximum);
+    inCopyL = std::make_unique<float[]>(kBlockMaximum);
+    inCopyR = std::make_unique<float[]>(kBlockMaximum);
 }
 
 CSynthesizer::~CSynthesizer()
 {
     mixL.reset();
     mixR.reset();
+    inCopyL.reset();
+    inCopyR.reset();
     controllerMap.reset();
     controllerMapSize = 0;
     if (effectUnit != nullptr) {

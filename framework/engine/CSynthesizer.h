@@ -237,6 +237,8 @@ private:
     int32_t controllerMapSize = 0;
     std::unique_ptr<float[]> mixL;
     std::unique_ptr<float[]> mixR;
+    std::unique_ptr<float[]> inCopyL; // the piece's inputs, so hosts' buffers stay as they were
+    std::unique_ptr<float[]> inCopyR;
 
     std::atomic<int32_t> pendingProgramChanges{0};
     std::atomic<bool> busy{false};

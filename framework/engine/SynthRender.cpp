@@ -142,8 +142,22 @@ void CSynthesizer::renderStereo(StereoPorts& ports, int32_t n, bool replacing)
 {
     float* const bufL = mixL.get();
     float* const bufR = mixR.get();
-    std::memset(bufL, 0, sizeof(float) * static_cast<size_t>(n));
-    std::memset(bufR, 0, sizeof(float) * static_cast<size_t>(n));
+    const size_t bytes = sizeof(float) * static_cast<size_t>(n);
+    std::memset(bufL, 0, bytes);
+    std::memset(bufR, 0, bytes);
+
+    // Effect units work in place on the inputs they are handed; hosts do not
+    // expect their buffers to change, so every piece renders from our copies.
+    float* inL = nullptr;
+    float* inR = nullptr;
+    if (ports.inL != nullptr) {
+        inL = inCopyL.get();
+        std::memcpy(inL, ports.inL, bytes);
+    }
+    if (ports.inR != nullptr) {
+        inR = inCopyR.get();
+        std::memcpy(inR, ports.inR, bytes);
+    }
 
     if (patternEnable) {
         advancePattern(sampleRate, tempo, n);
@@ -155,7 +169,7 @@ void CSynthesizer::renderStereo(StereoPorts& ports, int32_t n, bool replacing)
             keyActivity[voiceList->note] = 1;
     }
 
-    renderBeforeVoices(ports.inL, ports.inR, bufL, bufR, n);
+    renderBeforeVoices(inL, inR, bufL, bufR, n);
 
     bool voiceRendered = false;
     for (CSynthVoice* voice = voiceList; voice != nullptr; voice = voice->next) {
@@ -163,7 +177,7 @@ void CSynthesizer::renderStereo(StereoPorts& ports, int32_t n, bool replacing)
             continue;
         if (!patternEnable && !monoMode)
             keyActivity[voice->note] = 1;
-        voice->render(ports.inL, ports.inR, bufL, bufR, n);
+        voice->render(inL, inR, bufL, bufR, n);
         voiceRendered = true;
     }
     if (voiceRendered)
@@ -171,12 +185,12 @@ void CSynthesizer::renderStereo(StereoPorts& ports, int32_t n, bool replacing)
     else
         silentFrames = silentFrames > kSilentFramesLimit - n ? kSilentFramesLimit : silentFrames + n;
 
-    renderAfterVoices(ports.inL, ports.inR, bufL, bufR, n);
+    renderAfterVoices(inL, inR, bufL, bufR, n);
     if (effectUnit != nullptr) {
         effectUnit->silentFrames = silentFrames;
-        effectUnit->process(ports.inL, ports.inR, bufL, bufR, n);
+        effectUnit->process(inL, inR, bufL, bufR, n);
     }
-    renderAfterEffect(ports.inL, ports.inR, bufL, bufR, n);
+    renderAfterEffect(inL, inR, bufL, bufR, n);
 
     const float targetL = getOutputGain(false);
     const float targetR = getOutputGain(true);

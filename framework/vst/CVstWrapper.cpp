@@ -26,7 +26,7 @@ constexpr std::size_t kScratchText = 1024;
 }  // namespace
 
 CVstWrapper::CVstWrapper(audioMasterCallback audioMaster)
-    : AudioEffectX(audioMaster, 0, 0), bridge(*this), staged(std::make_unique<StagedEvents>())
+    : AudioEffectX(audioMaster, 0, 0), bridge(*this)
 {
     CPluginDefinition* definition = pluginDefinition();
     if (definition)
@@ -47,10 +47,7 @@ CVstWrapper::CVstWrapper(audioMasterCallback audioMaster)
         setUniqueID(definition->uniqueId);
     }
 
-    inputChannels = std::clamp<int32_t>(cEffect.numInputs, 0, kMaxChannels);
-    outputChannels = std::clamp<int32_t>(cEffect.numOutputs, 0, kMaxChannels);
-    if (inputChannels > 0)
-        inputCopies = std::make_unique<float[]>(static_cast<std::size_t>(inputChannels) * CSynthesizer::kBlockMaximum);
+    outputChannels = std::max<int32_t>(cEffect.numOutputs, 0);
 
     suspend();
 

@@ -81,32 +81,15 @@ private:
         CVstWrapper& owner;
     };
 
-    // Host MIDI waits here until the block it belongs to renders.
-    struct StagedEvents
-    {
-        static constexpr int32_t kCapacity = 1024;
-        MidiQueueEvent events[kCapacity];
-        int32_t count = 0;
-    };
-
     CPluginUI* pluginEditor() const;
     bool isPublished(VstInt32 index) const { return index >= 0 && index < numParams; }
     void releaseAll();
     void updateTransport();
     void renderBlock(float** inputs, float** outputs, VstInt32 frames, bool replacing);
-    void renderPiece(float** inputs, float** outputs, VstInt32 start, VstInt32 frames, bool replacing);
 
     Bridge bridge;
     CSynthesizer* engine = nullptr;
     char* chunkBuffer = nullptr;
 
-    // Audio-thread state: the engine renders from copies of the host's inputs,
-    // never from the host's buffers themselves.
-    std::unique_ptr<StagedEvents> staged;
-    std::unique_ptr<float[]> inputCopies;
-    int32_t inputChannels = 0;
     int32_t outputChannels = 0;
-    static constexpr int32_t kMaxChannels = 64;
-    float* pieceInputs[kMaxChannels] = {};
-    float* pieceOutputs[kMaxChannels] = {};
 };
