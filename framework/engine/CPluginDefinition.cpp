@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "framework/engine/ModuleLoad.h"
-#include "framework/engine/TextCopy.h"
+#include "framework/util/TextCopy.h"
 
 namespace {
 // Constant-initialised, so reading it is safe from any static initialiser.

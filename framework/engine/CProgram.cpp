@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "framework/engine/TextCopy.h"
+#include "framework/util/TextCopy.h"
 
 CProgram::CProgram()
 {

@@ -6,7 +6,7 @@
 
 #include "framework/engine/CPluginDefinition.h"
 #include "framework/engine/CPluginWrapper.h"
-#include "framework/engine/TextCopy.h"
+#include "framework/util/TextCopy.h"
 #include "framework/gui/CPluginUI.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <dlfcn.h>
 
 #include "framework/engine/CPluginDefinition.h"
-#include "framework/engine/TextCopy.h"
+#include "framework/util/TextCopy.h"
 
 extern "C" {
 int tb_module_load_anchor = 0;

@@ -2,16 +2,12 @@
 
 #include <cstring>
 
+#include "framework/util/TextCopy.h"
+
 std::size_t vstCopyText(char* dst, const char* src, std::size_t maxChars)
 {
     if (!dst)
         return 0;
-    std::size_t n = 0;
-    if (src)
-        while (n < maxChars && src[n] != 0)
-            ++n;
-    if (n)
-        std::memcpy(dst, src, n);
-    dst[n] = 0;
-    return n;
+    copyText(dst, maxChars + 1, src);
+    return std::strlen(dst);
 }
