@@ -7,7 +7,7 @@
 #include <string>
 
 #include "framework/engine/ModuleLoad.h"
-#include "framework/engine/TextCopy.h"
+#include "framework/util/TextCopy.h"
 #include "tests/support/TestPlugin.h"
 
 namespace {
