@@ -1,7 +1,6 @@
 #include "effect/dsp/CDriveEffect.h"
 
 #include "effect/dsp/StoredValue.h"
-#include "framework/dsp/Flush.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,23 +21,14 @@ enum : int {
 };
 
 constexpr float kGainGlide = 0.001f;
+constexpr double kHighPassHz = 30.0;
 
 } // namespace
 
-float CDriveEffect::HighPass::run(float in)
-{
-    const float x = tb::flush(in);
-    const float y = b0 * (x - 2.0f * x1 + x2) - a1 * y1 - a2 * y2;
-    x2 = tb::flush(x1);
-    x1 = x;
-    y2 = tb::flush(y1);
-    y1 = tb::flush(y);
-    return y;
-}
-
 CDriveEffect::CDriveEffect()
 {
-    setHighPass(sampleRate_);
+    for (BiquadSection& hp : highPass_)
+        setHighPass(hp, kHighPassHz, 1.0, sampleRate_);
 }
 
 CDriveEffect::~CDriveEffect() = default;
@@ -46,18 +36,6 @@ CDriveEffect::~CDriveEffect() = default;
 float CDriveEffect::gainForValue(float value)
 {
     return static_cast<float>(std::pow(10.0, (static_cast<double>(value) * 48.0 - 24.0) / 20.0));
-}
-
-void CDriveEffect::setHighPass(double rate)
-{
-    const double w = 188.49555921538757 / rate; // 2 pi 30 Hz
-    const double c = std::cos(w);
-    const double s = std::sin(w);
-    for (HighPass& hp : highPass_) {
-        hp.b0 = tb::flush(static_cast<float>((1.0 + c) / (2.0 + s)));
-        hp.a1 = tb::flush(static_cast<float>(-2.0 * c / (1.0 + s)));
-        hp.a2 = tb::flush(static_cast<float>((1.0 - s) / (1.0 + s)));
-    }
 }
 
 void CDriveEffect::setEffectParameter(int index, float value)
@@ -112,8 +90,8 @@ void CDriveEffect::process(float* inL, float* inR, float* outL, float* outR, int
     const float inTarget = inputTarget_.load(std::memory_order_relaxed);
     for (int k = 0; k < n; ++k) {
         const float g = inputGain_;
-        const float l = highPass_[0].run(left[k]) * g;
-        const float r = highPass_[1].run(right[k]) * g;
+        const float l = highPass_[0].highPass(left[k]) * g;
+        const float r = highPass_[1].highPass(right[k]) * g;
         left[k] = l;
         right[k] = r;
         inPeak = std::max(inPeak, std::fabs(l + r));
@@ -149,8 +127,8 @@ void CDriveEffect::reset()
         box.reset();
     inputGain_ = 0.0f;
     outputGain_ = 0.0f;
-    for (HighPass& hp : highPass_)
-        hp.clear();
+    for (BiquadSection& hp : highPass_)
+        hp.clearState();
     equaliser_.reset();
     for (ModelStage& stage : models_)
         stage.reset();
@@ -164,7 +142,8 @@ void CDriveEffect::setSampleRate(double rate)
     sampleRate_ = rate;
     for (PedalBox& box : boxes_)
         box.setSampleRate(rate);
-    setHighPass(rate);
+    for (BiquadSection& hp : highPass_)
+        setHighPass(hp, kHighPassHz, 1.0, rate);
     equaliser_.setSampleRate(rate);
     for (ModelStage& stage : models_)
         stage.setSampleRate(rate);

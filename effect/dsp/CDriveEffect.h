@@ -3,6 +3,7 @@
 #include "effect/dsp/MasterEqualiser.h"
 #include "effect/dsp/ModelStage.h"
 #include "effect/dsp/PedalBox.h"
+#include "framework/dsp/Biquad.h"
 #include "framework/engine/CFx.h"
 
 #include <atomic>
@@ -53,15 +54,6 @@ public:
     static float gainForValue(float value);
 
 private:
-    struct HighPass
-    {
-        float b0 = 0.0f, a1 = 0.0f, a2 = 0.0f;
-        float x2 = 0.0f, x1 = 0.0f, y2 = 0.0f, y1 = 0.0f;
-        float run(float in);
-        void clear() { x2 = x1 = y2 = y1 = 0.0f; }
-    };
-
-    void setHighPass(double rate);
     void applyPendingModel();
 
     std::atomic<float> inputPeak_{0.5f};
@@ -73,7 +65,7 @@ private:
     float outputGain_ = 1.0f;
     std::atomic<CProgram*> program_{nullptr};
     PedalBox boxes_[kBoxes];
-    HighPass highPass_[2];
+    BiquadSection highPass_[2];
     MasterEqualiser equaliser_;
     // On until the program says otherwise; its default switches it on anyway.
     std::atomic<bool> equaliserOn_{true};

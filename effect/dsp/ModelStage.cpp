@@ -53,13 +53,9 @@ ModelStage::ModelStage() = default;
 void ModelStage::setSampleRate(double rate)
 {
     sampleRate_ = rate;
-    // Resonant low-pass at 7230 Hz, q = 4.
-    const double w = 45427.429770908406 / rate;
-    const double c = std::cos(w);
-    const double s = std::sin(w);
-    b0_ = tb::flush(static_cast<float>((1.0 - c) / (2.0 + s / 4.0)));
-    a1_ = tb::flush(static_cast<float>(-8.0 * c / (4.0 + s)));
-    a2_ = tb::flush(static_cast<float>((4.0 - s) / (4.0 + s)));
+    // Resonant low-pass at 7230 Hz, q = 4 (kept below half the rate, so it
+    // stays stable at low rates).
+    setLowPass(lowPass_, 7230.0, 4.0, rate);
 
     ring_.reset();
     capacity_ = 0;
@@ -106,7 +102,7 @@ void ModelStage::reset()
 void ModelStage::clearSignal()
 {
     previous_ = 0.0f;
-    x2_ = x1_ = y2_ = y1_ = 0.0f;
+    lowPass_.clearState();
     index_ = 0;
     first_.clear();
     second_.clear();
@@ -143,11 +139,6 @@ void ModelStage::processModelStage(float* samples, int frames)
         previous_ = a;
 
         const float l = tb::flush(a + (sum / static_cast<float>(kRingSteps)) * 0.5f);
-        const float y = b0_ * (2.0f * x1_ + l + x2_) - a1_ * y1_ - a2_ * y2_;
-        x2_ = tb::flush(x1_);
-        x1_ = tb::flush(l);
-        y2_ = tb::flush(y1_);
-        y1_ = tb::flush(y);
-        samples[k] = y * 0.3f;
+        samples[k] = lowPass_.lowPass(l) * 0.3f;
     }
 }

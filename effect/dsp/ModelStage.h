@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/dsp/Biquad.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -50,7 +52,6 @@ private:
     int index_ = 0;
     int capacity_ = 44100;
     float previous_ = 0.0f;
-    float b0_ = 0.0f, a1_ = 0.0f, a2_ = 0.0f;
-    float x2_ = 0.0f, x1_ = 0.0f, y2_ = 0.0f, y1_ = 0.0f;
+    BiquadSection lowPass_;
     int model_ = 0;
 };

@@ -199,6 +199,24 @@ TEST(ChainModel, RingNeverRunsPastItsAllocationAtTinyRates)
     }
 }
 
+// Regression: the model's 7230 Hz low-pass was built unclamped, so at rates
+// whose half lies below that corner (8 kHz, 11.025 kHz) its poles left the
+// unit circle and every model ran away within a few thousand samples.
+TEST(ChainModel, StaysBoundedAtRatesBelowTwiceItsLowPassCorner)
+{
+    for (double rate : {8000.0, 11025.0, 14000.0}) {
+        for (int m = 1; m <= ModelStage::kModels; ++m) {
+            ModelStage stage;
+            stage.setSampleRate(rate);
+            stage.setModel(m);
+            std::vector<float> x = tbtest::makeNoise(static_cast<int>(rate), 5u, 0.5f);
+            stage.processModelStage(x.data(), static_cast<int>(x.size()));
+            EXPECT_TRUE(tbtest::allFinite(x)) << rate << " model " << m;
+            EXPECT_LT(tbtest::peakAbs(x.data(), static_cast<int>(x.size())), 4.0f) << rate << " model " << m;
+        }
+    }
+}
+
 TEST(ChainBoxes, TypeValuesAreTruncatedAndClamped)
 {
     const struct {
