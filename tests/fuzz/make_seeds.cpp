@@ -1,8 +1,10 @@
-// Writes small valid pictures into <dir>/bmp and <dir>/tga as fuzzing seeds.
+// Writes small valid pictures into <dir>/bmp and <dir>/tga, and program chunks
+// into <dir>/program, as fuzzing seeds.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "effect/product/ProgramChunk.h"
 #include "tests/support/PictureFiles.h"
 
 namespace {
@@ -36,5 +38,12 @@ int main(int argc, char** argv) {
   ok &= save(root + "/tga/3x2-32.tga", tbtest::makeTga(3, 2, 32, shade));
   ok &= save(root + "/tga/2x3-id.tga", tbtest::makeTga(2, 3, 24, shade, false, "seed"));
   ok &= save(root + "/tga/4x1-top.tga", tbtest::makeTga(4, 1, 32, shade, true));
+  float values[programchunk::kValueCount];
+  for (int i = 0; i < programchunk::kValueCount; ++i) values[i] = static_cast<float>(i % 10) / 9.0f;
+  std::vector<uint8_t> chunk(programchunk::kSize);
+  programchunk::write(values, "Warm Lead", chunk.data());
+  ok &= save(root + "/program/whole.tbprg", chunk);
+  chunk.resize(programchunk::kValuesEnd);
+  ok &= save(root + "/program/values-only.tbprg", chunk);
   return ok ? 0 : 1;
 }

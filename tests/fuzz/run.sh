@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a bounded time from
-# freshly generated seed pictures. Usage: tests/fuzz/run.sh [seconds per target]
-# (default 60). Exits non-zero when a target finds a fault or does not build.
+# freshly generated seed files. Usage: tests/fuzz/run.sh [seconds per target]
+# (default 60); TB_FUZZ_DIR picks the build folder (default build/fuzz).
+# Exits non-zero when a target finds a fault or does not build.
 set -u
 cd "$(dirname "$0")/../.."
 seconds=${1:-60}
-dir=build/fuzz
+dir=${TB_FUZZ_DIR:-build/fuzz}
 mkdir -p "$dir"
 if ! CXX=clang++-14 cmake -S tests/fuzz -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$dir.configure.log" 2>&1; then
   cat "$dir.configure.log"; echo "fuzz: configure FAILED"; exit 1
@@ -15,13 +16,13 @@ if ! cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 4)" >"$dir.build.log" 
 fi
 corpus=$dir/corpus
 rm -rf "$corpus"
-mkdir -p "$corpus/bmp" "$corpus/tga"
+mkdir -p "$corpus/bmp" "$corpus/tga" "$corpus/program"
 "$dir/fuzz_seeds" "$corpus" || { echo "fuzz: seeds FAILED"; exit 1; }
 
 passed=0
 failed=0
-for target in bmp_reader tga_reader; do
-  seeds=$corpus/${target%_reader}
+for target in bmp_reader tga_reader program_state; do
+  seeds=$corpus/${target%_*}
   log=$dir/$target.log
   mkdir -p "$dir/artifacts"
   ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
