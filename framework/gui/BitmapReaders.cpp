@@ -1,11 +1,13 @@
 #include <cstdint>
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "framework/gui/CBitmap.h"
 #include "framework/util/CFileStreamer.h"
 
 // No header is trusted: every size is checked in 64-bit against the real file
-// before anything is allocated or read, and a failed row read fails the picture.
+// before anything is allocated or read, and a failed or short row read fails
+// the picture (the streamer's plain read would count a short one as success).
 
 namespace {
 
@@ -42,9 +44,13 @@ int CBitmap::readBmp(const char* path) {
 
   release();
   if (!create(height, width, false) || !isValid()) return 0;
-  std::vector<uint8_t> row(static_cast<size_t>(stride));
+  const std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[static_cast<size_t>(stride)]);
+  if (!row) {
+    release();
+    return 0;
+  }
   for (int32_t y = 0; y < height; ++y) {
-    if (!file.read(row.data(), static_cast<int32_t>(stride))) {
+    if (!file.readExact(row.get(), static_cast<int32_t>(stride))) {
       release();
       return 0;
     }
@@ -64,7 +70,7 @@ int CBitmap::readTga(const char* path) {
   if (!file.open(path, "rb")) return 0;
   if (file.getSize() < 18) return 0;
   uint8_t header[18];
-  if (!file.read(header, 18)) return 0;
+  if (!file.readExact(header, 18)) return 0;
   const uint32_t idLength = header[0];
   if (header[1] != 0 || header[2] != 2) return 0;
   const int32_t width = header[12] | (header[13] << 8);
@@ -84,15 +90,19 @@ int CBitmap::readTga(const char* path) {
     release();
     return 0;
   }
-  std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
+  const std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[static_cast<size_t>(rowBytes)]);
+  if (!row) {
+    release();
+    return 0;
+  }
   for (int32_t y = 0; y < height; ++y) {
-    if (!file.read(row.data(), static_cast<int32_t>(rowBytes))) {
+    if (!file.readExact(row.get(), static_cast<int32_t>(rowBytes))) {
       release();
       return 0;
     }
     const int64_t base = static_cast<int64_t>(y) * width;
     auto* dst = reinterpret_cast<uint8_t*>(pixels + base);
-    const uint8_t* src = row.data();
+    const uint8_t* src = row.get();
     for (int32_t x = 0; x < width; ++x, src += bytesPerPixel) {
       dst[4 * x + 0] = src[0];
       dst[4 * x + 1] = src[1];

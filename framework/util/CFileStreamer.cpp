@@ -84,13 +84,18 @@ void CFileStreamer::close() noexcept {
   fileName[0] = 0;
 }
 
+void CFileStreamer::advance(int64_t count) noexcept {
+  const int64_t next = static_cast<int64_t>(position) + count;
+  position = static_cast<int32_t>(next > INT32_MAX ? INT32_MAX : next);
+}
+
 bool CFileStreamer::transferIn(void* buffer, int32_t count) noexcept {
   if (buffer == nullptr || count < 0) {
     setError("Unknown File Error");
     return false;
   }
   if (std::fread(buffer, 1, static_cast<size_t>(count), file) != 0) {
-    position = static_cast<int32_t>(static_cast<int64_t>(position) + count > INT32_MAX ? INT32_MAX : position + count);
+    advance(count);
     return true;
   }
   if (static_cast<int64_t>(position) + count == size) {
@@ -109,6 +114,24 @@ bool CFileStreamer::read(void* buffer, int32_t count) noexcept {
   return transferIn(buffer, count);
 }
 
+bool CFileStreamer::readExact(void* buffer, int32_t count) noexcept {
+  if (file == nullptr) {
+    setError("No File Open");
+    return false;
+  }
+  if (buffer == nullptr || count < 0) {
+    setError("Unknown File Error");
+    return false;
+  }
+  const size_t got = std::fread(buffer, 1, static_cast<size_t>(count), file);
+  advance(static_cast<int64_t>(got));
+  if (got != static_cast<size_t>(count)) {
+    setError("Unknown File Error");
+    return false;
+  }
+  return true;
+}
+
 bool CFileStreamer::write(const void* buffer, int32_t count) noexcept {
   if (file == nullptr) {
     setError("No File Open");
@@ -118,7 +141,7 @@ bool CFileStreamer::write(const void* buffer, int32_t count) noexcept {
     setError("Unknown File Error");
     return false;
   }
-  position = static_cast<int32_t>(static_cast<int64_t>(position) + count > INT32_MAX ? INT32_MAX : position + count);
+  advance(count);
   return true;
 }
 

@@ -16,6 +16,9 @@ public:
   void close() noexcept;
 
   bool read(void* buffer, int32_t count) noexcept;
+  // Unlike read, true only when every byte arrived: for readers that must not
+  // take a short or failed transfer for data.
+  bool readExact(void* buffer, int32_t count) noexcept;
   bool write(const void* buffer, int32_t count) noexcept;
   uint8_t readByte() noexcept;
   uint16_t readInt16() noexcept;
@@ -33,6 +36,7 @@ private:
   void setError(const char* text) noexcept;
   // Shared rule of every read: a short read still counts, an empty one only at the end.
   bool transferIn(void* buffer, int32_t count) noexcept;
+  void advance(int64_t count) noexcept;
 
   char errorText[1024];
   char fileName[512];

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <vector>
@@ -120,6 +121,37 @@ TEST(FileStreamer, OnlyRegularFilesAreOpened) {
   EXPECT_TRUE(s.write("ab", 2));
   s.close();
   EXPECT_EQ(tbtest::readAll(p).size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FileStreamer, ReadExactRefusesAShortTransferThatReadCountsAsSuccess) {
+  // Regression: the picture readers took a row cut short by a shrinking file or
+  // an I/O error for data, since read counts any non-empty transfer. The file
+  // is larger than the stream's buffer, so the cut is really read from disk.
+  tbtest::TempFolder tmp;
+  std::vector<uint8_t> bytes(20000);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
+  const std::string p = tmp.write("shrinks.bmp", bytes);
+  CFileStreamer s;
+  ASSERT_TRUE(s.open(p.c_str(), "rb"));
+  ASSERT_EQ(::truncate(p.c_str(), 100), 0);
+  std::vector<uint8_t> b(bytes.size());
+  EXPECT_FALSE(s.readExact(b.data(), 20000));
+  EXPECT_STREQ(s.getErrorText(), "Unknown File Error");
+  EXPECT_EQ(s.getPosition(), 100);
+  ASSERT_TRUE(s.seek(0));
+  EXPECT_TRUE(s.read(b.data(), 20000));
+  EXPECT_EQ(s.getPosition(), 20000);
+  ASSERT_TRUE(s.seek(2));
+  EXPECT_TRUE(s.readExact(b.data(), 4));
+  EXPECT_EQ(b[0], 2);
+  EXPECT_EQ(b[3], 5);
+  s.close();
+  EXPECT_FALSE(s.readExact(b.data(), 1));
+  EXPECT_STREQ(s.getErrorText(), "No File Open");
 }
 
 }  // namespace
