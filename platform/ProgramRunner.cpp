@@ -1,5 +1,6 @@
 #include "platform/ProgramRunner.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -48,7 +49,9 @@ ProgramOutput runProgram(const std::vector<std::string>& argv, size_t maxOutput)
   args.push_back(nullptr);
 
   int fds[2];
-  if (::pipe(fds) != 0) return out;
+  // Close-on-exec, so that a program another thread starts meanwhile does not
+  // inherit the write end and keep our read from ever ending.
+  if (::pipe2(fds, O_CLOEXEC) != 0) return out;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);

@@ -83,7 +83,17 @@ bool CFileList::wanted(const char* path, bool isFolder) const noexcept {
 bool CFileList::scanFolder(const char* folder) noexcept {
   if (folder == nullptr) return false;
   freeFiles();
+  // Out of memory while listing gives an empty list, never an exception
+  // into the host.
+  try {
+    return scan(folder);
+  } catch (...) {
+    freeFiles();
+    return false;
+  }
+}
 
+bool CFileList::scan(const char* folder) {
   std::string base(folder);
   if (!base.empty() && base.back() != '/') base += '/';
   DIR* dir = ::opendir(base.empty() ? "." : base.c_str());

@@ -47,6 +47,7 @@ public:
 
 private:
   void freeFiles() noexcept;
+  bool scan(const char* folder);
   bool wanted(const char* path, bool isFolder) const noexcept;
 };
 

@@ -113,13 +113,23 @@ void CFileSelector::clearFilters() noexcept {
   filterIndex = 0;
 }
 
-const char* CFileSelector::showOpenDialog(void*) noexcept { return show(false); }
+const char* CFileSelector::showOpenDialog(void*) noexcept { return guardedShow(false); }
 
-const char* CFileSelector::showSaveDialog(void*) noexcept { return show(true); }
+const char* CFileSelector::showSaveDialog(void*) noexcept { return guardedShow(true); }
 
-const char* CFileSelector::show(bool save) noexcept {
+const char* CFileSelector::guardedShow(bool save) noexcept {
   if (filters == nullptr || filterCount == 0) return nullptr;
   chosenPath[0] = 0;
+  // A dialog that cannot be built or run (out of memory) counts as cancelled.
+  try {
+    return show(save);
+  } catch (...) {
+    chosenPath[0] = 0;
+    return nullptr;
+  }
+}
+
+const char* CFileSelector::show(bool save) {
 
   platform::DialogRequest request;
   request.kind = save ? platform::DialogKind::Save : platform::DialogKind::Open;

@@ -34,7 +34,8 @@ public:
   int32_t getFilterCount() const noexcept { return filterCount; }
 
 private:
-  const char* show(bool save) noexcept;
+  const char* guardedShow(bool save) noexcept;
+  const char* show(bool save);
 
   char chosenPath[1024];
   FilterEntry* filters = nullptr;
