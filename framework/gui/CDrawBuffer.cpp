@@ -2,13 +2,16 @@
 
 #include <atomic>
 
+#include "framework/gui/PixelMath.h"
+
 namespace {
 
 // The font tables are constant data shared by every surface; the count only
 // tells how many surfaces use them.
 std::atomic<int32_t> fontReferences{0};
 
-inline uint8_t mix(uint32_t s, uint32_t d, uint32_t a) { return static_cast<uint8_t>((s * a + d * (255 - a)) >> 8); }
+using pixelmath::mix;
+using pixelmath::saturate32;
 
 // Integer part of a 16.16 channel value (the interpolation stays within 0..255).
 inline uint32_t channelOf(int64_t v) { return static_cast<uint32_t>(v < 0 ? 0 : (v >> 16) > 255 ? 255 : v >> 16); }
@@ -78,12 +81,11 @@ void CDrawBuffer::frameRect(int32_t x, int32_t y, int32_t w, int32_t h) {
   const Color saved = fillColor;
   fillColor = penColor;
   const int32_t lw = lineWidth;
-  const auto sat = [](int64_t v) { return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v); };
   fillRect(x, y, lw, h);
-  fillRect(sat(static_cast<int64_t>(x) + w - lw), y, lw, h);
-  fillRect(sat(static_cast<int64_t>(x) + lw), y, sat(static_cast<int64_t>(w) - 2 * static_cast<int64_t>(lw)), lw);
-  fillRect(sat(static_cast<int64_t>(x) + lw), sat(static_cast<int64_t>(y) + h - lw),
-           sat(static_cast<int64_t>(w) - 2 * static_cast<int64_t>(lw)), lw);
+  fillRect(saturate32(static_cast<int64_t>(x) + w - lw), y, lw, h);
+  fillRect(saturate32(static_cast<int64_t>(x) + lw), y, saturate32(static_cast<int64_t>(w) - 2 * static_cast<int64_t>(lw)), lw);
+  fillRect(saturate32(static_cast<int64_t>(x) + lw), saturate32(static_cast<int64_t>(y) + h - lw),
+           saturate32(static_cast<int64_t>(w) - 2 * static_cast<int64_t>(lw)), lw);
   fillColor = saved;
 }
 

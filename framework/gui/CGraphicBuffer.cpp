@@ -4,17 +4,13 @@
 #include <cstring>
 #include <new>
 
+#include "framework/gui/PixelMath.h"
 #include "platform/ScreenTarget.h"
 
 namespace {
 
-int32_t saturate(int64_t v) {
-  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
-
-// One colour channel of a blend; the shift by 8 (not a division by 255) is the
-// surface's arithmetic everywhere, so 255 over 0 lands as 254.
-inline uint8_t mix(uint32_t s, uint32_t d, uint32_t a) { return static_cast<uint8_t>((s * a + d * (255 - a)) >> 8); }
+using pixelmath::mix;
+using pixelmath::saturate32;
 
 }  // namespace
 
@@ -77,7 +73,7 @@ bool CGraphicBuffer::clipRect(Rect& r) const {
   const int64_t y = std::max(r.y, clip.y);
   const int64_t w = std::min<int64_t>(static_cast<int64_t>(clip.x) + clip.w, static_cast<int64_t>(r.x) + r.w) - x;
   const int64_t h = std::min<int64_t>(static_cast<int64_t>(clip.y) + clip.h, static_cast<int64_t>(r.y) + r.h) - y;
-  r = Rect{saturate(x), saturate(y), saturate(w), saturate(h)};
+  r = Rect{saturate32(x), saturate32(y), saturate32(w), saturate32(h)};
   return w > 0 && h > 0;
 }
 
@@ -90,7 +86,7 @@ bool CGraphicBuffer::clipBlit(const CGraphicBuffer* destination, Rect& d, Point&
   if (!clipRect(area)) return false;
   d.w = area.w;
   d.h = area.h;
-  s = Point{saturate(area.x + dx), saturate(area.y + dy)};
+  s = Point{saturate32(area.x + dx), saturate32(area.y + dy)};
   return destination->clipRect(d);
 }
 
@@ -106,21 +102,28 @@ bool CGraphicBuffer::copyToDC(platform::IScreenTarget* target, int32_t x, int32_
          platform::PresentStatus::Ok;
 }
 
+bool CGraphicBuffer::prepareBlit(const CGraphicBuffer* destination, Rect d, Point s, BlitRows& out) const {
+  if (!clipBlit(destination, d, s)) return false;
+  // Flip once to bottom-up rows; both areas lie inside their surfaces after clipBlit.
+  out.d = d;
+  out.s = s;
+  out.dRow0 = static_cast<int64_t>(destination->height) - d.y - d.h;
+  out.sRow0 = static_cast<int64_t>(height) - s.y - d.h;
+  return true;
+}
+
 bool CGraphicBuffer::drawTo(CGraphicBuffer* destination, int32_t x, int32_t y, int32_t w, int32_t h, int32_t srcX,
                             int32_t srcY) const {
   if (pixels == nullptr || destination == nullptr || destination->pixels == nullptr) return false;
-  Rect d{x, y, w, h};
-  Point s{srcX, srcY};
-  if (!clipBlit(destination, d, s)) return false;
-  // Flip once to bottom-up rows; both areas lie inside their surfaces after clipBlit.
-  const int64_t dRow0 = static_cast<int64_t>(destination->height) - d.y - d.h;
-  const int64_t sRow0 = static_cast<int64_t>(height) - s.y - d.h;
+  BlitRows b;
+  if (!prepareBlit(destination, Rect{x, y, w, h}, Point{srcX, srcY}, b)) return false;
+  const auto& [d, s, dRow0, sRow0] = b;
   for (int32_t row = 0; row < d.h; ++row) {
     const int64_t sIndex = (sRow0 + row) * width + s.x;
     uint32_t* dp = destination->pixels + (dRow0 + row) * destination->width + d.x;
     const uint32_t* sp = pixels + sIndex;
     if (alphaPlane == nullptr) {
-      std::memcpy(dp, sp, static_cast<size_t>(d.w) * sizeof(uint32_t));
+      std::memmove(dp, sp, static_cast<size_t>(d.w) * sizeof(uint32_t));  // a surface may draw onto itself
       continue;
     }
     const uint8_t* ap = alphaPlane + sIndex;
@@ -140,11 +143,9 @@ bool CGraphicBuffer::drawBlended(CGraphicBuffer* destination, int32_t x, int32_t
                                  int32_t srcX, int32_t srcY, uint8_t alpha) const {
   if (alpha == 255) return drawTo(destination, x, y, w, h, srcX, srcY);
   if (alpha == 0 || pixels == nullptr || destination == nullptr || destination->pixels == nullptr) return false;
-  Rect d{x, y, w, h};
-  Point s{srcX, srcY};
-  if (!clipBlit(destination, d, s)) return false;
-  const int64_t dRow0 = static_cast<int64_t>(destination->height) - d.y - d.h;
-  const int64_t sRow0 = static_cast<int64_t>(height) - s.y - d.h;
+  BlitRows b;
+  if (!prepareBlit(destination, Rect{x, y, w, h}, Point{srcX, srcY}, b)) return false;
+  const auto& [d, s, dRow0, sRow0] = b;
   for (int32_t row = 0; row < d.h; ++row) {
     const int64_t sIndex = (sRow0 + row) * width + s.x;
     auto* db = reinterpret_cast<uint8_t*>(destination->pixels + (dRow0 + row) * destination->width + d.x);

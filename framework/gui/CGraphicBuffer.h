@@ -53,6 +53,16 @@ public:
   uint32_t pixelAt(int32_t x, int32_t y) const;
 
 protected:
+  // A clipped blit: destination rectangle, source point and the memory rows
+  // where both areas start.
+  struct BlitRows {
+    Rect d;
+    Point s;
+    int64_t dRow0 = 0;
+    int64_t sRow0 = 0;
+  };
+  bool prepareBlit(const CGraphicBuffer* destination, Rect d, Point s, BlitRows& out) const;
+
   int32_t height = 0;
   int32_t width = 0;
   Rect clip;

@@ -2,6 +2,7 @@
 
 #include "framework/gui/BuiltinFonts.h"
 #include "framework/gui/CDrawBuffer.h"
+#include "framework/gui/PixelMath.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ const uint8_t* glyphOf(const BuiltinFont& f, char ch) {
   return f.table + offset;
 }
 
-int32_t clamp32(int64_t v) { return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v); }
+using pixelmath::saturate32;
 
 }  // namespace
 
@@ -39,7 +40,7 @@ SizeHW CDrawBuffer::drawText(const char* text, int32_t x, int32_t y, int32_t w, 
     const uint8_t* g = glyphOf(*f, text[count]);
     if (g != nullptr) advance += g[0] + f->spacing;
   }
-  size.width = clamp32(advance - 1);
+  size.width = saturate32(advance - 1);
   if (size.width <= 0 || measureOnly) return size;
 
   const int64_t top = static_cast<int64_t>(y) + (static_cast<int64_t>(h) - size.height) / 2;
@@ -51,7 +52,7 @@ SizeHW CDrawBuffer::drawText(const char* text, int32_t x, int32_t y, int32_t w, 
   } else {
     left = static_cast<int64_t>(x) + f->xOffset;
   }
-  Rect box{clamp32(left), clamp32(top), size.width, size.height};
+  Rect box{saturate32(left), saturate32(top), size.width, size.height};
   if (size.height == 0 || !clipRect(box)) return size;
 
   const Rect c = getClip();
