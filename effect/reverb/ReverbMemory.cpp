@@ -39,7 +39,9 @@ bool ReverbMemory::allocate(float rate) {
         total += s;
     }
 
-    block_.reset(new (std::nothrow) float[static_cast<std::size_t>(total)]);
+    // Zeroed, so that a block nobody has filled yet (a host may process right
+    // after a rate change, without a suspend) never plays back stale memory.
+    block_.reset(new (std::nothrow) float[static_cast<std::size_t>(total)]());
     if (!block_) {
         for (DelayLine& l : lines_) l = DelayLine{};
         return false;

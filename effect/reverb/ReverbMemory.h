@@ -42,8 +42,8 @@ public:
     static int64_t wholeRate(float rate);
 
     // Frees the old block and lays out every line for the rate; all positions
-    // become 0 and every length its allocation. Returns false (and holds no
-    // block) when memory runs out.
+    // become 0, every length its allocation and every sample 0.0. Returns
+    // false (and holds no block) when memory runs out.
     bool allocate(float rate);
     void fill(float value);
     bool ready() const { return block_ != nullptr; }

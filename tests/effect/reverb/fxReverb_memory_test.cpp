@@ -111,3 +111,24 @@ TEST(ReverbMemory, NonsenseRatesStayBoundedAndSilentlySafe)
         EXPECT_TRUE(tbtest::allFinite(r)) << "rate " << rate;
     }
 }
+
+// Regression: a rate change handed back a block of whatever the allocator
+// held, so a host that processed without a suspend in between (rate, resume,
+// process) played that memory back through the tank.
+TEST(ReverbMemory, RateChangeWithoutSuspendStartsFromSilence)
+{
+    fxReverb reverb(nullptr);
+    reverb.setSampleRate(48000.0f);
+    const ReverbMemory& m = reverb.plate().memory();
+    for (int i = 0; i < kLineCount; ++i)
+        for (int32_t k = 0; k < m.line(i).allocated; ++k)
+            ASSERT_EQ(m.line(i).data[k], 0.0f) << "line " << i << " sample " << k;
+
+    reverb.resume();
+    std::vector<float> l(48000, 0.0f), r(48000, 0.0f);
+    float* io[2] = {l.data(), r.data()};
+    reverb.processReplacing(io, io, 48000);
+    // Only the anti-denormal biases are left.
+    EXPECT_LT(tbtest::peakAbs(l.data(), 48000), 1e-15f);
+    EXPECT_LT(tbtest::peakAbs(r.data(), 48000), 1e-15f);
+}
