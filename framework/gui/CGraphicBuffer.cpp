@@ -123,7 +123,7 @@ bool CGraphicBuffer::drawTo(CGraphicBuffer* destination, int32_t x, int32_t y, i
     uint32_t* dp = destination->pixels + (dRow0 + row) * destination->width + d.x;
     const uint32_t* sp = pixels + sIndex;
     if (alphaPlane == nullptr) {
-      std::memmove(dp, sp, static_cast<size_t>(d.w) * sizeof(uint32_t));  // a surface may draw onto itself
+      std::memmove(dp, sp, static_cast<size_t>(d.w) * sizeof(uint32_t));  // rows may overlap within one surface
       continue;
     }
     const uint8_t* ap = alphaPlane + sIndex;
