@@ -17,7 +17,12 @@ std::string patternsOf(const DialogFilter& f, const char* separator) {
   return out.empty() ? std::string("*") : out;
 }
 
-std::string startPath(const DialogRequest& r) { return r.initialFolder + r.fileName; }
+// kdialog takes the start path as a bare argument: a program name such as
+// "-x" must not be read as an option.
+std::string startPath(const DialogRequest& r) {
+  const std::string path = r.initialFolder + r.fileName;
+  return !path.empty() && path[0] == '-' ? "./" + path : path;
+}
 
 std::string firstLine(const std::string& s) {
   const size_t nl = s.find('\n');

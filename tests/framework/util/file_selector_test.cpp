@@ -162,3 +162,32 @@ TEST(DesktopFileDialog, RunsZenityWithAnArgumentVectorAndReadsTheChoice) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DesktopFileDialog, KdialogGetsAStartPathThatCannotPassForAnOption) {
+  // Regression: a program named like an option ("--help") with no initial
+  // folder reached kdialog as a bare argument and was taken for one.
+  tbtest::TempFolder tmp;
+  const std::string argsFile = tmp.file("args");
+  tmp.write("kdialog", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + argsFile + "'\nexit 1\n");
+  ::chmod(tmp.file("kdialog").c_str(), 0755);
+  const char* old = std::getenv("PATH");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("PATH", tmp.path().c_str(), 1);
+
+  platform::DialogRequest r;
+  r.kind = DialogKind::Save;
+  r.title = "Save Program";
+  r.fileName = "--help";
+  r.filters.push_back({"Tambrell Program", {"tbprg"}});
+  const auto result = platform::desktopFileDialog().run(r);
+  ::setenv("PATH", saved.c_str(), 1);
+
+  EXPECT_EQ(result.status, DialogStatus::Cancelled);
+  const auto bytes = tbtest::readAll(argsFile);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+            "--title\nSave Program\n--getsavefilename\n./--help\nTambrell Program (*.tbprg)\n");
+}
+
+}  // namespace
