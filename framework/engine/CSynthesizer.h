@@ -208,6 +208,7 @@ private:
     };
 
     void markSoundingKeys();
+    void stepPatternAndMarkKeys(int32_t frames);
     void renderStereo(StereoPorts& ports, int32_t frames, bool replacing);
     void renderMulti(MultiPorts& ports, int32_t frames);
     void endBlock();

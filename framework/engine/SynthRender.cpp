@@ -138,6 +138,21 @@ void CSynthesizer::advancePattern(double rate, double bpm, int32_t frames)
     pattern.advance(rate, bpm, frames);
 }
 
+void CSynthesizer::stepPatternAndMarkKeys(int32_t n)
+{
+    // Both channel paths start a sub-block this way.
+    if (patternEnable) {
+        advancePattern(sampleRate, tempo, n);
+        markSoundingKeys();
+    }
+    if (monoMode) {
+        markSoundingKeys();
+        // A mono line without voices has no first voice to mark.
+        if (voiceList != nullptr && voiceList->note >= 0)
+            keyActivity[voiceList->note] = 1;
+    }
+}
+
 void CSynthesizer::renderStereo(StereoPorts& ports, int32_t n, bool replacing)
 {
     float* const bufL = mixL.get();
@@ -159,16 +174,7 @@ void CSynthesizer::renderStereo(StereoPorts& ports, int32_t n, bool replacing)
         std::memcpy(inR, ports.inR, bytes);
     }
 
-    if (patternEnable) {
-        advancePattern(sampleRate, tempo, n);
-        markSoundingKeys();
-    }
-    if (monoMode) {
-        markSoundingKeys();
-        if (voiceList != nullptr && voiceList->note >= 0)
-            keyActivity[voiceList->note] = 1;
-    }
-
+    stepPatternAndMarkKeys(n);
     renderBeforeVoices(inL, inR, bufL, bufR, n);
 
     bool voiceRendered = false;
@@ -227,15 +233,7 @@ void CSynthesizer::renderStereo(StereoPorts& ports, int32_t n, bool replacing)
 
 void CSynthesizer::renderMulti(MultiPorts& ports, int32_t n)
 {
-    if (patternEnable) {
-        advancePattern(sampleRate, tempo, n);
-        markSoundingKeys();
-    }
-    if (monoMode) {
-        markSoundingKeys();
-        if (voiceList != nullptr && voiceList->note >= 0)
-            keyActivity[voiceList->note] = 1;
-    }
+    stepPatternAndMarkKeys(n);
     renderMultiOutput(ports.inputs, ports.outputs, n);
     for (int32_t i = 0; i < ports.inputCount; ++i) {
         if (ports.inputs[i] != nullptr)
