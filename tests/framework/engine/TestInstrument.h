@@ -95,6 +95,7 @@ public:
     using CSynthesizer::pattern;
     using CSynthesizer::patternEnable;
     using CSynthesizer::setControllerLink;
+    using CSynthesizer::setEffectUnit;
     using CSynthesizer::silentFrames;
     using CSynthesizer::unisonCount;
     using CSynthesizer::velocityCurve;

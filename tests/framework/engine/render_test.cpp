@@ -187,6 +187,45 @@ TEST_F(RenderTest, InputPointersAdvanceWithEachSubBlock)
     EXPECT_EQ(fx->firstInputL[2], 256.0f);
 }
 
+// The product's chain overwrites the inputs it is handed; hosts own theirs.
+TEST_F(RenderTest, HostInputsStayUntouchedWhenTheUnitOverwritesItsInputs)
+{
+    class OverwritingFx : public CFx {
+    public:
+        void process(float* inL, float* inR, float* bufL, float* bufR, int32_t frames) override
+        {
+            for (int32_t i = 0; i < frames; ++i) {
+                bufL[i] = inL[i];
+                bufR[i] = inR[i];
+                inL[i] = inR[i] = -99.0f;
+            }
+        }
+    };
+    TestInstrument engine;
+    engine.setEffectUnit(new OverwritingFx);
+    engine.reset();
+    std::vector<float> inL(300), inR(300);
+    for (size_t i = 0; i < inL.size(); ++i) {
+        inL[i] = static_cast<float>(i) / 300.0f;
+        inR[i] = -inL[i];
+    }
+    const std::vector<float> keptL = inL, keptR = inR;
+    std::vector<float> outL(300), outR(300);
+    float* ins[2] = {inL.data(), inR.data()};
+    float* outs[2] = {outL.data(), outR.data()};
+    engine.render(ins, outs, 300, true);
+    EXPECT_EQ(inL, keptL);
+    EXPECT_EQ(inR, keptR);
+    EXPECT_FLOAT_EQ(outL[299], 0.5f * keptL[299]);
+
+    // In place: each piece reads its input before its output lands there.
+    std::vector<float> io = keptL;
+    float* shared[2] = {io.data(), io.data()};
+    engine.render(shared, shared, 300, true);
+    for (size_t i = 0; i < io.size(); ++i)
+        ASSERT_FLOAT_EQ(io[i], 0.5f * keptL[i]) << i;
+}
+
 TEST_F(RenderTest, NullOutputPointerStillAdvancesTheGainGlide)
 {
     TestInstrument engine;
