@@ -54,9 +54,13 @@ CVstWrapper::CVstWrapper(audioMasterCallback audioMaster)
     chunkBuffer = nullptr;
     if (engine && definition && definition->hasEditor)
     {
-        auto* vstEditor = new CVstEditor(this);
-        vstEditor->setPluginUI(definition->createEditor(engine));
-        setEditor(vstEditor);
+        // Out of memory here means an instance without an editor; a throw
+        // would leave the engine behind, since this object is never finished.
+        if (auto* vstEditor = new (std::nothrow) CVstEditor(this))
+        {
+            vstEditor->setPluginUI(definition->createEditor(engine));
+            setEditor(vstEditor);
+        }
     }
 
     if (engine)
