@@ -173,6 +173,8 @@ TEST(BuiltinFontTables, SmallFontIsNarrowerAndEveryGlyphIsDistinct) {
   for (char c = '!'; c <= '~'; ++c) {
     EXPECT_LT(glyphWidth(0, c), glyphWidth(1, c)) << c;
     EXPECT_GE(glyphWidth(0, c), 1);
+    EXPECT_LE(glyphWidth(0, c), 10);
+    EXPECT_GE(glyphWidth(1, c), 3);
     EXPECT_LE(glyphWidth(1, c), 13);
   }
   for (int font = 0; font < 2; ++font) {
