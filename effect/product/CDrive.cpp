@@ -57,7 +57,8 @@ int32_t CDrive::loadStartupPreset(const char* path)
     CFileStreamer file;
     if (!file.open(path, "rb") || file.getSize() <= 0)
         return 0;
-    uint8_t chunk[programchunk::kSize];
+    // Zeroed: a file cut short while it is read leaves no stale bytes behind.
+    uint8_t chunk[programchunk::kSize] = {};
     int32_t result = 0;
     if (file.getSize() >= programchunk::kSize && file.read(chunk, programchunk::kSize))
         result = setProgramChunk(chunk, programchunk::kSize);
