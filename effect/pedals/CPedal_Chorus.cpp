@@ -71,5 +71,3 @@ void CPedal_Chorus::process(float* left, float* right, int frames)
         right[i] = b + right[i] + c;
     }
 }
-
-void CPedal_Chorus::destroy() { delete this; }

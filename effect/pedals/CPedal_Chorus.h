@@ -16,7 +16,6 @@ public:
     void process(float* left, float* right, int frames) override;
     void setSampleRate(double rate) override;
     void reset() override;
-    void destroy() override;
     void setParameter(int index, float value) override;
 
     const CTapeDelay* line(int i) const { return lines_[i].get(); }

@@ -9,20 +9,14 @@ void CPedal_Flanger::setSampleRate(double rate)
     if (!usableRate(rate))
         return;
     sampleRate_ = rate;
-    lines_[0].reset();
-    lines_[1].reset();
-    const int length = static_cast<int>(0.005 * rate);
-    lines_[0] = makeTapeLine(length, 0.0);
-    lines_[1] = makeTapeLine(length, 0.5);
-    for (auto& l : lines_) {
-        if (!l)
-            continue;
-        l->targetSpeed = tapeSpeedFor(l->length(), delaySetting_);
-        l->targetGain = level_;
-        l->lfoIncrement = std::max(static_cast<double>(sweepRate_), 0.0) / sampleRate_;
-        l->feedback = -0.1f;
-        l->lfoDepth = 1.0f;
-    }
+    rebuildLines(static_cast<int>(0.005 * rate));
+    forEachLine([this](CTapeDelay& l) {
+        l.targetSpeed = tapeSpeedFor(l.length(), delaySetting_);
+        l.targetGain = level_;
+        l.lfoIncrement = std::max(static_cast<double>(sweepRate_), 0.0) / sampleRate_;
+        l.feedback = -0.1f;
+        l.lfoDepth = 1.0f;
+    });
     reset();
 }
 
@@ -36,43 +30,23 @@ void CPedal_Flanger::setParameter(int index, float value)
         setting = setting > 0.01f ? setting : 0.01f;
         setting = setting < 1.0f ? setting : 1.0f;
         delaySetting_ = setting;
-        for (auto& l : lines_)
-            if (l)
-                l->targetSpeed = tapeSpeedFor(l->length(), setting);
+        forEachLine([setting](CTapeDelay& l) { l.targetSpeed = tapeSpeedFor(l.length(), setting); });
         break;
     }
     case 1: {
         const float s = 10.0f * v * v * v + 0.01f;
         sweepRate_ = s;
-        for (auto& l : lines_)
-            if (l)
-                l->lfoIncrement = std::max(static_cast<double>(s), 0.0) / sampleRate_;
+        const double increment = std::max(static_cast<double>(s), 0.0) / sampleRate_;
+        forEachLine([increment](CTapeDelay& l) { l.lfoIncrement = increment; });
         break;
     }
     case 2: {
         const float level = -0.1f - 0.9f * v;
         level_ = level;
-        for (auto& l : lines_)
-            if (l)
-                l->targetGain = level;
+        forEachLine([level](CTapeDelay& l) { l.targetGain = level; });
         break;
     }
     default:
         break;
     }
 }
-
-void CPedal_Flanger::reset()
-{
-    for (auto& l : lines_)
-        if (l)
-            l->reset();
-}
-
-void CPedal_Flanger::process(float* left, float* right, int frames)
-{
-    if (left && right && lines_[0] && lines_[1])
-        runLinePerSide(*lines_[0], *lines_[1], left, right, frames);
-}
-
-void CPedal_Flanger::destroy() { delete this; }

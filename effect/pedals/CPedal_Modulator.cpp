@@ -76,5 +76,3 @@ void CPedal_Modulator::process(float* left, float* right, int frames)
         pan_ = tb::flush(pan_ + (panTarget - pan_) * 0.001f);
     }
 }
-
-void CPedal_Modulator::destroy() { delete this; }

@@ -94,5 +94,3 @@ void CPedal_Phaser::process(float* left, float* right, int frames)
         smoothedMix_ += (mixTarget - smoothedMix_) * kSmoothing;
     }
 }
-
-void CPedal_Phaser::destroy() { delete this; }

@@ -47,5 +47,3 @@ void CPedal_Reverb::process(float* left, float* right, int frames)
     float* io[2] = {left, right};
     reverb_->processReplacing(io, io, frames);
 }
-
-void CPedal_Reverb::destroy() { delete this; }

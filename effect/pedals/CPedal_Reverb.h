@@ -14,7 +14,6 @@ public:
     void process(float* left, float* right, int frames) override;
     void setSampleRate(double rate) override;
     void reset() override;
-    void destroy() override;
     void setParameter(int index, float value) override;
 
     const fxReverb* reverb() const { return reverb_; }

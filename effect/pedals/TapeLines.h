@@ -30,12 +30,3 @@ inline double tapeSpeedFor(int length, float setting)
     const double n = length;
     return 1.0 / (n * (2.0 / n + (1.0 - 2.0 / n) * c));
 }
-
-// One line per side, its output added to the dry signal.
-inline void runLinePerSide(CTapeDelay& l1, CTapeDelay& l2, float* left, float* right, int frames)
-{
-    for (int i = 0; i < frames; ++i) {
-        left[i] = l1.process(left[i]) + left[i];
-        right[i] = l2.process(right[i]) + right[i];
-    }
-}
