@@ -396,6 +396,22 @@ TEST_F(VstModuleTest, ResumeAsksForMidi)
     EXPECT_EQ(host.calls().back().value, 1);
 }
 
+TEST_F(VstModuleTest, StoppingAndRestartingAudioEndsHeldNotes)
+{
+    host.start();
+    Channels in = channels(2, 64, 0.0f);
+    Channels out = channels(2, 64, 0.0f);
+    for (VstIntPtr mains : {0, 1})
+    {
+        host.sendMidi({VstTestHost::midi(0x90, 60, 64, 0)});
+        host.processReplacing(in, out);
+        ASSERT_NEAR(out[0][63], 0.25f, 1e-6f);
+        host.dispatch(effMainsChanged, 0, mains);
+        host.processReplacing(in, out);
+        EXPECT_EQ(out[0][0], 0.0f) << "mains " << mains;
+    }
+}
+
 TEST_F(VstModuleTest, EditorOpensInTheHostsWindowAndConsumesNoKeys)
 {
     ERect* rect = nullptr;

@@ -295,6 +295,21 @@ TEST_F(VstWrapperTest, EngineAndEditorReachTheHostOnlyForPublishedParameters)
     EXPECT_EQ(editor->shown[0], (std::pair<int32_t, float>{1, 0.25f}));
 }
 
+TEST_F(VstWrapperTest, PublishedProgramsSwitchThroughTheEngine)
+{
+    definition.programCount = 2;
+    ASSERT_NE(create(), nullptr);
+    EXPECT_EQ(e->numPrograms, 2);
+    calls = Calls{};
+    dispatch(effSetProgram, 0, 1);
+    EXPECT_EQ(dispatch(effGetProgram), 1);
+    // The engine's switch tells the host every published value.
+    EXPECT_EQ(calls.automate, 4);
+    dispatch(effSetProgram, 0, 2);
+    EXPECT_EQ(dispatch(effGetProgram), 1);
+    EXPECT_EQ(calls.automate, 4);
+}
+
 TEST(VstEntryInProcess, HostWithoutCallbackOrVersionGetsNothing)
 {
     EXPECT_EQ(vstPluginMain(nullptr), nullptr);
