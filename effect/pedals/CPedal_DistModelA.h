@@ -35,8 +35,6 @@ public:
     int32_t ring1Length() const { return ring1Length_; }
     int32_t ring2Length() const { return ring2Length_; }
     int32_t ring2Capacity() const { return ring2Capacity_; }
-    const EqBand& toneBand() const { return tone_; }
-    const BiquadSection& lowCut() const { return highPass_; }
 
     static constexpr int kOversampling = 8;
 
