@@ -7,12 +7,13 @@
 
 namespace tbtest {
 
-// The pedals without delay lines, each with a way to build a fresh one.
+// A pedal type with a way to build a fresh one.
 struct PedalKind {
     const char* name;
     std::function<CPedalFX*()> make;
 };
-const std::vector<PedalKind>& basicPedals();
+// All ten pedals, the four without delay lines first.
+const std::vector<PedalKind>& allPedals();
 
 // Frees a pedal the way the chain does.
 struct PedalDestroyer {

@@ -4,18 +4,6 @@
 
 namespace modrig {
 
-void prepare(CPedalFX& pedal, double rate, std::initializer_list<float> knobs)
-{
-    pedal.setSampleRate(rate);
-    int j = 0;
-    for (float v : knobs)
-        if (j <= 4)
-            pedal.setParameter(j++, v);
-    for (; j <= 4; ++j)
-        pedal.setParameter(j, 0.5f);
-    pedal.reset();
-}
-
 void render(CPedalFX& pedal, std::vector<float>& left, std::vector<float>& right, int block)
 {
     const int frames = static_cast<int>(std::min(left.size(), right.size()));

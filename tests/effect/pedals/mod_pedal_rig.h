@@ -5,29 +5,22 @@
 #include <vector>
 
 #include "effect/pedals/CPedalFX.h"
+#include "tests/effect/pedals/PedalHarness.h"
+#include "tests/effect/pedals/PedalKinds.h"
 
-// Builds the modulation, delay and reverb pedals the way the chain's factory
-// does (rate, knobs 0..4, reset) and owns them until destroy().
+// Owns a pedal built the way the chain's factory does (rate, knobs 0..4,
+// reset) until destroy(), and measures what the modulation, delay and reverb
+// pedals render.
 namespace modrig {
 
-struct Destroy {
-    void operator()(CPedalFX* p) const
-    {
-        if (p)
-            p->destroy();
-    }
-};
 template <class T>
-using PedalPtr = std::unique_ptr<T, Destroy>;
-
-// Knobs given from 0 upward; the rest are 0.5.
-void prepare(CPedalFX& pedal, double rate, std::initializer_list<float> knobs);
+using PedalPtr = std::unique_ptr<T, tbtest::PedalDestroyer>;
 
 template <class T>
 PedalPtr<T> make(double rate, std::initializer_list<float> knobs)
 {
     PedalPtr<T> p(new T);
-    prepare(*p, rate, knobs);
+    tbtest::preparePedal(*p, rate, knobs); // knobs from 0 upward, the rest 0.5
     return p;
 }
 
