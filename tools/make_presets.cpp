@@ -3,6 +3,7 @@
 //
 //   make_presets <table> <output folder> [stamp file]
 
+#include "effect/dsp/ParameterMap.h"
 #include "effect/product/ProgramChunk.h"
 
 #include <dirent.h>
@@ -19,9 +20,7 @@
 
 namespace {
 
-constexpr int kInput = 0, kOutput = 1, kEqSwitch = 2, kFirstBand = 3, kModel = 11;
-constexpr int kFirstKnob = 13, kFirstEnable = 39, kFirstType = 45;
-constexpr int kBoxes = 5, kKnobs = 5, kBands = 8;
+using namespace drive;
 
 const char* const kPedals[] = {"none", "distortion", "chorus", "flanger", "phaser", "reverb",
                                "delay", "gate", "eq", "compressor", "modulator"};
@@ -112,10 +111,10 @@ struct Reader
         };
         if (key == "input" || key == "output") {
             if (const std::string* w = single())
-                fraction(*w, p.values[key == "input" ? kInput : kOutput]);
+                fraction(*w, p.values[key == "input" ? kInputLevel : kOutputLevel]);
         } else if (key == "eq") {
             if (const std::string* w = single())
-                onOff(*w, p.values[kEqSwitch]);
+                onOff(*w, p.values[kEqualiserSwitch]);
         } else if (key == "bands") {
             if (args.size() != kBands)
                 return fail("bands takes eight values");
@@ -130,7 +129,7 @@ struct Reader
             p.values[kModel] = static_cast<float>((*w)[0] - '0');
         } else if (key.size() == 4 && key.compare(0, 3, "box") == 0 && key[3] >= '1' && key[3] <= '5') {
             const int box = key[3] - '1';
-            if (args.empty() || args.size() > 1 + kKnobs)
+            if (args.empty() || args.size() > 1 + kKnobsPerBox)
                 return fail(key + " takes a pedal and up to five knob values");
             int type = -1;
             for (int t = 0; t < static_cast<int>(sizeof kPedals / sizeof kPedals[0]); ++t)
@@ -140,7 +139,7 @@ struct Reader
                 return fail("unknown pedal '" + args[0] + "'");
             p.values[kFirstType + box] = static_cast<float>(type);
             for (size_t j = 1; j < args.size(); ++j)
-                fraction(args[j], p.values[kFirstKnob + kKnobs * box + static_cast<int>(j) - 1]);
+                fraction(args[j], p.values[knobIndex(box, static_cast<int>(j) - 1)]);
         } else if (key.size() == 11 && key.compare(0, 3, "box") == 0 && key.compare(4, 7, ".enable") == 0
                    && key[3] >= '1' && key[3] <= '5') {
             if (const std::string* w = single())

@@ -1,24 +1,15 @@
 #include "effect/dsp/CDriveEffect.h"
 
+#include "effect/dsp/ParameterMap.h"
 #include "effect/dsp/StoredValue.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-namespace {
+using namespace drive;
 
-enum : int {
-    kInputLevel = 0,
-    kOutputLevel = 1,
-    kEqualiserSwitch = 2,
-    kFirstBand = 3,
-    kModel = 11,
-    kFirstKnob = 13,
-    kLastKnob = 37,
-    kFirstEnable = 39,
-    kFirstType = 45,
-};
+namespace {
 
 constexpr float kGainGlide = 0.001f;
 constexpr double kHighPassHz = 30.0;

@@ -2,6 +2,7 @@
 
 #include "effect/dsp/MasterEqualiser.h"
 #include "effect/dsp/ModelStage.h"
+#include "effect/dsp/ParameterMap.h"
 #include "effect/dsp/PedalBox.h"
 #include "framework/dsp/Biquad.h"
 #include "framework/engine/CFx.h"
@@ -23,7 +24,7 @@ class CProgram;
 class CDriveEffect : public CFx
 {
 public:
-    static constexpr int kBoxes = 5;
+    static constexpr int kBoxes = drive::kBoxes;
 
     CDriveEffect();
     ~CDriveEffect() override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "effect/dsp/EqBand.h"
+#include "effect/dsp/ParameterMap.h"
 
 #include <atomic>
 #include <cstdint>
@@ -12,7 +13,7 @@
 class MasterEqualiser
 {
 public:
-    static constexpr int kBands = 8;
+    static constexpr int kBands = drive::kBands;
 
     MasterEqualiser();
 

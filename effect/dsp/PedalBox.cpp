@@ -4,10 +4,6 @@
 #include "effect/pedals/CPedalFX.h"
 #include "framework/engine/CProgram.h"
 
-namespace {
-constexpr int kFirstKnobValue = 13;
-}
-
 PedalBox::PedalBox()
 {
     for (auto& k : knobs_)
@@ -58,7 +54,7 @@ void PedalBox::applyPendingType(double rate, CProgram* program, int boxIndex)
     pendingKnobs_.exchange(0, std::memory_order_acquire);
     built->setSampleRate(rate);
     for (int j = 0; j < kKnobs; ++j) {
-        const float v = program != nullptr ? program->getParameter(kFirstKnobValue + kKnobs * boxIndex + j) : 0.5f;
+        const float v = program != nullptr ? program->getParameter(drive::knobIndex(boxIndex, j)) : 0.5f;
         built->setParameter(j, v);
     }
     built->reset();

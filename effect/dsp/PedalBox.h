@@ -1,5 +1,7 @@
 #pragma once
 
+#include "effect/dsp/ParameterMap.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -29,7 +31,7 @@ enum PedalType : int32_t {
 class PedalBox
 {
 public:
-    static constexpr int kKnobs = 5;
+    static constexpr int kKnobs = drive::kKnobsPerBox;
 
     PedalBox();
     ~PedalBox();

@@ -1,16 +1,14 @@
 #include "effect/product/CDriveProgram.h"
 
+#include "effect/dsp/ParameterMap.h"
 #include "effect/dsp/StoredValue.h"
 
 #include <cstdio>
 
+using namespace drive;
+
 namespace {
 
-constexpr int32_t kFirstKnob = 13;
-constexpr int32_t kLastKnob = 37;
-constexpr int32_t kFirstEnable = 39;
-constexpr int32_t kLastEnable = 43;
-constexpr int32_t kKnobsPerBox = 5;
 constexpr char kNoName[] = "<noname>";
 
 void writeText(char* text, const char* format, int a = 0, int b = 0)

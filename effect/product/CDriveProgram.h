@@ -1,5 +1,6 @@
 #pragma once
 
+#include "effect/dsp/ParameterMap.h"
 #include "framework/engine/CProgram.h"
 
 #include <atomic>
@@ -12,8 +13,8 @@
 class CDriveProgram : public CProgram
 {
 public:
-    static constexpr int32_t kStoredCount = 50;
-    static constexpr int32_t kPublishedCount = 44;
+    static constexpr int32_t kStoredCount = drive::kStoredCount;
+    static constexpr int32_t kPublishedCount = drive::kPublishedCount;
 
     CDriveProgram();
 
