@@ -1,5 +1,7 @@
 #include "effect/product/DataFolder.h"
 
+#include "framework/util/CFileStreamer.h"
+
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -7,13 +9,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace datafolder {
 namespace {
 
 constexpr char kConfRelative[] = "Ostravelin/Tambrell.conf";
 constexpr char kKey[] = "rootFolder";
-constexpr size_t kLineMax = 4096;
+// A configuration file is a handful of lines; anything larger is not one.
+constexpr int32_t kConfMax = 64 * 1024;
 constexpr size_t kPathMax = PATH_MAX;
 
 bool isBlank(char c)
@@ -31,6 +36,29 @@ bool storeFolder(const char* src, size_t len, char* out, size_t outSize)
     std::memcpy(out, src, len);
     out[len] = '\0';
     return true;
+}
+
+// The value of a "rootFolder = value" line (blanks around both allowed),
+// or null for comments, blank lines and other keys.
+const char* valueOfRootKey(char* line)
+{
+    char* p = line;
+    while (isBlank(*p))
+        ++p;
+    if (*p == '#' || *p == ';' || *p == '\0')
+        return nullptr;
+    char* eq = std::strchr(p, '=');
+    if (eq == nullptr)
+        return nullptr;
+    char* keyEnd = eq;
+    while (keyEnd > p && isBlank(keyEnd[-1]))
+        --keyEnd;
+    if (static_cast<size_t>(keyEnd - p) != sizeof kKey - 1 || std::strncmp(p, kKey, sizeof kKey - 1) != 0)
+        return nullptr;
+    const char* value = eq + 1;
+    while (isBlank(*value))
+        ++value;
+    return value;
 }
 
 bool tryConfIn(const char* base, const char* suffix, char* out, size_t outSize)
@@ -51,43 +79,37 @@ bool readRootFolderFrom(const char* confPath, char* out, size_t outSize)
 {
     if (confPath == nullptr || out == nullptr || outSize == 0)
         return false;
-    FILE* f = std::fopen(confPath, "r");
-    if (f == nullptr)
+    // Only a regular file of sane size is read: a FIFO would block the host
+    // while it creates the plug-in, and a device such as /dev/zero never ends.
+    CFileStreamer file;
+    if (!file.open(confPath, "rb"))
         return false;
-    char line[kLineMax];
-    bool found = false;
-    bool continuation = false; // inside an over-long line
-    while (!found && std::fgets(line, sizeof line, f) != nullptr) {
-        const size_t len = std::strlen(line);
-        const bool complete = len > 0 && line[len - 1] == '\n';
-        const bool skip = continuation;
-        continuation = !complete && !std::feof(f);
-        // Over-long lines are dropped whole rather than read in pieces.
-        if (skip || continuation)
-            continue;
-        char* p = line;
-        while (isBlank(*p))
-            ++p;
-        if (*p == '#' || *p == ';' || *p == '\0')
-            continue;
-        char* eq = std::strchr(p, '=');
-        if (eq == nullptr)
-            continue;
-        char* keyEnd = eq;
-        while (keyEnd > p && isBlank(keyEnd[-1]))
-            --keyEnd;
-        if (static_cast<size_t>(keyEnd - p) != sizeof kKey - 1 || std::strncmp(p, kKey, sizeof kKey - 1) != 0)
-            continue;
-        char* value = eq + 1;
-        while (isBlank(*value))
-            ++value;
-        size_t vlen = std::strlen(value);
-        while (vlen > 0 && isBlank(value[vlen - 1]))
-            --vlen;
-        found = storeFolder(value, vlen, out, outSize);
+    const int32_t size = file.getSize();
+    if (size <= 0 || size > kConfMax)
+        return false;
+    std::unique_ptr<char[]> text(new (std::nothrow) char[static_cast<size_t>(size) + 1]());
+    if (!text || !file.read(text.get(), size))
+        return false;
+    file.close();
+
+    char* line = text.get();
+    const char* const end = text.get() + size;
+    while (line < end) {
+        char* next = static_cast<char*>(std::memchr(line, '\n', static_cast<size_t>(end - line)));
+        if (next != nullptr)
+            *next = '\0';
+        if (const char* value = valueOfRootKey(line)) {
+            size_t vlen = std::strlen(value);
+            while (vlen > 0 && isBlank(value[vlen - 1]))
+                --vlen;
+            if (storeFolder(value, vlen, out, outSize))
+                return true;
+        }
+        if (next == nullptr)
+            break;
+        line = next + 1;
     }
-    std::fclose(f);
-    return found;
+    return false;
 }
 
 bool findConfiguredRoot(char* out, size_t outSize)

@@ -5,9 +5,10 @@
 // Where the plug-in finds its "Gfx" and "Presets" folders.
 namespace datafolder {
 
-// Reads the value of the key "rootFolder" from one "key=value" file.
-// Returns false (and leaves out alone) when the file, the key or a usable
-// value is missing, or when the value does not fit into outSize.
+// Reads the value of the key "rootFolder" from one "key=value" file, which
+// must be a regular file of at most 64 KiB. Returns false (and leaves out
+// alone) when the file, the key or a usable value is missing, or when the
+// value does not fit into outSize.
 bool readRootFolderFrom(const char* confPath, char* out, size_t outSize);
 
 // Looks for Ostravelin/Tambrell.conf under $XDG_CONFIG_HOME (else ~/.config),

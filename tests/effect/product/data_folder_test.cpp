@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 
 using namespace producttest;
@@ -41,6 +44,22 @@ TEST(DataFolderConfig, OverlongLinesAndValuesAreSkippedWhole)
     EXPECT_EQ(readFrom(t.write("a.conf", "x=" + filler + "rootFolder=/fake\nrootFolder=/real\n")), "/real");
     // A value that does not fit the caller's buffer is not cut.
     EXPECT_EQ(readFrom(t.write("b.conf", "rootFolder=/" + std::string(300, 'v') + "\n")), "<none>");
+}
+
+// Regression: the configuration was read with stdio from whatever the path
+// named, so a FIFO there blocked the host while it created the plug-in, and a
+// link to /dev/zero kept the reader going for ever.
+TEST(DataFolderConfig, OnlyRegularFilesAreRead)
+{
+    tbtest::TempFolder t;
+    const std::string fifo = t.file("fifo.conf");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(readFrom(fifo), "<none>");
+    const std::string zero = t.file("zero.conf");
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    EXPECT_EQ(readFrom(zero), "<none>");
+    EXPECT_EQ(readFrom(t.path()), "<none>");
+    EXPECT_EQ(readFrom(t.write("huge.conf", std::string(70000, '#') + "\nrootFolder=/late\n")), "<none>");
 }
 
 TEST(DataFolderConfig, UserConfigWinsOverSystemFolders)
