@@ -49,7 +49,6 @@ public:
     bool equaliserOn() const { return equaliserOn_.load(std::memory_order_relaxed); }
     float inputGainTarget() const { return inputTarget_.load(std::memory_order_relaxed); }
     float outputGainTarget() const { return outputTarget_.load(std::memory_order_relaxed); }
-    double sampleRate() const { return sampleRate_; }
 
     // dB law of the input and output levels: 0 -> -24 dB, 0.5 -> 0 dB, 1 -> +24 dB.
     static float gainForValue(float value);

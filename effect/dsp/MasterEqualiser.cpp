@@ -35,11 +35,6 @@ void MasterEqualiser::setBandValue(int band, float value)
     dirty_.fetch_or(1u << band, std::memory_order_release);
 }
 
-float MasterEqualiser::bandGainDb(int band) const
-{
-    return (band >= 0 && band < kBands) ? gainDb_[band].load(std::memory_order_relaxed) : 0.0f;
-}
-
 void MasterEqualiser::updateBandPair(int b, double rate)
 {
     const double db = gainDb_[b].load(std::memory_order_relaxed);

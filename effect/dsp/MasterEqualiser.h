@@ -26,8 +26,6 @@ public:
     void reset();
     void process(float* left, float* right, int frames);
 
-    // The gain in dB that band b was last set to (what the next update uses).
-    float bandGainDb(int band) const;
     // Band b of channel 0 (left) or 1 (right), for inspection.
     const EqBand& band(int channel, int b) const { return bands_[channel][b]; }
 

@@ -18,9 +18,8 @@ constexpr char kPresetExtension[] = "tbprg";
 
 CDrive::CDrive(CPluginWrapper* wrapper) : CSynthesizer(wrapper)
 {
-    program_ = new (std::nothrow) CDriveProgram;
-    if (program_ != nullptr)
-        addProgram(program_);
+    if (CDriveProgram* program = new (std::nothrow) CDriveProgram)
+        addProgram(program);
     chain_ = new (std::nothrow) CDriveEffect;
     if (chain_ != nullptr) {
         setEffectUnit(chain_);

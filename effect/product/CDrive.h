@@ -7,7 +7,6 @@
 #include <cstdint>
 
 class CDriveEffect;
-class CDriveProgram;
 
 // The engine of one multi-effect instance: the single program, the signal
 // chain, the data folders, the preset list with the start-up preset, the
@@ -56,7 +55,6 @@ public:
     const char* getPresetsFolder() const { return presetsFolder_; }
     CFileList& getPresetList() { return presetList_; }
     CDriveEffect* getChain() const { return chain_; }
-    CDriveProgram* getDriveProgram() const { return program_; }
     bool isLoading() const { return loading_.load(std::memory_order_relaxed); }
 
 protected:
@@ -71,7 +69,6 @@ private:
     char graphicsFolder_[kFolderCapacity] = {};
     char presetsFolder_[kFolderCapacity] = {};
     std::atomic<bool> loading_{false};
-    CDriveProgram* program_ = nullptr;
     CDriveEffect* chain_ = nullptr;
     std::atomic<float> inputPeak_{0.5f};
     std::atomic<float> outputPeak_{0.5f};
