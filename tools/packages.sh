@@ -27,3 +27,7 @@ TB_BUILD_PACKAGES=(g++ cmake make pkg-config libgtest-dev libgmock-dev googletes
 
 # What the bounded fuzz stage of ./test needs (libFuzzer comes with clang's runtime).
 TB_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+
+# What the real-host test needs: Debian's Ardour 7 (headless ardour7-lua and its
+# VST scanner). Optional: without it that test reports SKIP.
+TB_HOST_TEST_PACKAGES=(ardour)
