@@ -111,12 +111,15 @@ grep -q 'name="Tambrell"' "$work/scan.log" || fail "the scanner did not report T
 
 # Ardour 7.3's headless sessions crash now and then (heap corruption in its own
 # threads around export and teardown; seen with only Ardour's own Lua plug-ins
-# on the track too). A phase that dies by a signal is run again from the same
-# saved session, up to three times; a phase that reports a failure is not.
+# on the track too; valgrind finds no bad access by the plug-in), in about one
+# run in four. A phase that dies by a signal is run again from the same saved
+# session, up to ATTEMPTS times; a phase that reports a failure is not.
+ATTEMPTS=6
+retried=0
 run_phase() { # mode, render name
     local mode=$1 name=$2 log=$work/$2.log attempt rc
     [ -f "$session/$sname.ardour" ] && cp "$session/$sname.ardour" "$work/before-$name.ardour"
-    for attempt in 1 2 3; do
+    for attempt in $(seq $ATTEMPTS); do
         echo "=== ardour7-lua: $mode, rendering $name (attempt $attempt)"
         [ -f "$work/before-$name.ardour" ] && cp "$work/before-$name.ardour" "$session/$sname.ardour"
         rm -f "$renders/$name.wav"
@@ -128,10 +131,11 @@ run_phase() { # mode, render name
             tail -n 40 "$log"; fail "ardour7-lua ($mode, $name) timed out"
         fi
         [ $rc -eq 0 ] && break
-        if [ $rc -le 128 ] || [ $attempt -eq 3 ]; then
+        if [ $rc -le 128 ] || [ $attempt -eq $ATTEMPTS ]; then
             tail -n 40 "$log"; fail "ardour7-lua ($mode, $name) failed (exit $rc)"
         fi
         echo "NOTE: ardour7-lua died by signal $((rc - 128)); running the phase again"
+        retried=$((retried + 1))
         [ "$mode" = create ] && rm -rf "$session"
     done
     grep -q "^PHASE $mode DONE" "$log" || { tail -n 40 "$log"; fail "ardour7-lua ($mode, $name) stopped early"; }
@@ -157,4 +161,4 @@ run_phase reload chain_pedal
 # name and the pedal came back through setChunk, the values through both paths.
 "$probe" chunk-show "$session/$sname.ardour" --name "$RELOAD_NAME" $SETTINGS $PEDAL_EDIT \
     || fail "the state did not come back after the reload"
-echo "PASS: Tambrell in Ardour 7 ($plugin)"
+echo "PASS: Tambrell in Ardour 7 ($plugin; Ardour crashes retried: $retried)"
