@@ -117,76 +117,73 @@ TEST_F(FileSelectorTest, ClearFiltersForgetsTitleAndFilters) {
   EXPECT_STREQ(s.getTitle(), "");
 }
 
-TEST(DesktopFileDialog, NoDialogProgramMeansCancelled) {
-  const char* old = std::getenv("PATH");
-  const std::string saved = old != nullptr ? old : "";
-  ::setenv("PATH", "/nonexistent-folder", 1);
-  platform::DialogRequest r;
-  r.filters.push_back({"Tambrell Program", {"tbprg"}});
-  const auto result = platform::desktopFileDialog().run(r);
-  EXPECT_EQ(result.status, DialogStatus::Cancelled);
-  EXPECT_FALSE(platform::desktopFileDialog().confirmOverwrite("t", "/x"));
-  ::setenv("PATH", saved.c_str(), 1);
-}
+// Puts a folder of fake dialog programs first (and only) on PATH for one test;
+// each fake writes its arguments one per line, so a test sees exactly the
+// argument vector it was started with.
+class FakeDialogPrograms {
+public:
+  FakeDialogPrograms() {
+    const char* old = std::getenv("PATH");
+    saved_ = old != nullptr ? old : "";
+    ::setenv("PATH", tmp_.path().c_str(), 1);
+  }
+  ~FakeDialogPrograms() { ::setenv("PATH", saved_.c_str(), 1); }
+  void add(const std::string& name, const std::string& afterRecording) {
+    tmp_.write(name, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + tmp_.file("args") + "'\n" + afterRecording);
+    ::chmod(tmp_.file(name).c_str(), 0755);
+  }
+  std::string recordedArgs() const {
+    const auto bytes = tbtest::readAll(tmp_.file("args"));
+    return std::string(bytes.begin(), bytes.end());
+  }
 
-}  // namespace
+private:
+  tbtest::TempFolder tmp_;
+  std::string saved_;
+};
 
-namespace {
-
-TEST(DesktopFileDialog, RunsZenityWithAnArgumentVectorAndReadsTheChoice) {
-  tbtest::TempFolder tmp;
-  const std::string argsFile = tmp.file("args");
-  // The fake program records each argument on its own line; a shell would have
-  // split the title and expanded the pattern.
-  tmp.write("zenity", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + argsFile + "'\necho '/chosen/Warm Lead.tbprg'\n");
-  ::chmod(tmp.file("zenity").c_str(), 0755);
-  const char* old = std::getenv("PATH");
-  const std::string saved = old != nullptr ? old : "";
-  ::setenv("PATH", tmp.path().c_str(), 1);
-
+platform::DialogRequest saveProgramRequest() {
   platform::DialogRequest r;
   r.kind = DialogKind::Save;
   r.title = "Save Program";
+  r.filters.push_back({"Tambrell Program", {"tbprg"}});
+  return r;
+}
+
+TEST(DesktopFileDialog, NoDialogProgramMeansCancelled) {
+  FakeDialogPrograms none;  // an empty folder: neither zenity nor kdialog
+  const auto result = platform::desktopFileDialog().run(saveProgramRequest());
+  EXPECT_EQ(result.status, DialogStatus::Cancelled);
+  EXPECT_FALSE(platform::desktopFileDialog().confirmOverwrite("t", "/x"));
+}
+
+TEST(DesktopFileDialog, RunsZenityWithAnArgumentVectorAndReadsTheChoice) {
+  // A shell would have split the title and expanded the pattern.
+  FakeDialogPrograms fake;
+  fake.add("zenity", "echo '/chosen/Warm Lead.tbprg'\n");
+  auto r = saveProgramRequest();
   r.initialFolder = "/p/";
   r.fileName = "My $HOME *";
-  r.filters.push_back({"Tambrell Program", {"tbprg"}});
   const auto result = platform::desktopFileDialog().run(r);
-  ::setenv("PATH", saved.c_str(), 1);
 
   EXPECT_EQ(result.status, DialogStatus::Chosen);
   EXPECT_EQ(result.path, "/chosen/Warm Lead.tbprg");
-  const auto bytes = tbtest::readAll(argsFile);
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+  EXPECT_EQ(fake.recordedArgs(),
             "--file-selection\n--title=Save Program\n--save\n--filename=/p/My $HOME *\n"
             "--file-filter=Tambrell Program | *.tbprg\n");
 }
 
-}  // namespace
-
-namespace {
-
 TEST(DesktopFileDialog, KdialogGetsAStartPathThatCannotPassForAnOption) {
   // Regression: a program named like an option ("--help") with no initial
   // folder reached kdialog as a bare argument and was taken for one.
-  tbtest::TempFolder tmp;
-  const std::string argsFile = tmp.file("args");
-  tmp.write("kdialog", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + argsFile + "'\nexit 1\n");
-  ::chmod(tmp.file("kdialog").c_str(), 0755);
-  const char* old = std::getenv("PATH");
-  const std::string saved = old != nullptr ? old : "";
-  ::setenv("PATH", tmp.path().c_str(), 1);
-
-  platform::DialogRequest r;
-  r.kind = DialogKind::Save;
-  r.title = "Save Program";
+  FakeDialogPrograms fake;
+  fake.add("kdialog", "exit 1\n");
+  auto r = saveProgramRequest();
   r.fileName = "--help";
-  r.filters.push_back({"Tambrell Program", {"tbprg"}});
   const auto result = platform::desktopFileDialog().run(r);
-  ::setenv("PATH", saved.c_str(), 1);
 
   EXPECT_EQ(result.status, DialogStatus::Cancelled);
-  const auto bytes = tbtest::readAll(argsFile);
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+  EXPECT_EQ(fake.recordedArgs(),
             "--title\nSave Program\n--getsavefilename\n./--help\nTambrell Program (*.tbprg)\n");
 }
 
