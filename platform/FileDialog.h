@@ -11,30 +11,30 @@ enum class DialogKind { Open, Save };
 enum class DialogStatus { Chosen, Cancelled, Failed };
 
 struct DialogFilter {
-  std::string description;
-  std::vector<std::string> extensions;  // without "*."; "*" for any
+    std::string description;
+    std::vector<std::string> extensions;  // without "*."; "*" for any
 };
 
 struct DialogRequest {
-  DialogKind kind = DialogKind::Open;
-  std::string title;
-  std::string initialFolder;  // ends in '/' or is empty
-  std::string fileName;       // suggested name, may be empty
-  std::vector<DialogFilter> filters;
-  int filterIndex = 0;
+    DialogKind kind = DialogKind::Open;
+    std::string title;
+    std::string initialFolder;  // ends in '/' or is empty
+    std::string fileName;  // suggested name, may be empty
+    std::vector<DialogFilter> filters;
+    int filterIndex = 0;
 };
 
 struct DialogResult {
-  DialogStatus status = DialogStatus::Cancelled;
-  std::string path;
+    DialogStatus status = DialogStatus::Cancelled;
+    std::string path;
 };
 
 class IFileDialog {
 public:
-  virtual ~IFileDialog() = default;
-  virtual DialogResult run(const DialogRequest& request) = 0;
-  // Yes/no question before a file is replaced; false means "keep it".
-  virtual bool confirmOverwrite(const std::string& title, const std::string& path) = 0;
+    virtual ~IFileDialog() = default;
+    virtual DialogResult run(const DialogRequest& request) = 0;
+    // Yes/no question before a file is replaced; false means "keep it".
+    virtual bool confirmOverwrite(const std::string& title, const std::string& path) = 0;
 };
 
 // The process's dialog backend: the one installed, else the desktop one.

@@ -8,9 +8,9 @@ namespace platform {
 std::string findProgram(const char* name);
 
 struct ProgramOutput {
-  bool started = false;
-  int exitCode = -1;  // -1 when it did not exit normally
-  std::string standardOutput;
+    bool started = false;
+    int exitCode = -1;  // -1 when it did not exit normally
+    std::string standardOutput;
 };
 
 // Runs argv[0] (a full path) with the given arguments through posix_spawn, never a

@@ -22,11 +22,10 @@ namespace {
 
 using namespace drive;
 
-const char* const kPedals[] = {"none", "distortion", "chorus", "flanger", "phaser", "reverb",
-                               "delay", "gate", "eq", "compressor", "modulator"};
+const char* const kPedals[]
+    = {"none", "distortion", "chorus", "flanger", "phaser", "reverb", "delay", "gate", "eq", "compressor", "modulator"};
 
-struct Program
-{
+struct Program {
     std::string name;
     float values[programchunk::kValueCount];
 };
@@ -66,8 +65,7 @@ std::vector<std::string> words(const std::string& s)
     return out;
 }
 
-struct Reader
-{
+struct Reader {
     const char* table;
     int line = 0;
     bool failed = false;
@@ -141,7 +139,7 @@ struct Reader
             for (size_t j = 1; j < args.size(); ++j)
                 fraction(args[j], p.values[knobIndex(box, static_cast<int>(j) - 1)]);
         } else if (key.size() == 11 && key.compare(0, 3, "box") == 0 && key.compare(4, 7, ".enable") == 0
-                   && key[3] >= '1' && key[3] <= '5') {
+            && key[3] >= '1' && key[3] <= '5') {
             if (const std::string* w = single())
                 onOff(*w, p.values[kFirstEnable + key[3] - '1']);
         } else {
@@ -190,7 +188,7 @@ bool writeProgram(const std::string& folder, const Program& p)
     return std::fclose(f) == 0 && ok;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -203,7 +201,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot read %s\n", argv[1]);
         return 1;
     }
-    Reader reader{argv[1]};
+    Reader reader {argv[1]};
     std::vector<Program> programs;
     char buf[1024];
     while (std::fgets(buf, sizeof buf, in) != nullptr) {

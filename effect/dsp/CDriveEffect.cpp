@@ -14,7 +14,7 @@ namespace {
 constexpr float kGainGlide = 0.001f;
 constexpr double kHighPassHz = 30.0;
 
-} // namespace
+}  // namespace
 
 CDriveEffect::CDriveEffect()
 {

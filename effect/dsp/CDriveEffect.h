@@ -21,8 +21,7 @@ class CProgram;
 // thread (targets, switches, pending requests). reset() and setSampleRate()
 // come from the engine under its program-switch handshake, when no block
 // renders.
-class CDriveEffect : public CFx
-{
+class CDriveEffect : public CFx {
 public:
     static constexpr int kBoxes = drive::kBoxes;
 
@@ -56,19 +55,19 @@ public:
 private:
     void applyPendingModel();
 
-    std::atomic<float> inputPeak_{0.5f};
-    std::atomic<float> outputPeak_{0.5f};
+    std::atomic<float> inputPeak_ {0.5f};
+    std::atomic<float> outputPeak_ {0.5f};
     double sampleRate_ = 44100.0;
-    std::atomic<float> inputTarget_{1.0f};
+    std::atomic<float> inputTarget_ {1.0f};
     float inputGain_ = 1.0f;
-    std::atomic<float> outputTarget_{1.0f};
+    std::atomic<float> outputTarget_ {1.0f};
     float outputGain_ = 1.0f;
-    std::atomic<CProgram*> program_{nullptr};
+    std::atomic<CProgram*> program_ {nullptr};
     PedalBox boxes_[kBoxes];
     BiquadSection highPass_[2];
     MasterEqualiser equaliser_;
     // On until the program says otherwise; its default switches it on anyway.
-    std::atomic<bool> equaliserOn_{true};
+    std::atomic<bool> equaliserOn_ {true};
     ModelStage models_[2];
-    std::atomic<int32_t> pendingModel_{-1};
+    std::atomic<int32_t> pendingModel_ {-1};
 };

@@ -35,7 +35,7 @@ void EqBand::updateBand(double rate)
         na1 = 2.0 * ((A - 1.0) - (A + 1.0) * cw);
         na2 = (A + 1.0) - (A - 1.0) * cw - H;
         break;
-    default: // peaking
+    default:  // peaking
         nb0 = 1.0 + alpha * A;
         nb1 = -2.0 * cw;
         na1 = nb1;

@@ -18,14 +18,14 @@
 struct EqBand {
     enum Kind : int32_t { LowShelf = 0, HighShelf = 1, Peaking = 2 };
 
-    double gain = 0.0;       // dB
-    double frequency = 1000.0; // Hz
+    double gain = 0.0;  // dB
+    double frequency = 1000.0;  // Hz
     double bandwidth = 1.0;  // octaves
     float x1 = 0.0f;
     float x2 = 0.0f;
     float y1 = 0.0f;
     float y2 = 0.0f;
-    tb::Relaxed<float> b0{1.0f};
+    tb::Relaxed<float> b0 {1.0f};
     tb::Relaxed<float> b1;
     tb::Relaxed<float> b2;
     tb::Relaxed<float> a1;
@@ -40,8 +40,7 @@ struct EqBand {
     float process(float sample)
     {
         const float x = tb::flush(sample);
-        const float y = tb::flush(b0.load() * x + b1.load() * x1 + b2.load() * x2 - a1.load() * y1 -
-                                  a2.load() * y2);
+        const float y = tb::flush(b0.load() * x + b1.load() * x1 + b2.load() * x2 - a1.load() * y1 - a2.load() * y2);
         x2 = x1;
         x1 = x;
         y2 = y1;

@@ -10,8 +10,7 @@
 // Band gains arrive from any thread as stored program values; the audio thread
 // recomputes the bands at the start of its next block, so the band settings
 // themselves are only ever touched by one thread at a time.
-class MasterEqualiser
-{
+class MasterEqualiser {
 public:
     static constexpr int kBands = drive::kBands;
 
@@ -37,5 +36,5 @@ private:
 
     EqBand bands_[2][kBands];
     std::atomic<float> gainDb_[kBands];
-    std::atomic<uint32_t> dirty_{0};
+    std::atomic<uint32_t> dirty_ {0};
 };

@@ -9,11 +9,10 @@
 
 namespace {
 
-struct Voicing
-{
-    double ringShare;   // ring length as a share of its capacity
-    float wet1, wet2;   // how much of each all-pass chain is added
-    float pole1, pole2; // where each chain's corner sits between 50 Hz and 20 kHz
+struct Voicing {
+    double ringShare;  // ring length as a share of its capacity
+    float wet1, wet2;  // how much of each all-pass chain is added
+    float pole1, pole2;  // where each chain's corner sits between 50 Hz and 20 kHz
 };
 
 constexpr Voicing kVoicings[ModelStage::kModels] = {
@@ -28,7 +27,7 @@ constexpr float kOffset = 0.000001f;
 constexpr float kChainFeedback = 0.4548f;
 constexpr int kRingSteps = 64;
 
-} // namespace
+}  // namespace
 
 float ModelStage::AllPassChain::run(float in)
 {
@@ -94,10 +93,7 @@ void ModelStage::setModel(int model)
     clearSignal();
 }
 
-void ModelStage::reset()
-{
-    clearSignal();
-}
+void ModelStage::reset() { clearSignal(); }
 
 void ModelStage::clearSignal()
 {

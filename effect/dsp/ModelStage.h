@@ -8,8 +8,7 @@
 // One channel of the amplifier model: two chains of six all-pass sections with
 // feedback, a short smeared ring (the "cabinet") and a resonant low-pass.
 // Model 0 leaves the signal untouched; 1..5 are the five voicings.
-class ModelStage
-{
+class ModelStage {
 public:
     static constexpr int kModels = 5;
     static constexpr int kAllPassStages = 6;
@@ -31,8 +30,7 @@ public:
     int capacity() const { return capacity_; }
 
 private:
-    struct AllPassChain
-    {
+    struct AllPassChain {
         float k = 0.0f;
         float wet = 0.0f;
         float state[kAllPassStages] = {};

@@ -28,8 +28,7 @@ enum PedalType : int32_t {
 // other threads only leave requests here (a pending type, knob values with a
 // pending-knob mask, the enable state and a reset request), and the audio
 // thread carries them out at the box's turn in the chain.
-class PedalBox
-{
+class PedalBox {
 public:
     static constexpr int kKnobs = drive::kKnobsPerBox;
 
@@ -67,11 +66,11 @@ private:
 
     CPedalFX* pedal_ = nullptr;
     int32_t currentType_ = kPedalNone;
-    std::atomic<int32_t> pendingType_{-1};
-    std::atomic<bool> bypass_{false};
-    std::atomic<bool> resetRequest_{false};
+    std::atomic<int32_t> pendingType_ {-1};
+    std::atomic<bool> bypass_ {false};
+    std::atomic<bool> resetRequest_ {false};
     std::atomic<float> knobs_[kKnobs];
-    std::atomic<uint32_t> pendingKnobs_{0};
+    std::atomic<uint32_t> pendingKnobs_ {0};
 };
 
 // Builds the pedal of a type (1..10); null for 0, other values or no memory.

@@ -23,7 +23,7 @@ public:
     // Stores the rate and rebuilds what depends on it, then resets.
     virtual void setSampleRate(double rate) { (void)rate; }
     // Clears the signal state.
-    virtual void reset() {}
+    virtual void reset() { }
     // Deletes the pedal and everything it owns.
     virtual void destroy() { delete this; }
     // Stores knob index (0..4) and updates what depends on it.

@@ -30,8 +30,8 @@ void CPedal_Chorus::updatePedal()
     const float lfoDepth = std::clamp(depth * depth * depth, 0.0f, 1.0f);
     const double r = static_cast<float>(5.0 * rateKnob + 0.1);
     // Three unrelated rates keep the voices from beating in step.
-    const double increments[3] = {std::max(0.896 * r, 0.0) / sampleRate_, std::max(r, 0.0) / sampleRate_,
-                                  std::max(0.689 * r, 0.0) / sampleRate_};
+    const double increments[3] = {
+        std::max(0.896 * r, 0.0) / sampleRate_, std::max(r, 0.0) / sampleRate_, std::max(0.689 * r, 0.0) / sampleRate_};
     for (int i = 0; i < 3; ++i) {
         lines_[i]->lfoDepth = lfoDepth;
         lines_[i]->lfoIncrement = increments[i];

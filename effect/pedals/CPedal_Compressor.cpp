@@ -34,8 +34,7 @@ void CPedal_Compressor::setParameter(int index, float value)
     }
 }
 
-inline float CPedal_Compressor::step(float x, float& gain, float T, float h, float attack,
-                                     float release) const
+inline float CPedal_Compressor::step(float x, float& gain, float T, float h, float attack, float release) const
 {
     const float level = std::fabs(x);
     float target = 1.0f;

@@ -30,9 +30,9 @@ private:
 
     float gainLeft_ = 0.0f;
     float gainRight_ = 0.0f;
-    tb::Relaxed<double> sampleRate_{44100.0};
-    tb::Relaxed<float> knob2_{0.5f};
-    tb::Relaxed<float> knob3_{0.5f};
-    tb::Relaxed<float> knob1_{0.5f};
-    tb::Relaxed<float> threshold_{1.0f};
+    tb::Relaxed<double> sampleRate_ {44100.0};
+    tb::Relaxed<float> knob2_ {0.5f};
+    tb::Relaxed<float> knob3_ {0.5f};
+    tb::Relaxed<float> knob1_ {0.5f};
+    tb::Relaxed<float> threshold_ {1.0f};
 };

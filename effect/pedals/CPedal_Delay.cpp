@@ -40,7 +40,6 @@ void CPedal_Delay::setParameter(int index, float value)
         forEachLine([level](CTapeDelay& l) { l.targetGain = level; });
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }

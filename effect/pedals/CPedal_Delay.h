@@ -15,7 +15,7 @@ public:
 private:
     ~CPedal_Delay() override = default;
 
-    tb::Relaxed<float> level_{-0.1f};
-    tb::Relaxed<float> time_{0.1f};
-    tb::Relaxed<float> feedback_{0.0f};
+    tb::Relaxed<float> level_ {-0.1f};
+    tb::Relaxed<float> time_ {0.1f};
+    tb::Relaxed<float> feedback_ {0.0f};
 };

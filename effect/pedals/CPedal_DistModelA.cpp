@@ -27,12 +27,9 @@ float* newRing(int32_t n)
     return ring;
 }
 
-} // namespace
+}  // namespace
 
-CPedal_DistModelA::~CPedal_DistModelA()
-{
-    freeRings();
-}
+CPedal_DistModelA::~CPedal_DistModelA() { freeRings(); }
 
 void CPedal_DistModelA::freeRings()
 {
@@ -97,7 +94,7 @@ void CPedal_DistModelA::setSampleRate(double rate)
     ring1_ = newRing(n1);
     ring2_ = newRing(n2);
     if (!ring1_ || !ring2_) {
-        freeRings(); // without its rings the pedal passes the signal unchanged
+        freeRings();  // without its rings the pedal passes the signal unchanged
     } else {
         ring1Length_ = n1;
         ring2Capacity_ = n2;

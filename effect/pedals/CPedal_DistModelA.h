@@ -58,25 +58,25 @@ private:
     void updatePedal();
     void freeRings();
 
-    tb::Relaxed<float> knob0_{0.5f};
-    tb::Relaxed<float> knob1_{0.5f};
-    tb::Relaxed<float> knob3_{0.5f};
-    tb::Relaxed<float> knob2_{0.5f};
+    tb::Relaxed<float> knob0_ {0.5f};
+    tb::Relaxed<float> knob1_ {0.5f};
+    tb::Relaxed<float> knob3_ {0.5f};
+    tb::Relaxed<float> knob2_ {0.5f};
 
     float* ring1_ = nullptr;
     int32_t ring1Length_ = 0;
     int32_t ring1Index_ = 0;
     float* ring2_ = nullptr;
-    tb::Relaxed<int32_t> ring2Length_{0};   // written by the knob thread
-    tb::Relaxed<int32_t> ring2Capacity_{0}; // read by the knob thread
+    tb::Relaxed<int32_t> ring2Length_ {0};  // written by the knob thread
+    tb::Relaxed<int32_t> ring2Capacity_ {0};  // read by the knob thread
     int32_t ring2Index_ = 0;
 
     float history1_[3] = {0.0f, 0.0f, 0.0f};
     float history2_[3] = {0.0f, 0.0f, 0.0f};
 
-    tb::Relaxed<float> sampleRate_{0.0f};
-    tb::Relaxed<float> outputGain_{1.0f};
-    tb::Relaxed<float> driveFactor_{1.0f};
+    tb::Relaxed<float> sampleRate_ {0.0f};
+    tb::Relaxed<float> outputGain_ {1.0f};
+    tb::Relaxed<float> driveFactor_ {1.0f};
 
     BandPass bandPass1_;
     BandPass bandPass2_;

@@ -5,10 +5,9 @@
 namespace {
 
 constexpr double kFrequency[CPedal_Eq::kBands] = {300.0, 700.0, 1800.0, 7000.0};
-constexpr int32_t kKind[CPedal_Eq::kBands] = {EqBand::LowShelf, EqBand::Peaking, EqBand::Peaking,
-                                              EqBand::HighShelf};
+constexpr int32_t kKind[CPedal_Eq::kBands] = {EqBand::LowShelf, EqBand::Peaking, EqBand::Peaking, EqBand::HighShelf};
 
-} // namespace
+}  // namespace
 
 CPedal_Eq::CPedal_Eq()
 {

@@ -32,5 +32,5 @@ private:
     EqBand right_[kBands];
     // Read by setParameter on the knob thread; 44.1 kHz until the chain says
     // otherwise.
-    tb::Relaxed<double> sampleRate_{44100.0};
+    tb::Relaxed<double> sampleRate_ {44100.0};
 };

@@ -46,7 +46,6 @@ void CPedal_Flanger::setParameter(int index, float value)
         forEachLine([level](CTapeDelay& l) { l.targetGain = level; });
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }

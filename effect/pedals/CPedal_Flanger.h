@@ -15,7 +15,7 @@ public:
 private:
     ~CPedal_Flanger() override = default;
 
-    tb::Relaxed<float> level_{0.5f};
-    tb::Relaxed<float> sweepRate_{0.5f}; // Hz
-    tb::Relaxed<float> delaySetting_{0.01f};
+    tb::Relaxed<float> level_ {0.5f};
+    tb::Relaxed<float> sweepRate_ {0.5f};  // Hz
+    tb::Relaxed<float> delaySetting_ {0.01f};
 };

@@ -26,8 +26,8 @@ private:
 
     double sampleRate_ = 44100.0;
     tb::Relaxed<float> knobs_[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-    double phase_ = 0.0;                 // cycles
-    tb::Relaxed<double> increment_{0.0}; // cycles per sample
+    double phase_ = 0.0;  // cycles
+    tb::Relaxed<double> increment_ {0.0};  // cycles per sample
     float tremolo_ = 0.0f;
     float pan_ = 0.0f;
     std::unique_ptr<CTapeDelay> line_;

@@ -64,7 +64,7 @@ void CPedal_NoiseGate::process(float* left, float* right, int frames)
     const float T = threshold_;
 
     for (int k = 0; k < frames; ++k) {
-        left[k] = step(left[k], Channel{counterLeft_, gainLeft_}, T, hold, ko, kc);
-        right[k] = step(right[k], Channel{counterRight_, gainRight_}, T, hold, ko, kc);
+        left[k] = step(left[k], Channel {counterLeft_, gainLeft_}, T, hold, ko, kc);
+        right[k] = step(right[k], Channel {counterRight_, gainRight_}, T, hold, ko, kc);
     }
 }

@@ -38,8 +38,8 @@ private:
     float gainLeft_ = 0.0f;
     int32_t counterRight_ = 0;
     float gainRight_ = 0.0f;
-    tb::Relaxed<double> sampleRate_{44100.0};
-    tb::Relaxed<float> knob0_{0.5f};
-    tb::Relaxed<float> knob1_{0.5f};
-    tb::Relaxed<float> threshold_{0.0f};
+    tb::Relaxed<double> sampleRate_ {44100.0};
+    tb::Relaxed<float> knob0_ {0.5f};
+    tb::Relaxed<float> knob1_ {0.5f};
+    tb::Relaxed<float> threshold_ {0.0f};
 };

@@ -10,7 +10,7 @@ constexpr float kTwoPi = 6.2831853f;
 constexpr float kInputOffset = 0.000001f;
 constexpr float kSmoothing = 0.001f;
 
-} // namespace
+}  // namespace
 
 void CPedal_Phaser::setSampleRate(double rate)
 {
@@ -22,8 +22,8 @@ void CPedal_Phaser::setSampleRate(double rate)
 
 void CPedal_Phaser::reset()
 {
-    left_ = Side{};
-    right_ = Side{};
+    left_ = Side {};
+    right_ = Side {};
     phase_ = 0.0f;
     smoothedBase_ = -1.0f;
     smoothedMix_ = -1.0f;
@@ -67,8 +67,7 @@ void CPedal_Phaser::process(float* left, float* right, int frames)
 
     const float fb = std::pow(0.1f, 1.0f / 3.0f) * 0.98f;
     const float rateKnob = rate_;
-    const float increment =
-        static_cast<float>(2.0 * rateKnob * rateKnob * 44100.0 / sampleRate_) * 0.0005f;
+    const float increment = static_cast<float>(2.0 * rateKnob * rateKnob * 44100.0 / sampleRate_) * 0.0005f;
     const float c = static_cast<float>(50.0 / sampleRate_);
     const float span = static_cast<float>(20000.0 / sampleRate_) - c;
     const float depthKnob = depth_;

@@ -26,14 +26,14 @@ private:
         float run(float x, float k, float fb);
     };
 
-    tb::Relaxed<float> rate_{0.0f};  // knob 0
-    tb::Relaxed<float> mix_{0.0f};   // knob 3
-    tb::Relaxed<float> base_{0.0f};  // knob 1
-    tb::Relaxed<float> depth_{0.0f}; // knob 2
+    tb::Relaxed<float> rate_ {0.0f};  // knob 0
+    tb::Relaxed<float> mix_ {0.0f};  // knob 3
+    tb::Relaxed<float> base_ {0.0f};  // knob 1
+    tb::Relaxed<float> depth_ {0.0f};  // knob 2
     double sampleRate_ = 44100.0;
     Side left_;
     Side right_;
-    float phase_ = 0.0f;           // radians
-    float smoothedBase_ = -1.0f;   // below 0: not started, takes its target at once
+    float phase_ = 0.0f;  // radians
+    float smoothedBase_ = -1.0f;  // below 0: not started, takes its target at once
     float smoothedMix_ = -1.0f;
 };

@@ -6,7 +6,10 @@
 #include "effect/reverb/ReverbParameters.h"
 #include "effect/reverb/fxReverb.h"
 
-CPedal_Reverb::CPedal_Reverb() : reverb_(new (std::nothrow) fxReverb(nullptr)) {}
+CPedal_Reverb::CPedal_Reverb()
+    : reverb_(new (std::nothrow) fxReverb(nullptr))
+{
+}
 
 CPedal_Reverb::~CPedal_Reverb() { delete reverb_; }
 

@@ -24,8 +24,7 @@ protected:
     void rebuildLines(int length);
 
     // Applies f to each line that exists.
-    template <class F>
-    void forEachLine(F f)
+    template <class F> void forEachLine(F f)
     {
         for (auto& l : lines_)
             if (l)

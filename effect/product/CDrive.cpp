@@ -16,7 +16,8 @@ namespace {
 constexpr char kPresetExtension[] = "tbprg";
 }
 
-CDrive::CDrive(CPluginWrapper* wrapper) : CSynthesizer(wrapper)
+CDrive::CDrive(CPluginWrapper* wrapper)
+    : CSynthesizer(wrapper)
 {
     if (CDriveProgram* program = new (std::nothrow) CDriveProgram)
         addProgram(program);
@@ -69,10 +70,7 @@ int32_t CDrive::loadStartupPreset(const char* path)
     return result;
 }
 
-int32_t CDrive::setBankChunk(const void* data, int32_t size)
-{
-    return setProgramChunk(data, size);
-}
+int32_t CDrive::setBankChunk(const void* data, int32_t size) { return setProgramChunk(data, size); }
 
 int32_t CDrive::setProgramChunk(const void* data, int32_t size)
 {
@@ -93,10 +91,7 @@ int32_t CDrive::setProgramChunk(const void* data, int32_t size)
     return parsed.consumed;
 }
 
-int32_t CDrive::getBankChunk(void* buffer)
-{
-    return getProgramChunk(buffer);
-}
+int32_t CDrive::getBankChunk(void* buffer) { return getProgramChunk(buffer); }
 
 int32_t CDrive::getProgramChunk(void* buffer)
 {

@@ -17,8 +17,7 @@ class CDriveEffect;
 // under the base's handshake, so no block renders meanwhile. render and its
 // hooks run on the audio thread. Parameter changes may come from any thread:
 // the chain only takes them as requests for the audio thread.
-class CDrive : public CSynthesizer
-{
+class CDrive : public CSynthesizer {
 public:
     static constexpr int32_t kFolderCapacity = 1024;
 
@@ -68,8 +67,8 @@ private:
     CFileList presetList_;
     char graphicsFolder_[kFolderCapacity] = {};
     char presetsFolder_[kFolderCapacity] = {};
-    std::atomic<bool> loading_{false};
+    std::atomic<bool> loading_ {false};
     CDriveEffect* chain_ = nullptr;
-    std::atomic<float> inputPeak_{0.5f};
-    std::atomic<float> outputPeak_{0.5f};
+    std::atomic<float> inputPeak_ {0.5f};
+    std::atomic<float> outputPeak_ {0.5f};
 };

@@ -36,10 +36,7 @@ CPluginUI* CDriveDef::createEditor(CSynthesizer* engine)
     return nullptr;
 }
 
-CSynthesizer* CDriveDef::createEngine(CPluginWrapper* wrapper)
-{
-    return new (std::nothrow) CDrive(wrapper);
-}
+CSynthesizer* CDriveDef::createEngine(CPluginWrapper* wrapper) { return new (std::nothrow) CDrive(wrapper); }
 
 namespace {
 // A static object rather than a heap one: a host that unloads and reloads the
@@ -48,7 +45,4 @@ CDriveDef definitionObject;
 CDriveDef* const theDefinition = static_cast<CDriveDef*>(installPluginDefinition(&definitionObject));
 }
 
-CDriveDef* driveDefinition() noexcept
-{
-    return theDefinition;
-}
+CDriveDef* driveDefinition() noexcept { return theDefinition; }

@@ -5,8 +5,7 @@
 // The multi-effect's definition: its texts, counts and unique ID, and the
 // factory of its engine. One instance exists per process, installed at static
 // initialisation.
-class CDriveDef : public CPluginDefinition
-{
+class CDriveDef : public CPluginDefinition {
 public:
     static constexpr int32_t kUniqueId = ('T' << 24) | ('B' << 16) | ('R' << 8) | '1';
 

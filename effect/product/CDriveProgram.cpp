@@ -17,7 +17,7 @@ void writeText(char* text, const char* format, int a = 0, int b = 0)
         std::snprintf(text, kParameterTextCapacity, format, a, b);
 }
 
-} // namespace
+}  // namespace
 
 CDriveProgram::CDriveProgram()
 {
@@ -67,8 +67,8 @@ void CDriveProgram::getParameterName(int32_t index, char* text)
     else if (index >= 3 && index <= 10)
         writeText(text, "EQ Band %d", index - 2);
     else if (index >= kFirstKnob && index <= kLastKnob)
-        writeText(text, "Box%d - Param %d", (index - kFirstKnob) / kKnobsPerBox + 1,
-                  (index - kFirstKnob) % kKnobsPerBox + 1);
+        writeText(
+            text, "Box%d - Param %d", (index - kFirstKnob) / kKnobsPerBox + 1, (index - kFirstKnob) % kKnobsPerBox + 1);
     else if (index >= kFirstEnable && index <= kLastEnable)
         writeText(text, "Box %d Enable", index - kFirstEnable + 1);
     else

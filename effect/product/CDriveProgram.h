@@ -10,8 +10,7 @@
 // unchanged (list positions for the model and the box types, fractions
 // elsewhere). The audio thread reads knob values from here when it builds a
 // pedal while other threads write, so every value is an atomic.
-class CDriveProgram : public CProgram
-{
+class CDriveProgram : public CProgram {
 public:
     static constexpr int32_t kStoredCount = drive::kStoredCount;
     static constexpr int32_t kPublishedCount = drive::kPublishedCount;

@@ -15,65 +15,62 @@
 namespace datafolder {
 namespace {
 
-constexpr char kConfRelative[] = "Ostravelin/Tambrell.conf";
-constexpr char kKey[] = "rootFolder";
-// A configuration file is a handful of lines; anything larger is not one.
-constexpr int32_t kConfMax = 64 * 1024;
-constexpr size_t kPathMax = PATH_MAX;
+    constexpr char kConfRelative[] = "Ostravelin/Tambrell.conf";
+    constexpr char kKey[] = "rootFolder";
+    // A configuration file is a handful of lines; anything larger is not one.
+    constexpr int32_t kConfMax = 64 * 1024;
+    constexpr size_t kPathMax = PATH_MAX;
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
+    bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// Copies src into out when it fits, cutting trailing slashes (but keeping "/").
-bool storeFolder(const char* src, size_t len, char* out, size_t outSize)
-{
-    while (len > 1 && src[len - 1] == '/')
-        --len;
-    if (len == 0 || out == nullptr || len >= outSize)
-        return false;
-    std::memcpy(out, src, len);
-    out[len] = '\0';
-    return true;
-}
+    // Copies src into out when it fits, cutting trailing slashes (but keeping "/").
+    bool storeFolder(const char* src, size_t len, char* out, size_t outSize)
+    {
+        while (len > 1 && src[len - 1] == '/')
+            --len;
+        if (len == 0 || out == nullptr || len >= outSize)
+            return false;
+        std::memcpy(out, src, len);
+        out[len] = '\0';
+        return true;
+    }
 
-// The value of a "rootFolder = value" line (blanks around both allowed),
-// or null for comments, blank lines and other keys.
-const char* valueOfRootKey(char* line)
-{
-    char* p = line;
-    while (isBlank(*p))
-        ++p;
-    if (*p == '#' || *p == ';' || *p == '\0')
-        return nullptr;
-    char* eq = std::strchr(p, '=');
-    if (eq == nullptr)
-        return nullptr;
-    char* keyEnd = eq;
-    while (keyEnd > p && isBlank(keyEnd[-1]))
-        --keyEnd;
-    if (static_cast<size_t>(keyEnd - p) != sizeof kKey - 1 || std::strncmp(p, kKey, sizeof kKey - 1) != 0)
-        return nullptr;
-    const char* value = eq + 1;
-    while (isBlank(*value))
-        ++value;
-    return value;
-}
+    // The value of a "rootFolder = value" line (blanks around both allowed),
+    // or null for comments, blank lines and other keys.
+    const char* valueOfRootKey(char* line)
+    {
+        char* p = line;
+        while (isBlank(*p))
+            ++p;
+        if (*p == '#' || *p == ';' || *p == '\0')
+            return nullptr;
+        char* eq = std::strchr(p, '=');
+        if (eq == nullptr)
+            return nullptr;
+        char* keyEnd = eq;
+        while (keyEnd > p && isBlank(keyEnd[-1]))
+            --keyEnd;
+        if (static_cast<size_t>(keyEnd - p) != sizeof kKey - 1 || std::strncmp(p, kKey, sizeof kKey - 1) != 0)
+            return nullptr;
+        const char* value = eq + 1;
+        while (isBlank(*value))
+            ++value;
+        return value;
+    }
 
-bool tryConfIn(const char* base, const char* suffix, char* out, size_t outSize)
-{
-    // XDG folders are absolute; anything else is to be ignored.
-    if (base == nullptr || base[0] != '/')
-        return false;
-    char path[kPathMax];
-    const int n = std::snprintf(path, sizeof path, "%s%s/%s", base, suffix, kConfRelative);
-    if (n < 0 || static_cast<size_t>(n) >= sizeof path)
-        return false;
-    return readRootFolderFrom(path, out, outSize);
-}
+    bool tryConfIn(const char* base, const char* suffix, char* out, size_t outSize)
+    {
+        // XDG folders are absolute; anything else is to be ignored.
+        if (base == nullptr || base[0] != '/')
+            return false;
+        char path[kPathMax];
+        const int n = std::snprintf(path, sizeof path, "%s%s/%s", base, suffix, kConfRelative);
+        if (n < 0 || static_cast<size_t>(n) >= sizeof path)
+            return false;
+        return readRootFolderFrom(path, out, outSize);
+    }
 
-} // namespace
+}  // namespace
 
 bool readRootFolderFrom(const char* confPath, char* out, size_t outSize)
 {
@@ -148,7 +145,7 @@ bool libraryFolder(char* out, size_t outSize)
     if (out == nullptr || outSize == 0)
         return false;
     char path[kPathMax] = {};
-    Dl_info info{};
+    Dl_info info {};
     // The loader may report a path relative to the folder the process started
     // in, which need not be the current one any more; make it absolute.
     const bool found = dladdr(reinterpret_cast<void*>(&libraryFolder), &info) != 0 && info.dli_fname != nullptr
@@ -189,4 +186,4 @@ void joinFolder(const char* root, const char* leaf, char* out, size_t outSize)
     std::snprintf(out, outSize, "%s/%s", root ? root : "", leaf ? leaf : "");
 }
 
-} // namespace datafolder
+}  // namespace datafolder

@@ -25,4 +25,4 @@ void findRootFolder(int formatId, char* out, size_t outSize);
 // "<root>/<leaf>", cut to outSize - 1 characters.
 void joinFolder(const char* root, const char* leaf, char* out, size_t outSize);
 
-} // namespace datafolder
+}  // namespace datafolder

@@ -6,20 +6,20 @@
 namespace programchunk {
 namespace {
 
-void putLe32(uint8_t* out, uint32_t v)
-{
-    out[0] = static_cast<uint8_t>(v);
-    out[1] = static_cast<uint8_t>(v >> 8);
-    out[2] = static_cast<uint8_t>(v >> 16);
-    out[3] = static_cast<uint8_t>(v >> 24);
-}
+    void putLe32(uint8_t* out, uint32_t v)
+    {
+        out[0] = static_cast<uint8_t>(v);
+        out[1] = static_cast<uint8_t>(v >> 8);
+        out[2] = static_cast<uint8_t>(v >> 16);
+        out[3] = static_cast<uint8_t>(v >> 24);
+    }
 
-uint32_t getLe32(const uint8_t* in)
-{
-    return uint32_t(in[0]) | (uint32_t(in[1]) << 8) | (uint32_t(in[2]) << 16) | (uint32_t(in[3]) << 24);
-}
+    uint32_t getLe32(const uint8_t* in)
+    {
+        return uint32_t(in[0]) | (uint32_t(in[1]) << 8) | (uint32_t(in[2]) << 16) | (uint32_t(in[3]) << 24);
+    }
 
-} // namespace
+}  // namespace
 
 void write(const float (&values)[kValueCount], const char* name, uint8_t* out)
 {
@@ -39,7 +39,7 @@ void write(const float (&values)[kValueCount], const char* name, uint8_t* out)
 
 Parsed read(const uint8_t* data, int64_t size)
 {
-    Parsed p{};
+    Parsed p {};
     if (data == nullptr || size < kValuesEnd || getLe32(data) != kMagic)
         return p;
     for (int i = 0; i < kValueCount; ++i) {
@@ -47,7 +47,7 @@ Parsed read(const uint8_t* data, int64_t size)
         float v;
         std::memcpy(&v, &bits, sizeof v);
         if (!std::isfinite(v))
-            return Parsed{};
+            return Parsed {};
         p.values[i] = v;
     }
     p.consumed = kValuesEnd;
@@ -60,4 +60,4 @@ Parsed read(const uint8_t* data, int64_t size)
     return p;
 }
 
-} // namespace programchunk
+}  // namespace programchunk

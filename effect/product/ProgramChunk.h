@@ -9,19 +9,18 @@ namespace programchunk {
 
 constexpr int kValueCount = 50;
 constexpr int kNameBytes = 256;
-constexpr int kValuesEnd = 4 + 4 * kValueCount; // 204: magic and values
+constexpr int kValuesEnd = 4 + 4 * kValueCount;  // 204: magic and values
 constexpr int kSize = kValuesEnd + kNameBytes;  // 460
 constexpr uint32_t kMagic = (uint32_t('T') << 24) | (uint32_t('B') << 16) | (uint32_t('R') << 8) | uint32_t('1');
 
 // Writes the whole block; the name is cut at 255 characters and padded with NULs.
 void write(const float (&values)[kValueCount], const char* name, uint8_t* out);
 
-struct Parsed
-{
+struct Parsed {
     float values[kValueCount];
-    char name[kNameBytes]; // always terminated
+    char name[kNameBytes];  // always terminated
     bool hasName;
-    int32_t consumed;      // 0 = refused, else 204 or 460
+    int32_t consumed;  // 0 = refused, else 204 or 460
 };
 
 // Reads a block all or nothing: null data, fewer than 204 bytes, another magic
@@ -29,4 +28,4 @@ struct Parsed
 // carries no name (hasName false).
 Parsed read(const uint8_t* data, int64_t size);
 
-} // namespace programchunk
+}  // namespace programchunk

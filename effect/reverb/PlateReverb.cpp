@@ -5,60 +5,67 @@
 namespace plate {
 namespace {
 
-// Delay memory is filled with this instead of 0 so that the recirculating
-// tank never decays into denormal numbers.
-constexpr float kMemoryBias = 1.0e-30f;
-constexpr float kInputBias = 1.0e-30f;
-constexpr float kTankBias = 1.0e-20f;
-// A smoothed gain below this has not started yet and jumps to its target.
-constexpr float kGainUnset = -1000.0f;
-constexpr float kGainUnsetBelow = -99.0f;
+    // Delay memory is filled with this instead of 0 so that the recirculating
+    // tank never decays into denormal numbers.
+    constexpr float kMemoryBias = 1.0e-30f;
+    constexpr float kInputBias = 1.0e-30f;
+    constexpr float kTankBias = 1.0e-20f;
+    // A smoothed gain below this has not started yet and jumps to its target.
+    constexpr float kGainUnset = -1000.0f;
+    constexpr float kGainUnsetBelow = -99.0f;
 
-// Output gain a, store gain b: they differ on two of the input diffusers.
-inline float allpass(DelayLine& l, float x, float a, float b) {
-    const float s = l.current();
-    const float y = s - a * x;
-    l.store(x + b * y);
-    l.step();
-    return y;
-}
+    // Output gain a, store gain b: they differ on two of the input diffusers.
+    inline float allpass(DelayLine& l, float x, float a, float b)
+    {
+        const float s = l.current();
+        const float y = s - a * x;
+        l.store(x + b * y);
+        l.step();
+        return y;
+    }
 
-inline float delay(DelayLine& l, float x) {
-    const float s = l.current();
-    l.store(x);
-    l.step();
-    return s;
-}
+    inline float delay(DelayLine& l, float x)
+    {
+        const float s = l.current();
+        l.store(x);
+        l.step();
+        return s;
+    }
 
-inline float tapWeight(const OutputTap& t, float d) { return t.blend < 0.0f ? 1.0f : d + t.blend * (1.0f - d); }
+    inline float tapWeight(const OutputTap& t, float d) { return t.blend < 0.0f ? 1.0f : d + t.blend * (1.0f - d); }
 
-} // namespace
+}  // namespace
 
-bool PlateReverb::setSampleRate(float rate) {
+bool PlateReverb::setSampleRate(float rate)
+{
     // Coefficients use the rate as given; only rates no host can mean are replaced.
     const bool usable = rate >= 1.0f && rate <= static_cast<float>(ReverbMemory::kMaxRate);
     rate_ = usable ? rate : static_cast<float>(ReverbMemory::wholeRate(rate));
     const bool ok = memory_.allocate(rate_);
-    if (ok) setOutputTaps(memory_.rate());
+    if (ok)
+        setOutputTaps(memory_.rate());
     return ok;
 }
 
-void PlateReverb::clearStates() {
+void PlateReverb::clearStates()
+{
     highCutState_ = 0.0f;
     lowCutIn_ = lowCutOut_ = 0.0f;
     crossInL_ = crossOutL_ = dampL_ = 0.0f;
     crossInR_ = crossOutR_ = dampR_ = 0.0f;
 }
 
-void PlateReverb::suspend() {
+void PlateReverb::suspend()
+{
     memory_.fill(kMemoryBias);
     clearStates();
     smoothedReverb_ = kGainUnset;
 }
 
-void PlateReverb::process(const float* inL, const float* inR, float* outL, float* outR, int32_t frames,
-                          bool accumulate) {
-    if (frames <= 0 || !inL || !inR || !outL || !outR) return;
+void PlateReverb::process(const float* inL, const float* inR, float* outL, float* outR, int32_t frames, bool accumulate)
+{
+    if (frames <= 0 || !inL || !inR || !outL || !outR)
+        return;
     if (!memory_.ready()) {
         // Without memory there is no reverb; the dry path still works.
         for (int32_t i = 0; i < frames; ++i) {
@@ -76,10 +83,12 @@ void PlateReverb::process(const float* inL, const float* inR, float* outL, float
 }
 
 template <bool Accumulate>
-void PlateReverb::run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames) {
+void PlateReverb::run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames)
+{
     const Coefficients k = k_;
     DelayLine* line[kLineCount];
-    for (int i = 0; i < kLineCount; ++i) line[i] = &memory_.line(i);
+    for (int i = 0; i < kLineCount; ++i)
+        line[i] = &memory_.line(i);
     DelayLine& ring = *line[kEarlyRingLine];
     const int32_t mask = memory_.ringMask();
     const float d = k.decay;
@@ -106,8 +115,10 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
 
         float earlyL = 0.0f, earlyR = 0.0f;
         if (k.earlyGain != 0.0f) {
-            for (int i = 0; i < kLeftEarlyTaps; ++i) earlyL += erGainL_[i] * ring.data[(ring.position + erOffL_[i]) & mask];
-            for (int i = 0; i < kRightEarlyTaps; ++i) earlyR += erGainR_[i] * ring.data[(ring.position + erOffR_[i]) & mask];
+            for (int i = 0; i < kLeftEarlyTaps; ++i)
+                earlyL += erGainL_[i] * ring.data[(ring.position + erOffL_[i]) & mask];
+            for (int i = 0; i < kRightEarlyTaps; ++i)
+                earlyR += erGainR_[i] * ring.data[(ring.position + erOffR_[i]) & mask];
         }
 
         // The early reflections tap the first diffuser, ahead of the predelay.
@@ -144,10 +155,13 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
         line[11]->step();
 
         float tankL = 0.0f, tankR = 0.0f;
-        for (int i = 0; i < kOutputTaps; ++i) tankL += weightL[i] * line[kLeftTaps[i].line]->tap(tapL_[i]);
-        for (int i = 0; i < kOutputTaps; ++i) tankR += weightR[i] * line[kRightTaps[i].line]->tap(tapR_[i]);
+        for (int i = 0; i < kOutputTaps; ++i)
+            tankL += weightL[i] * line[kLeftTaps[i].line]->tap(tapL_[i]);
+        for (int i = 0; i < kOutputTaps; ++i)
+            tankR += weightR[i] * line[kRightTaps[i].line]->tap(tapR_[i]);
 
-        if (smoothedReverb_ < kGainUnsetBelow) smoothedReverb_ = k.reverbTarget;
+        if (smoothedReverb_ < kGainUnsetBelow)
+            smoothedReverb_ = k.reverbTarget;
         smoothedReverb_ += (k.reverbTarget - smoothedReverb_) * 0.001f;
 
         const float wl = k.earlyGain * earlyL + smoothedReverb_ * tankL;
@@ -165,4 +179,4 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
     }
 }
 
-} // namespace plate
+}  // namespace plate

@@ -26,7 +26,7 @@ struct Coefficients {
     float decay = 0.0f;
     float shelf = 0.0f;
     float crossover = 0.0f;
-    float width = 0.0f; // Width * 0.01
+    float width = 0.0f;  // Width * 0.01
 };
 
 class PlateReverb {
@@ -55,8 +55,7 @@ public:
     int32_t earlyOffsetRight(int i) const { return erOffR_[i]; }
 
 private:
-    template <bool Accumulate>
-    void run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames);
+    template <bool Accumulate> void run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames);
     void setOutputTaps(int64_t scale);
     void clearStates();
 
@@ -74,9 +73,9 @@ private:
     int32_t tapR_[kOutputTaps] = {};
     int32_t erOffL_[kEarlyTaps] = {};
     int32_t erOffR_[kEarlyTaps] = {};
-    float erGainL_[kEarlyTaps] = {}; // signs folded in
+    float erGainL_[kEarlyTaps] = {};  // signs folded in
     float erGainR_[kEarlyTaps] = {};
     int32_t lastRoomSize_ = 0;
 };
 
-} // namespace plate
+}  // namespace plate

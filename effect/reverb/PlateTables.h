@@ -11,7 +11,7 @@ struct OutputTap {
     int32_t base;  // offset at 20000 Hz
     int line;
     float sign;
-    float blend;   // weight d + blend * (1 - d); a negative blend weighs 1
+    float blend;  // weight d + blend * (1 - d); a negative blend weighs 1
 };
 
 extern const OutputTap kLeftTaps[kOutputTaps];
@@ -26,4 +26,4 @@ extern const int32_t kRightEarly[kRightEarlyTaps];
 extern const float kLeftEarlySign[kLeftEarlyTaps];
 extern const float kRightEarlySign[kRightEarlyTaps];
 
-} // namespace plate
+}  // namespace plate

@@ -7,12 +7,22 @@
 namespace plate {
 
 const OutputTap kLeftTaps[kOutputTaps] = {
-    {266, 9, 1.0f, -1.0f},   {2974, 9, -1.0f, 0.25f}, {1913, 10, -1.0f, 0.7f}, {2496, 11, -1.0f, 0.2f},
-    {1690, 5, 1.0f, 0.6f},   {187, 6, 1.0f, -1.0f},   {1566, 7, 1.0f, 0.5f},
+    {266, 9, 1.0f, -1.0f},
+    {2974, 9, -1.0f, 0.25f},
+    {1913, 10, -1.0f, 0.7f},
+    {2496, 11, -1.0f, 0.2f},
+    {1690, 5, 1.0f, 0.6f},
+    {187, 6, 1.0f, -1.0f},
+    {1566, 7, 1.0f, 0.5f},
 };
 const OutputTap kRightTaps[kOutputTaps] = {
-    {353, 5, 1.0f, -1.0f},   {3627, 5, 1.0f, 0.25f},  {1728, 6, -1.0f, 0.7f},  {3173, 7, -1.0f, 0.2f},
-    {1811, 9, -1.0f, 0.6f},  {335, 10, 1.0f, -1.0f},  {621, 11, 1.0f, 0.5f},
+    {353, 5, 1.0f, -1.0f},
+    {3627, 5, 1.0f, 0.25f},
+    {1728, 6, -1.0f, 0.7f},
+    {3173, 7, -1.0f, 0.2f},
+    {1811, 9, -1.0f, 0.6f},
+    {335, 10, 1.0f, -1.0f},
+    {621, 11, 1.0f, 0.5f},
 };
 const int32_t kLeftEarly[kLeftEarlyTaps] = {1102, 2904, 3784, 4873, 5878, 7470, 9062};
 const int32_t kRightEarly[kRightEarlyTaps] = {837, 1423, 2865, 3938, 5278, 5978, 7532, 9263};
@@ -21,45 +31,53 @@ const float kRightEarlySign[kRightEarlyTaps] = {1, -1, 1, 1, -1, 1, 1, -1};
 
 namespace {
 
-constexpr float kPi = 3.14159265358979f;
-const float kLn1000th = std::log(0.001f);
+    constexpr float kPi = 3.14159265358979f;
+    const float kLn1000th = std::log(0.001f);
 
-float levelGain(int32_t n, bool muted, float scale) {
-    if (n <= kSilentLevel || muted) return 0.0f;
-    return scale * std::pow(10.0f, static_cast<float>(n) / 200.0f);
-}
+    float levelGain(int32_t n, bool muted, float scale)
+    {
+        if (n <= kSilentLevel || muted)
+            return 0.0f;
+        return scale * std::pow(10.0f, static_cast<float>(n) / 200.0f);
+    }
 
-// One-pole low-pass coefficient for a cut-off in hundreds of hertz; 1 passes
-// everything. The cut-off never goes past half the rate, where it would fold back.
-float onePole(int32_t hundreds, float fs) {
-    if (hundreds >= kFilterOff) return 1.0f;
-    const float f = std::min(100.0f * static_cast<float>(hundreds), 0.5f * fs);
-    const float q = 2.0f - std::cos(2.0f * kPi * f / fs);
-    return 1.0f - q + std::sqrt(q * q - 1.0f);
-}
+    // One-pole low-pass coefficient for a cut-off in hundreds of hertz; 1 passes
+    // everything. The cut-off never goes past half the rate, where it would fold back.
+    float onePole(int32_t hundreds, float fs)
+    {
+        if (hundreds >= kFilterOff)
+            return 1.0f;
+        const float f = std::min(100.0f * static_cast<float>(hundreds), 0.5f * fs);
+        const float q = 2.0f - std::cos(2.0f * kPi * f / fs);
+        return 1.0f - q + std::sqrt(q * q - 1.0f);
+    }
 
-// Allpass gain at which a loop of the mean length of two lines dies away by
-// 60 dB in `seconds`.
-float loopGain(const ReverbMemory& m, int a, int b, float seconds, float fs) {
-    const float meanLength = static_cast<float>(m.line(a).length + m.line(b).length) * 0.5f / fs;
-    return std::exp(kLn1000th * meanLength / seconds);
-}
+    // Allpass gain at which a loop of the mean length of two lines dies away by
+    // 60 dB in `seconds`.
+    float loopGain(const ReverbMemory& m, int a, int b, float seconds, float fs)
+    {
+        const float meanLength = static_cast<float>(m.line(a).length + m.line(b).length) * 0.5f / fs;
+        return std::exp(kLn1000th * meanLength / seconds);
+    }
 
-// tan(pi f / fs) for the first-order filters. The angle stops just short of
-// a quarter turn: at or past half the rate the tangent turns negative and the
-// filter built on it would be unstable (only at rates far below any host's).
-float prewarp(float frequency, float fs) {
-    const float angle = std::min(frequency * kPi / fs, 1.5697963f);
-    return std::tan(angle);
-}
+    // tan(pi f / fs) for the first-order filters. The angle stops just short of
+    // a quarter turn: at or past half the rate the tangent turns negative and the
+    // filter built on it would be unstable (only at rates far below any host's).
+    float prewarp(float frequency, float fs)
+    {
+        const float angle = std::min(frequency * kPi / fs, 1.5697963f);
+        return std::tan(angle);
+    }
 
-int32_t scaled(int64_t scale, int32_t base, int64_t divisor) {
-    return static_cast<int32_t>(scale * base / divisor);
-}
+    int32_t scaled(int64_t scale, int32_t base, int64_t divisor)
+    {
+        return static_cast<int32_t>(scale * base / divisor);
+    }
 
-} // namespace
+}  // namespace
 
-void PlateReverb::setOutputTaps(int64_t scale) {
+void PlateReverb::setOutputTaps(int64_t scale)
+{
     for (int i = 0; i < kOutputTaps; ++i) {
         const DelayLine& l = memory_.line(kLeftTaps[i].line);
         const DelayLine& r = memory_.line(kRightTaps[i].line);
@@ -69,14 +87,16 @@ void PlateReverb::setOutputTaps(int64_t scale) {
     }
 }
 
-void PlateReverb::update(const int32_t n[kParamCount]) {
+void PlateReverb::update(const int32_t n[kParamCount])
+{
     // The gains come first so that the dry path works even without memory.
     k_.inputGain = levelGain(n[kInput], n[kMuteInput] != 0, 1.0f);
     k_.dryGain = levelGain(n[kDry], n[kMuteDry] != 0, 1.0f);
     k_.earlyGain = levelGain(n[kEarly], n[kMuteEarly] != 0, 0.5f);
     k_.reverbTarget = levelGain(n[kReverb], n[kMuteReverb] != 0, 0.3f);
     k_.width = static_cast<float>(n[kWidth]) * 0.01f;
-    if (!memory_.ready()) return;
+    if (!memory_.ready())
+        return;
     const float fs = rate_;
     const int64_t c = memory_.rate();
 
@@ -135,8 +155,9 @@ void PlateReverb::update(const int32_t n[kParamCount]) {
     }
 
     const float decaySeconds = static_cast<float>(n[kDecay]) / 10.0f;
-    const float loop = static_cast<float>(memory_.line(5).length + memory_.line(7).length + memory_.line(9).length +
-                                          memory_.line(11).length) / fs;
+    const float loop = static_cast<float>(memory_.line(5).length + memory_.line(7).length + memory_.line(9).length
+                           + memory_.line(11).length)
+        / fs;
     // The decay is applied four times per round trip through both halves.
     k_.decay = std::pow(std::exp(kLn1000th * loop / decaySeconds), 0.25f);
     const float bassSeconds = decaySeconds * static_cast<float>(n[kBassMultiplier]) / 10.0f;
@@ -151,4 +172,4 @@ void PlateReverb::update(const int32_t n[kParamCount]) {
     k_.highDamping = onePole(n[kHighDamping], fs);
 }
 
-} // namespace plate
+}  // namespace plate

@@ -7,7 +7,7 @@
 // sample rate changes, so processing never allocates.
 namespace plate {
 
-constexpr int kTankLineCount = 12; // input diffusers and the two tank halves
+constexpr int kTankLineCount = 12;  // input diffusers and the two tank halves
 constexpr int kPredelayLine = 12;
 constexpr int kEarlyRingLine = 13;
 constexpr int kLineCount = 14;
@@ -26,9 +26,11 @@ struct DelayLine {
     void store(float v) { data[position] = v; }
     void step() { position = (position == 0 ? length : position) - 1; }
     // Read `offset` samples above the position, wrapped once.
-    float tap(int32_t offset) const {
+    float tap(int32_t offset) const
+    {
         int32_t i = position + offset;
-        if (i >= length) i -= length;
+        if (i >= length)
+            i -= length;
         return data[i];
     }
 };
@@ -63,4 +65,4 @@ private:
     DelayLine lines_[kLineCount];
 };
 
-} // namespace plate
+}  // namespace plate

@@ -65,4 +65,4 @@ void paramDisplay(int32_t index, int32_t natural, char* out);
 // Copies at most size - 1 characters and always terminates (size > 0).
 void copyText(char* out, const char* text, std::size_t size);
 
-} // namespace plate
+}  // namespace plate

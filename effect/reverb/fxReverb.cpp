@@ -10,13 +10,14 @@ constexpr const char* kProgramName = "[1] Default Reverb";
 
 VstInt32 fourChars(char a, char b, char c, char d)
 {
-    return static_cast<VstInt32>((static_cast<uint32_t>(a) << 24) | (static_cast<uint32_t>(b) << 16) |
-                                 (static_cast<uint32_t>(c) << 8) | static_cast<uint32_t>(d));
+    return static_cast<VstInt32>((static_cast<uint32_t>(a) << 24) | (static_cast<uint32_t>(b) << 16)
+        | (static_cast<uint32_t>(c) << 8) | static_cast<uint32_t>(d));
 }
 
-} // namespace
+}  // namespace
 
-fxReverb::fxReverb(audioMasterCallback audioMaster) : AudioEffect(audioMaster, 1, plate::kParamCount)
+fxReverb::fxReverb(audioMasterCallback audioMaster)
+    : AudioEffect(audioMaster, 1, plate::kParamCount)
 {
     setNumInputs(2);
     setNumOutputs(2);
@@ -78,10 +79,7 @@ void fxReverb::setNaturalValue(VstInt32 index, VstInt32 natural)
 
 float fxReverb::getParameter(VstInt32 index) { return plate::validParam(index) ? values_[index].load() : 0.0f; }
 
-VstInt32 fxReverb::naturalValue(VstInt32 index) const
-{
-    return plate::validParam(index) ? natural_[index].load() : 0;
-}
+VstInt32 fxReverb::naturalValue(VstInt32 index) const { return plate::validParam(index) ? natural_[index].load() : 0; }
 
 void fxReverb::setProgram(VstInt32 program)
 {

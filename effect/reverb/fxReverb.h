@@ -52,7 +52,7 @@ private:
 
     tb::Relaxed<float> values_[plate::kParamCount];
     tb::Relaxed<VstInt32> natural_[plate::kParamCount];
-    std::atomic<bool> stale_{true};
+    std::atomic<bool> stale_ {true};
     ReverbProgram* program_ = nullptr;
     plate::PlateReverb plate_;
 };

@@ -34,7 +34,7 @@ void storeDenominator(BiquadSection& section, const Shape& k)
     section.a2 = tb::flush(static_cast<float>((k.q - k.s) / (k.q + k.s)));
 }
 
-} // namespace
+}  // namespace
 
 void setLowPass(BiquadSection& section, double frequency, double q, double rate)
 {

@@ -19,10 +19,7 @@ struct BiquadSection {
     float y2 = 0.0f;
     float y1 = 0.0f;
 
-    void clearState()
-    {
-        x2 = x1 = y2 = y1 = 0.0f;
-    }
+    void clearState() { x2 = x1 = y2 = y1 = 0.0f; }
 
     // y = (x + 2 x1 + x2) b0 - a1 y1 - a2 y2
     float lowPass(float x)

@@ -13,7 +13,7 @@ namespace {
 constexpr int32_t kLongestLength = 1 << 22;
 constexpr int32_t kLapSpare = 256;
 
-} // namespace
+}  // namespace
 
 bool CTapeDelay::Lap::allocate(int32_t size)
 {

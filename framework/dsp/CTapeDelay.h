@@ -31,10 +31,10 @@ public:
 
     // --- settings the pedals write ---------------------------------------
     tb::Relaxed<double> lfoIncrement;  // LFO phase advance per sample
-    tb::Relaxed<double> targetSpeed;   // tape per sample; the speed glides toward it
-    tb::Relaxed<float> feedback;       // share of the delayed signal recorded again
-    tb::Relaxed<float> targetGain;     // the output gain glides toward it
-    tb::Relaxed<float> lfoDepth;       // the LFO only ever speeds the tape up
+    tb::Relaxed<double> targetSpeed;  // tape per sample; the speed glides toward it
+    tb::Relaxed<float> feedback;  // share of the delayed signal recorded again
+    tb::Relaxed<float> targetGain;  // the output gain glides toward it
+    tb::Relaxed<float> lfoDepth;  // the LFO only ever speeds the tape up
 
     // --- read-only views, for tests and diagnostics ----------------------
     int length() const { return length_; }

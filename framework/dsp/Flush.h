@@ -8,9 +8,6 @@ namespace tb {
 
 inline constexpr float kFlushLimit = 1e-9f;
 
-inline float flush(float v)
-{
-    return (v >= kFlushLimit || v <= -kFlushLimit) ? v : 0.0f;
-}
+inline float flush(float v) { return (v >= kFlushLimit || v <= -kFlushLimit) ? v : 0.0f; }
 
-} // namespace tb
+}  // namespace tb

@@ -8,12 +8,20 @@ namespace tb {
 // it. Nothing is ordered against it and a reader may see a mix of old and new
 // coefficients for one block, exactly as with plain stores, but without a data
 // race. Reads and writes look like those of a plain variable.
-template <class T>
-class Relaxed {
+template <class T> class Relaxed {
 public:
-    Relaxed() noexcept : value_(T{}) {}
-    Relaxed(T v) noexcept : value_(v) {}
-    Relaxed(const Relaxed& o) noexcept : value_(o.load()) {}
+    Relaxed() noexcept
+        : value_(T {})
+    {
+    }
+    Relaxed(T v) noexcept
+        : value_(v)
+    {
+    }
+    Relaxed(const Relaxed& o) noexcept
+        : value_(o.load())
+    {
+    }
     Relaxed& operator=(const Relaxed& o) noexcept
     {
         store(o.load());
@@ -34,4 +42,4 @@ private:
     static_assert(std::atomic<T>::is_always_lock_free, "the audio thread must never lock");
 };
 
-} // namespace tb
+}  // namespace tb

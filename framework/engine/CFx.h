@@ -15,9 +15,13 @@ public:
     // two mix buffers; either input pointer may be null.
     virtual void process(float* inL, float* inR, float* bufL, float* bufR, int32_t frames)
     {
-        (void)inL; (void)inR; (void)bufL; (void)bufR; (void)frames;
+        (void)inL;
+        (void)inR;
+        (void)bufL;
+        (void)bufR;
+        (void)frames;
     }
-    virtual void reset() {}
+    virtual void reset() { }
     virtual void setSampleRate(double rate) { (void)rate; }
     virtual void setTempo(double bpm) { (void)bpm; }
     virtual ~CFx() = default;

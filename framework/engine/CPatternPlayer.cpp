@@ -101,7 +101,7 @@ int32_t CPatternPlayer::fixPosition()
         }
         position = std::clamp(position, 0, length - 1);
         break;
-    default: // random
+    default:  // random
         position = std::clamp(static_cast<int32_t>(std::floor(length * nextRandom())), 0, length - 1);
         break;
     }
@@ -133,17 +133,10 @@ void CPatternPlayer::playStep()
         }
     }
     switch (direction) {
-    case Up:
-        ++position;
-        break;
-    case Down:
-        --position;
-        break;
-    case UpDown:
-        position += movingUp ? 1 : -1;
-        break;
-    default:
-        break;
+    case Up: ++position; break;
+    case Down: --position; break;
+    case UpDown: position += movingUp ? 1 : -1; break;
+    default: break;
     }
 }
 

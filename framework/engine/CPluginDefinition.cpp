@@ -54,10 +54,7 @@ void CPluginDefinition::setVendor(const char* text) { copyText(vendor, text); }
 void CPluginDefinition::setVersion(const char* text) { copyText(version, text); }
 void CPluginDefinition::setFormatText(const char* text) { copyText(formatText, text); }
 
-CPluginDefinition* pluginDefinition() noexcept
-{
-    return gDefinition;
-}
+CPluginDefinition* pluginDefinition() noexcept { return gDefinition; }
 
 CPluginDefinition* installPluginDefinition(CPluginDefinition* definition) noexcept
 {

@@ -39,7 +39,7 @@ public:
     void setVersion(const char* text);
     void setFormatText(const char* text);
 
-    void* moduleHandle = nullptr; // base address of this library, set at load
+    void* moduleHandle = nullptr;  // base address of this library, set at load
     bool hasSse2 = false;
     char name[512];
     char vendor[512];
@@ -48,7 +48,7 @@ public:
     bool isEffect = false;
     bool nativeSwitch = false;
     bool hasEditor = true;
-    int32_t formatId = 0; // 1 = VST, 3 = native
+    int32_t formatId = 0;  // 1 = VST, 3 = native
     int32_t programCount = 0;
     int32_t publishedParameterCount = 0;
     int32_t storedParameterCount = 0;

@@ -4,10 +4,7 @@
 
 #include "framework/util/TextCopy.h"
 
-CProgram::CProgram()
-{
-    name[0] = '\0';
-}
+CProgram::CProgram() { name[0] = '\0'; }
 
 void CProgram::setParameter(int32_t index, float value)
 {
@@ -46,4 +43,4 @@ void CProgram::getParameterName(int32_t index, char* text)
     copyText(text, kParameterTextCapacity, "<unknown>");
 }
 
-void CProgram::reset() {}
+void CProgram::reset() { }

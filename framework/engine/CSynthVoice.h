@@ -5,10 +5,10 @@
 // velocity and the pressure; the rest belongs to the native adaptor's
 // instrument path and to voices, which keep a pointer to their key's record.
 struct KeyRecord {
-    uint8_t velocity = 0; // sounding velocity, 0 = not sounding
+    uint8_t velocity = 0;  // sounding velocity, 0 = not sounding
     double gain[2] = {0.0, 0.0};
-    double pitchOffset = 0.0; // semitones
-    double pressure = 0.0;    // polyphonic pressure 0..1
+    double pitchOffset = 0.0;  // semitones
+    double pressure = 0.0;  // polyphonic pressure 0..1
     double extra[2] = {0.0, 0.0};
 };
 
@@ -23,17 +23,21 @@ public:
     CSynthVoice& operator=(const CSynthVoice&) = delete;
     virtual ~CSynthVoice() = default;
 
-    virtual void start() {}
-    virtual void release() {}
-    virtual void reset() {}
+    virtual void start() { }
+    virtual void release() { }
+    virtual void reset() { }
     virtual void setSampleRate(double rate) { sampleRate = rate; }
     // Adds the voice's sound for frames frames into the mix buffers.
     virtual void render(float* inL, float* inR, float* mixL, float* mixR, int32_t frames)
     {
-        (void)inL; (void)inR; (void)mixL; (void)mixR; (void)frames;
+        (void)inL;
+        (void)inR;
+        (void)mixL;
+        (void)mixR;
+        (void)frames;
     }
 
-    int8_t note = -1; // negative = free
+    int8_t note = -1;  // negative = free
     uint8_t unisonIndex = 0;
     uint8_t unisonCount = 1;
     double detune = 0.0;

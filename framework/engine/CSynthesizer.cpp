@@ -6,8 +6,8 @@
 
 #include "framework/engine/CPluginDefinition.h"
 #include "framework/engine/CPluginWrapper.h"
-#include "framework/util/TextCopy.h"
 #include "framework/gui/CPluginUI.h"
+#include "framework/util/TextCopy.h"
 
 namespace {
 int32_t storedParameterCount()
@@ -18,7 +18,8 @@ int32_t storedParameterCount()
 }
 
 CSynthesizer::CSynthesizer(CPluginWrapper* wrapper_)
-    : pattern(this), wrapper(wrapper_)
+    : pattern(this)
+    , wrapper(wrapper_)
 {
     std::memset(queue, 0, sizeof(queue));
     for (double& value : controllerValues)
@@ -66,10 +67,7 @@ CSynthesizer::~CSynthesizer()
     }
 }
 
-void CSynthesizer::destroy()
-{
-    delete this;
-}
+void CSynthesizer::destroy() { delete this; }
 
 // ---- owned parts ----
 
@@ -236,8 +234,7 @@ void CSynthesizer::beginProgramSwitch()
 void CSynthesizer::endProgramSwitch()
 {
     int32_t pending = pendingProgramChanges.load();
-    while (pending > 0 && !pendingProgramChanges.compare_exchange_weak(pending, pending - 1)) {
-    }
+    while (pending > 0 && !pendingProgramChanges.compare_exchange_weak(pending, pending - 1)) { }
 }
 
 void CSynthesizer::pushAllParameters()
@@ -279,19 +276,19 @@ int32_t CSynthesizer::selectProgram(int32_t index)
 
 // ---- render hooks and host services with empty defaults ----
 
-void CSynthesizer::onPitchBend() {}
-void CSynthesizer::onChannelPressure() {}
+void CSynthesizer::onPitchBend() { }
+void CSynthesizer::onChannelPressure() { }
 void CSynthesizer::onProgramChange(int32_t program) { (void)program; }
 bool CSynthesizer::onBankSelect(int32_t value)
 {
     (void)value;
     return false;
 }
-void CSynthesizer::preRender() {}
-void CSynthesizer::renderBeforeVoices(float*, float*, float*, float*, int32_t) {}
-void CSynthesizer::renderAfterVoices(float*, float*, float*, float*, int32_t) {}
-void CSynthesizer::renderAfterEffect(float*, float*, float*, float*, int32_t) {}
-void CSynthesizer::renderMultiOutput(float**, float**, int32_t) {}
+void CSynthesizer::preRender() { }
+void CSynthesizer::renderBeforeVoices(float*, float*, float*, float*, int32_t) { }
+void CSynthesizer::renderAfterVoices(float*, float*, float*, float*, int32_t) { }
+void CSynthesizer::renderAfterEffect(float*, float*, float*, float*, int32_t) { }
+void CSynthesizer::renderMultiOutput(float**, float**, int32_t) { }
 int32_t CSynthesizer::getOutputDestination(int32_t pairIndex)
 {
     (void)pairIndex;
@@ -377,17 +374,8 @@ double CSynthesizer::getControllerValue(int32_t controller) const
     return controller >= 0 && controller < kControllers ? controllerValues[controller] : 0.0;
 }
 
-KeyRecord* CSynthesizer::getKeyRecord(int32_t note)
-{
-    return note >= 0 && note < kKeys ? &keys[note] : nullptr;
-}
+KeyRecord* CSynthesizer::getKeyRecord(int32_t note) { return note >= 0 && note < kKeys ? &keys[note] : nullptr; }
 
-uint8_t CSynthesizer::getKeyDown(int32_t note) const
-{
-    return note >= 0 && note < kKeys ? keyDown[note] : 0;
-}
+uint8_t CSynthesizer::getKeyDown(int32_t note) const { return note >= 0 && note < kKeys ? keyDown[note] : 0; }
 
-bool CSynthesizer::isKeyActive(int32_t note) const
-{
-    return note >= 0 && note < kKeys && keyActivity[note] != 0;
-}
+bool CSynthesizer::isKeyActive(int32_t note) const { return note >= 0 && note < kKeys && keyActivity[note] != 0; }

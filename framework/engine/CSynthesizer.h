@@ -168,7 +168,7 @@ protected:
 
     // Voice settings of an instrument.
     double detuneAmount = 0.0;
-    double glideTime = 0.0; // seconds
+    double glideTime = 0.0;  // seconds
     uint8_t glideMode = 0;
     float velocityCurve = 1.0f;
     uint8_t monoMode = 0;
@@ -238,12 +238,12 @@ private:
     int32_t controllerMapSize = 0;
     std::unique_ptr<float[]> mixL;
     std::unique_ptr<float[]> mixR;
-    std::unique_ptr<float[]> inCopyL; // the piece's inputs, so hosts' buffers stay as they were
+    std::unique_ptr<float[]> inCopyL;  // the piece's inputs, so hosts' buffers stay as they were
     std::unique_ptr<float[]> inCopyR;
 
-    std::atomic<int32_t> pendingProgramChanges{0};
-    std::atomic<bool> busy{false};
-    std::atomic<int32_t> currentProgramIndex{0};
-    std::atomic<CProgram*> currentProgram{nullptr};
+    std::atomic<int32_t> pendingProgramChanges {0};
+    std::atomic<bool> busy {false};
+    std::atomic<int32_t> currentProgramIndex {0};
+    std::atomic<CProgram*> currentProgram {nullptr};
     int32_t programCount = 0;
 };

@@ -18,7 +18,7 @@ char gModulePath[kModulePathCapacity] = {};
 bool moduleAttach() noexcept
 {
     if (gModuleHandle == nullptr) {
-        Dl_info info{};
+        Dl_info info {};
         if (dladdr(reinterpret_cast<void*>(&moduleAttach), &info) != 0 && info.dli_fbase != nullptr) {
             gModuleHandle = info.dli_fbase;
             copyText(gModulePath, info.dli_fname);
@@ -31,19 +31,10 @@ bool moduleAttach() noexcept
     return true;
 }
 
-void* moduleHandle() noexcept
-{
-    return gModuleHandle;
-}
+void* moduleHandle() noexcept { return gModuleHandle; }
 
-const char* modulePath() noexcept
-{
-    return gModulePath;
-}
+const char* modulePath() noexcept { return gModulePath; }
 
 namespace {
-__attribute__((constructor)) void attachOnLoad()
-{
-    moduleAttach();
-}
+__attribute__((constructor)) void attachOnLoad() { moduleAttach(); }
 }

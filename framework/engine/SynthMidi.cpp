@@ -1,8 +1,8 @@
 // MIDI decoding, key bookkeeping and controller links of the engine.
 #include <algorithm>
 
-#include "framework/engine/CSynthesizer.h"
 #include "framework/engine/CPluginWrapper.h"
+#include "framework/engine/CSynthesizer.h"
 #include "framework/gui/CPluginUI.h"
 
 namespace {
@@ -25,18 +25,14 @@ void CSynthesizer::decodeMidiEvent(int32_t index)
     const int d2 = event.data2 & 0x7f;
 
     switch (event.status) {
-    case 0x80:
-        releaseKey(d1);
-        break;
+    case 0x80: releaseKey(d1); break;
     case 0x90:
         if (d2 > 0)
             pressKey(d1, d2);
         else
             releaseKey(d1);
         break;
-    case 0xA0:
-        keys[d1].pressure = d2 / 127.0;
-        break;
+    case 0xA0: keys[d1].pressure = d2 / 127.0; break;
     case 0xB0:
         controllerValues[d1] = d2 / 127.0;
         if (d1 == kBankSelectLow) {
@@ -64,9 +60,7 @@ void CSynthesizer::decodeMidiEvent(int32_t index)
             onController(static_cast<int8_t>(d1));
         }
         break;
-    case 0xC0:
-        onProgramChange(d1);
-        break;
+    case 0xC0: onProgramChange(d1); break;
     case 0xD0:
         channelPressure = d1 / 127.0;
         onChannelPressure();
@@ -77,15 +71,11 @@ void CSynthesizer::decodeMidiEvent(int32_t index)
         onPitchBend();
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
-bool CSynthesizer::isSustainOn() const
-{
-    return controllerValues[kSustain] > 0.5;
-}
+bool CSynthesizer::isSustainOn() const { return controllerValues[kSustain] > 0.5; }
 
 void CSynthesizer::pressKey(int32_t note, int32_t velocity)
 {
@@ -93,7 +83,7 @@ void CSynthesizer::pressKey(int32_t note, int32_t velocity)
         return;
     KeyRecord& key = keys[note];
     if (key.velocity != 0)
-        return; // a repeated note-on is ignored
+        return;  // a repeated note-on is ignored
     key.velocity = static_cast<uint8_t>(velocity);
     keyDown[note] = static_cast<uint8_t>(velocity);
     if (voiceMode)

@@ -99,7 +99,7 @@ int32_t CSynthesizer::render(float** inputs, float** outputs, int32_t frames, bo
             remaining -= n;
             run -= n;
             if (n < 1) {
-                blockEnded = true; // the event lies at or past the block end
+                blockEnded = true;  // the event lies at or past the block end
                 break;
             }
             if (stereo)
@@ -133,10 +133,7 @@ void CSynthesizer::markSoundingKeys()
         keyActivity[key] = keys[key].velocity != 0 ? 1 : 0;
 }
 
-void CSynthesizer::advancePattern(double rate, double bpm, int32_t frames)
-{
-    pattern.advance(rate, bpm, frames);
-}
+void CSynthesizer::advancePattern(double rate, double bpm, int32_t frames) { pattern.advance(rate, bpm, frames); }
 
 void CSynthesizer::stepPatternAndMarkKeys(int32_t n)
 {

@@ -6,15 +6,9 @@
 #include "framework/engine/Random.h"
 
 namespace {
-bool glidesFromNearestHeld(uint8_t mode)
-{
-    return mode == 1 || mode == 3;
-}
+bool glidesFromNearestHeld(uint8_t mode) { return mode == 1 || mode == 3; }
 
-bool glideRateByDistance(uint8_t mode)
-{
-    return mode == 2 || mode == 3;
-}
+bool glideRateByDistance(uint8_t mode) { return mode == 2 || mode == 3; }
 }
 
 uint32_t CSynthesizer::nextVoiceAge()

@@ -204,96 +204,110 @@ constexpr int kRows = 11;
 constexpr int kGlyphs = kFontLastChar - kFontFirstChar + 1;
 
 // Reaching this during constant evaluation stops the build: the art is malformed.
-inline void malformedFontArt() {}
+inline void malformedFontArt() { }
 
-constexpr uint8_t transparencyOf(char c) {
-  switch (c) {
+constexpr uint8_t transparencyOf(char c)
+{
+    switch (c) {
     case '#': return 0;
     case '*': return 102;
     case '+': return 178;
     default: return 255;
-  }
+    }
 }
 
-constexpr std::string_view rowOf(std::string_view strip, int row) {
-  size_t start = 0;
-  for (int r = 0; r < row; ++r) {
-    start = strip.find('\n', start);
-    if (start == std::string_view::npos) return {};
-    ++start;
-  }
-  const size_t end = strip.find('\n', start);
-  return strip.substr(start, end == std::string_view::npos ? strip.size() - start : end - start);
+constexpr std::string_view rowOf(std::string_view strip, int row)
+{
+    size_t start = 0;
+    for (int r = 0; r < row; ++r) {
+        start = strip.find('\n', start);
+        if (start == std::string_view::npos)
+            return {};
+        ++start;
+    }
+    const size_t end = strip.find('\n', start);
+    return strip.substr(start, end == std::string_view::npos ? strip.size() - start : end - start);
 }
 
 // Walks every glyph of the art, checking the strips, and calls emit(width, entries...).
-template <size_t N, typename Emit>
-constexpr void forEachGlyph(const std::string_view (&art)[N], Emit emit) {
-  int glyphs = 0;
-  for (const std::string_view strip : art) {
-    const std::string_view top = rowOf(strip, 0);
-    for (int r = 1; r < kRows; ++r) {
-      const std::string_view line = rowOf(strip, r);
-      if (line.size() != top.size()) malformedFontArt();
-      for (size_t i = 0; i < top.size(); ++i)
-        if ((top[i] == '|') != (line[i] == '|')) malformedFontArt();
+template <size_t N, typename Emit> constexpr void forEachGlyph(const std::string_view (&art)[N], Emit emit)
+{
+    int glyphs = 0;
+    for (const std::string_view strip : art) {
+        const std::string_view top = rowOf(strip, 0);
+        for (int r = 1; r < kRows; ++r) {
+            const std::string_view line = rowOf(strip, r);
+            if (line.size() != top.size())
+                malformedFontArt();
+            for (size_t i = 0; i < top.size(); ++i)
+                if ((top[i] == '|') != (line[i] == '|'))
+                    malformedFontArt();
+        }
+        if (rowOf(strip, kRows).size() != 0 || top.empty() || top[0] != '|')
+            malformedFontArt();
+        size_t left = 0;
+        while (left + 1 < top.size()) {
+            const size_t right = top.find('|', left + 1);
+            if (right == std::string_view::npos)
+                malformedFontArt();
+            const int width = static_cast<int>(right - left - 1);
+            if (width < 1 || width > 16)
+                malformedFontArt();
+            emit(strip, left + 1, width);
+            ++glyphs;
+            left = right;
+        }
     }
-    if (rowOf(strip, kRows).size() != 0 || top.empty() || top[0] != '|') malformedFontArt();
-    size_t left = 0;
-    while (left + 1 < top.size()) {
-      const size_t right = top.find('|', left + 1);
-      if (right == std::string_view::npos) malformedFontArt();
-      const int width = static_cast<int>(right - left - 1);
-      if (width < 1 || width > 16) malformedFontArt();
-      emit(strip, left + 1, width);
-      ++glyphs;
-      left = right;
-    }
-  }
-  if (glyphs != kGlyphs) malformedFontArt();
+    if (glyphs != kGlyphs)
+        malformedFontArt();
 }
 
-constexpr int inkCount(std::string_view strip, size_t column, int width) {
-  int n = 0;
-  for (int r = 0; r < kRows; ++r)
-    for (int x = 0; x < width; ++x)
-      if (transparencyOf(rowOf(strip, r)[column + static_cast<size_t>(x)]) != 255) ++n;
-  return n;
-}
-
-template <size_t N>
-constexpr size_t tableSize(const std::string_view (&art)[N]) {
-  size_t size = 1 + 2 * kGlyphs;
-  forEachGlyph(art, [&](std::string_view strip, size_t column, int width) {
-    const int n = inkCount(strip, column, width);
-    if (n < 1 || n > 255) malformedFontArt();
-    size += 2 + 2 * static_cast<size_t>(n);
-  });
-  return size;
-}
-
-template <size_t Size, size_t N>
-constexpr std::array<uint8_t, Size> buildTable(const std::string_view (&art)[N]) {
-  std::array<uint8_t, Size> t{};
-  t[0] = kRows;
-  size_t at = 1 + 2 * kGlyphs;
-  int glyph = 0;
-  forEachGlyph(art, [&](std::string_view strip, size_t column, int width) {
-    if (at > 0xFFFF) malformedFontArt();
-    t[1 + 2 * glyph] = static_cast<uint8_t>(at & 0xFF);
-    t[2 + 2 * glyph] = static_cast<uint8_t>(at >> 8);
-    ++glyph;
-    t[at++] = static_cast<uint8_t>(width);
-    t[at++] = static_cast<uint8_t>(inkCount(strip, column, width));
+constexpr int inkCount(std::string_view strip, size_t column, int width)
+{
+    int n = 0;
     for (int r = 0; r < kRows; ++r)
-      for (int x = 0; x < width; ++x) {
-        const uint8_t tr = transparencyOf(rowOf(strip, r)[column + static_cast<size_t>(x)]);
-        if (tr == 255) continue;
-        t[at++] = static_cast<uint8_t>(x | (r << 4));
-        t[at++] = tr;
-      }
-  });
-  return t;
+        for (int x = 0; x < width; ++x)
+            if (transparencyOf(rowOf(strip, r)[column + static_cast<size_t>(x)]) != 255)
+                ++n;
+    return n;
+}
+
+template <size_t N> constexpr size_t tableSize(const std::string_view (&art)[N])
+{
+    size_t size = 1 + 2 * kGlyphs;
+    forEachGlyph(art, [&](std::string_view strip, size_t column, int width) {
+        const int n = inkCount(strip, column, width);
+        if (n < 1 || n > 255)
+            malformedFontArt();
+        size += 2 + 2 * static_cast<size_t>(n);
+    });
+    return size;
+}
+
+template <size_t Size, size_t N> constexpr std::array<uint8_t, Size> buildTable(const std::string_view (&art)[N])
+{
+    std::array<uint8_t, Size> t {};
+    t[0] = kRows;
+    size_t at = 1 + 2 * kGlyphs;
+    int glyph = 0;
+    forEachGlyph(art, [&](std::string_view strip, size_t column, int width) {
+        if (at > 0xFFFF)
+            malformedFontArt();
+        t[1 + 2 * glyph] = static_cast<uint8_t>(at & 0xFF);
+        t[2 + 2 * glyph] = static_cast<uint8_t>(at >> 8);
+        ++glyph;
+        t[at++] = static_cast<uint8_t>(width);
+        t[at++] = static_cast<uint8_t>(inkCount(strip, column, width));
+        for (int r = 0; r < kRows; ++r)
+            for (int x = 0; x < width; ++x) {
+                const uint8_t tr = transparencyOf(rowOf(strip, r)[column + static_cast<size_t>(x)]);
+                if (tr == 255)
+                    continue;
+                t[at++] = static_cast<uint8_t>(x | (r << 4));
+                t[at++] = tr;
+            }
+    });
+    return t;
 }
 
 constexpr size_t kSmallSize = tableSize(kSmallFontArt);
@@ -308,7 +322,9 @@ constexpr BuiltinFont kFonts[2] = {
 
 }  // namespace
 
-const BuiltinFont* builtinFont(int32_t font) {
-  if (font < 0 || font > 1) return nullptr;
-  return &kFonts[font];
+const BuiltinFont* builtinFont(int32_t font)
+{
+    if (font < 0 || font > 1)
+        return nullptr;
+    return &kFonts[font];
 }

@@ -9,10 +9,10 @@
 //   then per glyph: width, entry count n, and n pairs (x | y << 4, transparency),
 //   transparency 0 drawing the full text colour and 255 nothing.
 struct BuiltinFont {
-  const uint8_t* table;
-  size_t size;
-  int32_t spacing;  // added after every glyph's width
-  int32_t xOffset;  // applied to left-aligned text only
+    const uint8_t* table;
+    size_t size;
+    int32_t spacing;  // added after every glyph's width
+    int32_t xOffset;  // applied to left-aligned text only
 };
 
 constexpr int32_t kFontFirstChar = 33;

@@ -2,31 +2,37 @@
 
 CBitmapStorage::~CBitmapStorage() { clear(); }
 
-CBitmap* CBitmapStorage::find(BitmapKey key) const {
-  for (CBitmap* b = head; b != nullptr; b = b->next) {
-    if (b->getKey() == key) return b;
-  }
-  return nullptr;
+CBitmap* CBitmapStorage::find(BitmapKey key) const
+{
+    for (CBitmap* b = head; b != nullptr; b = b->next) {
+        if (b->getKey() == key)
+            return b;
+    }
+    return nullptr;
 }
 
-bool CBitmapStorage::add(CBitmap* picture) {
-  if (picture == nullptr) return false;
-  CBitmap** tail = &head;
-  while (*tail != nullptr) {
-    if (*tail == picture) return false;  // listed twice would be deleted twice
-    tail = &(*tail)->next;
-  }
-  picture->next = nullptr;
-  *tail = picture;
-  return true;
+bool CBitmapStorage::add(CBitmap* picture)
+{
+    if (picture == nullptr)
+        return false;
+    CBitmap** tail = &head;
+    while (*tail != nullptr) {
+        if (*tail == picture)
+            return false;  // listed twice would be deleted twice
+        tail = &(*tail)->next;
+    }
+    picture->next = nullptr;
+    *tail = picture;
+    return true;
 }
 
-void CBitmapStorage::clear() {
-  while (head != nullptr) {
-    CBitmap* next = head->next;
-    delete head;
-    head = next;
-  }
+void CBitmapStorage::clear()
+{
+    while (head != nullptr) {
+        CBitmap* next = head->next;
+        delete head;
+        head = next;
+    }
 }
 
 namespace {

@@ -18,12 +18,14 @@ public:
     virtual ~CPluginUI() = default;
 
     // Pulls every parameter value into the controls (after a program change).
-    virtual void updateAllValues() {}
+    virtual void updateAllValues() { }
     virtual EditorSize getEditorSize() { return {}; }
     // Opens the editor as a child of the host's window; false when it cannot.
     virtual bool open(int32_t height, int32_t width, void* parentWindow)
     {
-        (void)height; (void)width; (void)parentWindow;
+        (void)height;
+        (void)width;
+        (void)parentWindow;
         return false;
     }
     virtual int32_t close() { return 0; }
@@ -33,7 +35,8 @@ public:
     // that id; true when the control changed.
     virtual bool setParameterValue(int32_t id, float value)
     {
-        (void)id; (void)value;
+        (void)id;
+        (void)value;
         return false;
     }
 };

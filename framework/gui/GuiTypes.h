@@ -3,40 +3,43 @@
 
 // x, y, width, height; a point lies inside when x <= px < x + width and y <= py < y + height.
 struct Rect {
-  int32_t x = 0;
-  int32_t y = 0;
-  int32_t w = 0;
-  int32_t h = 0;
-  bool contains(int32_t px, int32_t py) const {
-    return px >= x && py >= y && static_cast<int64_t>(px) < static_cast<int64_t>(x) + w &&
-           static_cast<int64_t>(py) < static_cast<int64_t>(y) + h;
-  }
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t w = 0;
+    int32_t h = 0;
+    bool contains(int32_t px, int32_t py) const
+    {
+        return px >= x && py >= y && static_cast<int64_t>(px) < static_cast<int64_t>(x) + w
+            && static_cast<int64_t>(py) < static_cast<int64_t>(y) + h;
+    }
 };
 
 struct Point {
-  int32_t x = 0;
-  int32_t y = 0;
+    int32_t x = 0;
+    int32_t y = 0;
 };
 
 // Sizes in the drawing kit go height first.
 struct SizeHW {
-  int32_t height = 0;
-  int32_t width = 0;
+    int32_t height = 0;
+    int32_t width = 0;
 };
 
 // Bytes in pixel order: blue, green, red, alpha. Starts as opaque black.
 struct Color {
-  uint8_t b = 0;
-  uint8_t g = 0;
-  uint8_t r = 0;
-  uint8_t a = 255;
-  static constexpr Color rgba(uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha = 255) {
-    return Color{blue, green, red, alpha};
-  }
-  uint32_t packed() const {
-    return static_cast<uint32_t>(b) | (static_cast<uint32_t>(g) << 8) | (static_cast<uint32_t>(r) << 16) |
-           (static_cast<uint32_t>(a) << 24);
-  }
+    uint8_t b = 0;
+    uint8_t g = 0;
+    uint8_t r = 0;
+    uint8_t a = 255;
+    static constexpr Color rgba(uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha = 255)
+    {
+        return Color {blue, green, red, alpha};
+    }
+    uint32_t packed() const
+    {
+        return static_cast<uint32_t>(b) | (static_cast<uint32_t>(g) << 8) | (static_cast<uint32_t>(r) << 16)
+            | (static_cast<uint32_t>(a) << 24);
+    }
 };
 
 // Key of a cached picture; -1 means none.

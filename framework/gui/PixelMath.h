@@ -10,8 +10,9 @@ inline uint8_t mix(uint32_t s, uint32_t d, uint32_t a) { return static_cast<uint
 
 // Sums of coordinates are formed in 64 bits and brought back saturated, so no
 // rectangle wraps around onto a surface.
-inline int32_t saturate32(int64_t v) {
-  return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
+inline int32_t saturate32(int64_t v)
+{
+    return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
 }
 
 }  // namespace pixelmath

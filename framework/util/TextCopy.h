@@ -21,8 +21,7 @@ inline bool copyText(char* dest, std::size_t capacity, const char* src) noexcept
     return src[n] == '\0';
 }
 
-template <std::size_t N>
-inline bool copyText(char (&dest)[N], const char* src) noexcept
+template <std::size_t N> inline bool copyText(char (&dest)[N], const char* src) noexcept
 {
     return copyText(dest, N, src);
 }

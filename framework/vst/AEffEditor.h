@@ -6,10 +6,12 @@
 
 class AudioEffect;
 
-class AEffEditor
-{
+class AEffEditor {
 public:
-    explicit AEffEditor(AudioEffect* effect = nullptr) : effect(effect) {}
+    explicit AEffEditor(AudioEffect* effect = nullptr)
+        : effect(effect)
+    {
+    }
     virtual ~AEffEditor() = default;
 
     AEffEditor(const AEffEditor&) = delete;
@@ -30,7 +32,7 @@ public:
     }
     virtual void close() { systemWindow = nullptr; }
     virtual bool isOpen() { return systemWindow != nullptr; }
-    virtual void idle() {}
+    virtual void idle() { }
     virtual bool onKeyDown(VstKeyCode& /*keyCode*/) { return false; }
     virtual bool onKeyUp(VstKeyCode& /*keyCode*/) { return false; }
     virtual bool onWheel(float /*distance*/) { return false; }

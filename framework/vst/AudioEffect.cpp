@@ -8,15 +8,14 @@ namespace {
 
 // Host values arrive pointer-sized; anything that does not fit 32 bits is not
 // a value this interface can mean.
-bool fitsInt32(VstIntPtr v)
-{
-    return v >= INT32_MIN && v <= INT32_MAX;
-}
+bool fitsInt32(VstIntPtr v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
 }  // namespace
 
 AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
-    : audioMaster(audioMaster), numPrograms(numPrograms), numParams(numParams)
+    : audioMaster(audioMaster)
+    , numPrograms(numPrograms)
+    , numParams(numParams)
 {
     std::memset(&cEffect, 0, sizeof(cEffect));
     cEffect.magic = kEffectMagic;
@@ -89,43 +88,25 @@ VstInt32 AudioEffect::getMasterVersion()
     return static_cast<VstInt32>(version);
 }
 
-VstInt32 AudioEffect::getCurrentUniqueId()
-{
-    return static_cast<VstInt32>(callHost(audioMasterCurrentId));
-}
+VstInt32 AudioEffect::getCurrentUniqueId() { return static_cast<VstInt32>(callHost(audioMasterCurrentId)); }
 
-void AudioEffect::masterIdle()
-{
-    callHost(audioMasterIdle);
-}
+void AudioEffect::masterIdle() { callHost(audioMasterIdle); }
 
-bool AudioEffect::isInputConnected(VstInt32 input)
-{
-    return callHost(audioMasterPinConnected, input, 1) == 0;
-}
+bool AudioEffect::isInputConnected(VstInt32 input) { return callHost(audioMasterPinConnected, input, 1) == 0; }
 
-bool AudioEffect::isOutputConnected(VstInt32 output)
-{
-    return callHost(audioMasterPinConnected, output, 0) == 0;
-}
+bool AudioEffect::isOutputConnected(VstInt32 output) { return callHost(audioMasterPinConnected, output, 0) == 0; }
 
 VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
     char* text = static_cast<char*>(ptr);
-    switch (opcode)
-    {
-    case effOpen:
-        open();
-        return 0;
-    case effClose:
-        close();
-        return 0;
+    switch (opcode) {
+    case effOpen: open(); return 0;
+    case effClose: close(); return 0;
     case effSetProgram:
         if (value >= 0 && value < numPrograms)
             setProgram(static_cast<VstInt32>(value));
         return 0;
-    case effGetProgram:
-        return getProgram();
+    case effGetProgram: return getProgram();
     case effSetProgramName:
         if (text)
             setProgramName(text);
@@ -182,8 +163,7 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         if (editor)
             editor->idle();
         return 0;
-    case effIdentify:
-        return kEffectIdentify;
+    case effIdentify: return kEffectIdentify;
     case effGetChunk:
         if (!ptr)
             return 0;
@@ -192,27 +172,22 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         if (!ptr || value < 0 || !fitsInt32(value))
             return 0;
         return setChunk(ptr, static_cast<VstInt32>(value), index != 0);
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
 // ---- the record's entry functions ---------------------------------------------
 
-AudioEffect* AudioEffect::fromRecord(AEffect* e)
-{
-    return e ? static_cast<AudioEffect*>(e->object) : nullptr;
-}
+AudioEffect* AudioEffect::fromRecord(AEffect* e) { return e ? static_cast<AudioEffect*>(e->object) : nullptr; }
 
-VstIntPtr AudioEffect::entryDispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                                       float opt) noexcept
+VstIntPtr AudioEffect::entryDispatcher(
+    AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) noexcept
 {
     AudioEffect* self = fromRecord(e);
     if (!self)
         return 0;
     const VstIntPtr result = self->dispatcher(opcode, index, value, ptr, opt);
-    if (opcode == effClose)
-    {
+    if (opcode == effClose) {
         // The host's handle dies with this call; the record lives inside the
         // object, so the object goes with it.
         delete self;
@@ -233,8 +208,8 @@ void AudioEffect::entryProcessReplacing(AEffect* e, float** inputs, float** outp
         self->processReplacing(inputs, outputs, sampleFrames);
 }
 
-void AudioEffect::entryProcessDoubleReplacing(AEffect* e, double** inputs, double** outputs,
-                                              VstInt32 sampleFrames) noexcept
+void AudioEffect::entryProcessDoubleReplacing(
+    AEffect* e, double** inputs, double** outputs, VstInt32 sampleFrames) noexcept
 {
     if (AudioEffect* self = fromRecord(e))
         self->processDoubleReplacing(inputs, outputs, sampleFrames);

@@ -8,8 +8,7 @@
 #include "framework/vst/VstOpcodes.h"
 #include "framework/vst/VstRecords.h"
 
-class AudioEffect
-{
+class AudioEffect {
 public:
     AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
     virtual ~AudioEffect();  // deletes an attached editor
@@ -19,10 +18,10 @@ public:
 
     virtual VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
 
-    virtual void open() {}
-    virtual void close() {}
-    virtual void suspend() {}
-    virtual void resume() {}
+    virtual void open() { }
+    virtual void close() { }
+    virtual void suspend() { }
+    virtual void resume() { }
 
     virtual void setSampleRate(float rate) { sampleRate = rate; }
     virtual void setBlockSize(VstInt32 size) { blockSize = size; }
@@ -30,16 +29,16 @@ public:
     // A concrete effect overrides this; the default writes silence so that an
     // effect without processing never hands the host stale memory.
     virtual void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames);
-    virtual void processDoubleReplacing(double** /*inputs*/, double** /*outputs*/, VstInt32 /*sampleFrames*/) {}
+    virtual void processDoubleReplacing(double** /*inputs*/, double** /*outputs*/, VstInt32 /*sampleFrames*/) { }
 
-    virtual void setParameter(VstInt32 /*index*/, float /*value*/) {}
+    virtual void setParameter(VstInt32 /*index*/, float /*value*/) { }
     virtual float getParameter(VstInt32 /*index*/) { return 0.0f; }
     // Sets the value and tells the host so it can record automation.
     virtual VstIntPtr setParameterAutomated(VstInt32 index, float value);
 
     virtual VstInt32 getProgram() { return curProgram; }
     virtual void setProgram(VstInt32 program) { curProgram = program; }
-    virtual void setProgramName(char* /*name*/) {}
+    virtual void setProgramName(char* /*name*/) { }
     virtual void getProgramName(char* name) { clearText(name); }
     virtual void getParameterLabel(VstInt32 /*index*/, char* label) { clearText(label); }
     virtual void getParameterDisplay(VstInt32 /*index*/, char* text) { clearText(text); }
@@ -75,7 +74,7 @@ public:
     virtual void int2string(VstInt32 value, char* text, VstInt32 maxLen);
 
     // Deprecated accumulating entry; adds nothing by default.
-    virtual void process(float** /*inputs*/, float** /*outputs*/, VstInt32 /*sampleFrames*/) {}
+    virtual void process(float** /*inputs*/, float** /*outputs*/, VstInt32 /*sampleFrames*/) { }
     virtual float getVu() { return 0.0f; }
     virtual void hasVu(bool state = true) { setFlag(effFlagsHasVu, state); }
     virtual void hasClip(bool state = true) { setFlag(effFlagsHasClip, state); }
@@ -89,8 +88,7 @@ public:
 
 protected:
     // Sends one host-callback opcode; 0 when there is no host.
-    VstIntPtr callHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                       float opt = 0.0f);
+    VstIntPtr callHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
     void setFlag(VstInt32 flag, bool state);
     bool hasFlag(VstInt32 flag) const { return (cEffect.flags & flag) != 0; }
     static void clearText(char* text)
@@ -111,12 +109,12 @@ protected:
 private:
     // The functions stored in the AEffect record; each finds the object
     // through the record's object field.
-    static VstIntPtr entryDispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                                     float opt) noexcept;
+    static VstIntPtr entryDispatcher(
+        AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) noexcept;
     static void entryProcess(AEffect* e, float** inputs, float** outputs, VstInt32 sampleFrames) noexcept;
     static void entryProcessReplacing(AEffect* e, float** inputs, float** outputs, VstInt32 sampleFrames) noexcept;
-    static void entryProcessDoubleReplacing(AEffect* e, double** inputs, double** outputs,
-                                            VstInt32 sampleFrames) noexcept;
+    static void entryProcessDoubleReplacing(
+        AEffect* e, double** inputs, double** outputs, VstInt32 sampleFrames) noexcept;
     static void entrySetParameter(AEffect* e, VstInt32 index, float value) noexcept;
     static float entryGetParameter(AEffect* e, VstInt32 index) noexcept;
     static AudioEffect* fromRecord(AEffect* e);

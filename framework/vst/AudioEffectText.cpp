@@ -41,15 +41,13 @@ void AudioEffect::float2string(float value, char* text, VstInt32 maxLen)
 {
     if (!text || maxLen < 0)
         return;
-    if (value > 99999999.0f || value < -9999999.0f)
-    {
+    if (value > 99999999.0f || value < -9999999.0f) {
         writeBounded(text, "Huge!", maxLen);
         return;
     }
     // As many decimals as the room allows, at most six.
     char buffer[64];
-    for (int decimals = 6; decimals >= 0; --decimals)
-    {
+    for (int decimals = 6; decimals >= 0; --decimals) {
         const int n = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, static_cast<double>(value));
         if (n >= 0 && n <= maxLen)
             break;
@@ -61,8 +59,7 @@ void AudioEffect::int2string(VstInt32 value, char* text, VstInt32 maxLen)
 {
     if (!text || maxLen < 0)
         return;
-    if (value > 99999999)
-    {
+    if (value > 99999999) {
         writeBounded(text, "Huge!", maxLen);
         return;
     }

@@ -9,8 +9,7 @@ AudioEffectX::AudioEffectX(audioMasterCallback audioMaster, VstInt32 numPrograms
 
 void AudioEffectX::resume()
 {
-    if (!hasFlag(effFlagsIsSynth))
-    {
+    if (!hasFlag(effFlagsIsSynth)) {
         char receiveMidi[] = "receiveVstMidiEvent";
         if (canDo(receiveMidi) != 1)
             return;
@@ -78,28 +77,19 @@ VstInt32 AudioEffectX::getCurrentProcessLevel()
     return static_cast<VstInt32>(callHost(audioMasterGetCurrentProcessLevel));
 }
 
-VstInt32 AudioEffectX::getAutomationState()
-{
-    return static_cast<VstInt32>(callHost(audioMasterGetAutomationState));
-}
+VstInt32 AudioEffectX::getAutomationState() { return static_cast<VstInt32>(callHost(audioMasterGetAutomationState)); }
 
 bool AudioEffectX::getHostVendorString(char* text) { return callHost(audioMasterGetVendorString, 0, 0, text) != 0; }
 bool AudioEffectX::getHostProductString(char* text) { return callHost(audioMasterGetProductString, 0, 0, text) != 0; }
 
-VstInt32 AudioEffectX::getHostVendorVersion()
-{
-    return static_cast<VstInt32>(callHost(audioMasterGetVendorVersion));
-}
+VstInt32 AudioEffectX::getHostVendorVersion() { return static_cast<VstInt32>(callHost(audioMasterGetVendorVersion)); }
 
 VstIntPtr AudioEffectX::hostVendorSpecific(VstInt32 lArg1, VstIntPtr lArg2, void* ptrArg, float floatArg)
 {
     return callHost(audioMasterVendorSpecific, lArg1, lArg2, ptrArg, floatArg);
 }
 
-VstInt32 AudioEffectX::canHostDo(char* text)
-{
-    return static_cast<VstInt32>(callHost(audioMasterCanDo, 0, 0, text));
-}
+VstInt32 AudioEffectX::canHostDo(char* text) { return static_cast<VstInt32>(callHost(audioMasterCanDo, 0, 0, text)); }
 
 VstInt32 AudioEffectX::getHostLanguage() { return static_cast<VstInt32>(callHost(audioMasterGetLanguage)); }
 void* AudioEffectX::getDirectory() { return reinterpret_cast<void*>(callHost(audioMasterGetDirectory)); }

@@ -5,8 +5,7 @@
 
 #include "framework/vst/AudioEffect.h"
 
-class AudioEffectX : public AudioEffect
-{
+class AudioEffectX : public AudioEffect {
 public:
     AudioEffectX(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
     ~AudioEffectX() override = default;
@@ -32,8 +31,7 @@ public:
     virtual VstInt32 getOutputLatency();
     virtual bool getInputProperties(VstInt32 /*index*/, VstPinProperties* /*properties*/) { return false; }
     virtual bool getOutputProperties(VstInt32 /*index*/, VstPinProperties* /*properties*/) { return false; }
-    virtual bool setSpeakerArrangement(VstSpeakerArrangement* /*pluginInput*/,
-                                       VstSpeakerArrangement* /*pluginOutput*/)
+    virtual bool setSpeakerArrangement(VstSpeakerArrangement* /*pluginInput*/, VstSpeakerArrangement* /*pluginOutput*/)
     {
         return false;
     }
@@ -110,8 +108,8 @@ public:
     virtual bool needIdle();
     virtual AEffect* getPreviousPlug(VstInt32 input);
     virtual AEffect* getNextPlug(VstInt32 output);
-    virtual void inputConnected(VstInt32 /*index*/, bool /*state*/) {}
-    virtual void outputConnected(VstInt32 /*index*/, bool /*state*/) {}
+    virtual void inputConnected(VstInt32 /*index*/, bool /*state*/) { }
+    virtual void outputConnected(VstInt32 /*index*/, bool /*state*/) { }
     virtual VstInt32 willProcessReplacing();
     virtual void hasExternalBuffer(bool state = true);
     virtual void wantAsyncOperation(bool state = true);

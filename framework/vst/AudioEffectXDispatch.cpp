@@ -8,10 +8,7 @@
 
 namespace {
 
-VstIntPtr asFlag(bool b)
-{
-    return b ? 1 : 0;
-}
+VstIntPtr asFlag(bool b) { return b ? 1 : 0; }
 
 // Hosts send key modifiers as a float. Going through a signed 64-bit integer
 // keeps the conversion defined for every value a host might put there.
@@ -26,8 +23,7 @@ unsigned char modifiersFrom(float opt)
 
 bool AudioEffectX::needsPointer(VstInt32 opcode)
 {
-    switch (opcode)
-    {
+    switch (opcode) {
     case effProcessEvents:
     case effString2Parameter:
     case effGetProgramNameIndexed:
@@ -51,10 +47,8 @@ bool AudioEffectX::needsPointer(VstInt32 opcode)
     case effGetSpeakerArrangement:
     case effShellGetNextPlugin:
     case effBeginLoadBank:
-    case effBeginLoadProgram:
-        return true;
-    default:
-        return false;
+    case effBeginLoadProgram: return true;
+    default: return false;
     }
 }
 
@@ -62,7 +56,7 @@ VstIntPtr AudioEffectX::dispatchEditorKey(VstInt32 opcode, VstInt32 index, VstIn
 {
     if (!editor)
         return 0;
-    VstKeyCode key{};
+    VstKeyCode key {};
     key.character = index;
     key.virt = static_cast<unsigned char>(value);
     key.modifier = modifiersFrom(opt);
@@ -78,130 +72,76 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
 
     char* text = static_cast<char*>(ptr);
     const auto v32 = static_cast<VstInt32>(value);
-    switch (opcode)
-    {
-    case effProcessEvents:
-        return processEvents(static_cast<VstEvents*>(ptr));
-    case effCanBeAutomated:
-        return asFlag(canParameterBeAutomated(index));
-    case effString2Parameter:
-        return asFlag(string2parameter(index, text));
-    case effGetNumProgramCategories:
-        return getNumCategories();
-    case effGetProgramNameIndexed:
-        return asFlag(getProgramNameIndexed(v32, index, text));
-    case effCopyProgram:
-        return asFlag(copyProgram(index));
-    case effConnectInput:
-        inputConnected(index, value != 0);
-        return 1;
-    case effConnectOutput:
-        outputConnected(index, value != 0);
-        return 1;
-    case effGetInputProperties:
-        return asFlag(getInputProperties(index, static_cast<VstPinProperties*>(ptr)));
-    case effGetOutputProperties:
-        return asFlag(getOutputProperties(index, static_cast<VstPinProperties*>(ptr)));
-    case effGetPlugCategory:
-        return getPlugCategory();
-    case effGetCurrentPosition:
-        return reportCurrentPosition();
-    case effGetDestinationBuffer:
-        return reinterpret_cast<VstIntPtr>(reportDestinationBuffer());
-    case effOfflineNotify:
-        return asFlag(offlineNotify(static_cast<VstAudioFile*>(ptr), v32, index != 0));
-    case effOfflinePrepare:
-        return asFlag(offlinePrepare(static_cast<VstOfflineTask*>(ptr), v32));
-    case effOfflineRun:
-        return asFlag(offlineRun(static_cast<VstOfflineTask*>(ptr), v32));
-    case effProcessVarIo:
-        return asFlag(processVariableIo(static_cast<VstVariableIo*>(ptr)));
+    switch (opcode) {
+    case effProcessEvents: return processEvents(static_cast<VstEvents*>(ptr));
+    case effCanBeAutomated: return asFlag(canParameterBeAutomated(index));
+    case effString2Parameter: return asFlag(string2parameter(index, text));
+    case effGetNumProgramCategories: return getNumCategories();
+    case effGetProgramNameIndexed: return asFlag(getProgramNameIndexed(v32, index, text));
+    case effCopyProgram: return asFlag(copyProgram(index));
+    case effConnectInput: inputConnected(index, value != 0); return 1;
+    case effConnectOutput: outputConnected(index, value != 0); return 1;
+    case effGetInputProperties: return asFlag(getInputProperties(index, static_cast<VstPinProperties*>(ptr)));
+    case effGetOutputProperties: return asFlag(getOutputProperties(index, static_cast<VstPinProperties*>(ptr)));
+    case effGetPlugCategory: return getPlugCategory();
+    case effGetCurrentPosition: return reportCurrentPosition();
+    case effGetDestinationBuffer: return reinterpret_cast<VstIntPtr>(reportDestinationBuffer());
+    case effOfflineNotify: return asFlag(offlineNotify(static_cast<VstAudioFile*>(ptr), v32, index != 0));
+    case effOfflinePrepare: return asFlag(offlinePrepare(static_cast<VstOfflineTask*>(ptr), v32));
+    case effOfflineRun: return asFlag(offlineRun(static_cast<VstOfflineTask*>(ptr), v32));
+    case effProcessVarIo: return asFlag(processVariableIo(static_cast<VstVariableIo*>(ptr)));
     case effSetSpeakerArrangement:
         if (!value)
             return 0;
-        return asFlag(setSpeakerArrangement(reinterpret_cast<VstSpeakerArrangement*>(value),
-                                            static_cast<VstSpeakerArrangement*>(ptr)));
+        return asFlag(setSpeakerArrangement(
+            reinterpret_cast<VstSpeakerArrangement*>(value), static_cast<VstSpeakerArrangement*>(ptr)));
     case effSetBlockSizeAndSampleRate: {
         // A rate that is not a positive number keeps the one we have.
         const float rate = std::isfinite(opt) && opt > 0.0f ? opt : sampleRate;
         setBlockSizeAndSampleRate(v32, rate);
         return 1;
     }
-    case effSetBypass:
-        return asFlag(setBypass(value != 0));
-    case effGetEffectName:
-        return asFlag(getEffectName(text));
-    case effGetErrorText:
-        return asFlag(getErrorText(text));
-    case effGetVendorString:
-        return asFlag(getVendorString(text));
-    case effGetProductString:
-        return asFlag(getProductString(text));
-    case effGetVendorVersion:
-        return getVendorVersion();
-    case effVendorSpecific:
-        return vendorSpecific(index, value, ptr, opt);
-    case effCanDo:
-        return canDo(text);
-    case effGetTailSize:
-        return getTailSize();
-    case effIdle:
-        return fxIdle();
-    case effGetIcon:
-        return reinterpret_cast<VstIntPtr>(getIcon());
-    case effSetViewPosition:
-        return asFlag(setViewPosition(index, v32));
+    case effSetBypass: return asFlag(setBypass(value != 0));
+    case effGetEffectName: return asFlag(getEffectName(text));
+    case effGetErrorText: return asFlag(getErrorText(text));
+    case effGetVendorString: return asFlag(getVendorString(text));
+    case effGetProductString: return asFlag(getProductString(text));
+    case effGetVendorVersion: return getVendorVersion();
+    case effVendorSpecific: return vendorSpecific(index, value, ptr, opt);
+    case effCanDo: return canDo(text);
+    case effGetTailSize: return getTailSize();
+    case effIdle: return fxIdle();
+    case effGetIcon: return reinterpret_cast<VstIntPtr>(getIcon());
+    case effSetViewPosition: return asFlag(setViewPosition(index, v32));
     case effGetParameterProperties:
         return asFlag(getParameterProperties(index, static_cast<VstParameterProperties*>(ptr)));
-    case effKeysRequired:
-        return keysRequired() ? 0 : 1;
-    case effGetVstVersion:
-        return getVstVersion();
+    case effKeysRequired: return keysRequired() ? 0 : 1;
+    case effGetVstVersion: return getVstVersion();
     case effEditKeyDown:
-    case effEditKeyUp:
-        return dispatchEditorKey(opcode, index, value, opt);
-    case effSetEditKnobMode:
-        return editor ? asFlag(editor->setKnobMode(v32)) : 0;
-    case effGetMidiProgramName:
-        return getMidiProgramName(index, static_cast<MidiProgramName*>(ptr));
-    case effGetCurrentMidiProgram:
-        return getCurrentMidiProgram(index, static_cast<MidiProgramName*>(ptr));
-    case effGetMidiProgramCategory:
-        return getMidiProgramCategory(index, static_cast<MidiProgramCategory*>(ptr));
-    case effHasMidiProgramsChanged:
-        return asFlag(hasMidiProgramsChanged(index));
-    case effGetMidiKeyName:
-        return asFlag(getMidiKeyName(index, static_cast<MidiKeyName*>(ptr)));
-    case effBeginSetProgram:
-        return asFlag(beginSetProgram());
-    case effEndSetProgram:
-        return asFlag(endSetProgram());
+    case effEditKeyUp: return dispatchEditorKey(opcode, index, value, opt);
+    case effSetEditKnobMode: return editor ? asFlag(editor->setKnobMode(v32)) : 0;
+    case effGetMidiProgramName: return getMidiProgramName(index, static_cast<MidiProgramName*>(ptr));
+    case effGetCurrentMidiProgram: return getCurrentMidiProgram(index, static_cast<MidiProgramName*>(ptr));
+    case effGetMidiProgramCategory: return getMidiProgramCategory(index, static_cast<MidiProgramCategory*>(ptr));
+    case effHasMidiProgramsChanged: return asFlag(hasMidiProgramsChanged(index));
+    case effGetMidiKeyName: return asFlag(getMidiKeyName(index, static_cast<MidiKeyName*>(ptr)));
+    case effBeginSetProgram: return asFlag(beginSetProgram());
+    case effEndSetProgram: return asFlag(endSetProgram());
     case effGetSpeakerArrangement:
         if (!value)
             return 0;
-        return asFlag(getSpeakerArrangement(reinterpret_cast<VstSpeakerArrangement**>(value),
-                                            static_cast<VstSpeakerArrangement**>(ptr)));
-    case effShellGetNextPlugin:
-        return getNextShellPlugin(text);
-    case effStartProcess:
-        return startProcess();
-    case effStopProcess:
-        return stopProcess();
-    case effSetTotalSampleToProcess:
-        return setTotalSampleToProcess(v32);
-    case effSetPanLaw:
-        return asFlag(setPanLaw(v32, opt));
-    case effBeginLoadBank:
-        return beginLoadBank(static_cast<VstPatchChunkInfo*>(ptr));
-    case effBeginLoadProgram:
-        return beginLoadProgram(static_cast<VstPatchChunkInfo*>(ptr));
-    case effSetProcessPrecision:
-        return asFlag(setProcessPrecision(v32));
-    case effGetNumMidiInputChannels:
-        return getNumMidiInputChannels();
-    case effGetNumMidiOutputChannels:
-        return getNumMidiOutputChannels();
-    default:
-        return 0;
+        return asFlag(getSpeakerArrangement(
+            reinterpret_cast<VstSpeakerArrangement**>(value), static_cast<VstSpeakerArrangement**>(ptr)));
+    case effShellGetNextPlugin: return getNextShellPlugin(text);
+    case effStartProcess: return startProcess();
+    case effStopProcess: return stopProcess();
+    case effSetTotalSampleToProcess: return setTotalSampleToProcess(v32);
+    case effSetPanLaw: return asFlag(setPanLaw(v32, opt));
+    case effBeginLoadBank: return beginLoadBank(static_cast<VstPatchChunkInfo*>(ptr));
+    case effBeginLoadProgram: return beginLoadProgram(static_cast<VstPatchChunkInfo*>(ptr));
+    case effSetProcessPrecision: return asFlag(setProcessPrecision(v32));
+    case effGetNumMidiInputChannels: return getNumMidiInputChannels();
+    case effGetNumMidiOutputChannels: return getNumMidiOutputChannels();
+    default: return 0;
     }
 }

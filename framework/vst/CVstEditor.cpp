@@ -7,14 +7,14 @@
 
 namespace {
 
-VstInt16 toRectCoordinate(std::int32_t v)
-{
-    return static_cast<VstInt16>(std::clamp<std::int32_t>(v, 0, INT16_MAX));
-}
+VstInt16 toRectCoordinate(std::int32_t v) { return static_cast<VstInt16>(std::clamp<std::int32_t>(v, 0, INT16_MAX)); }
 
 }  // namespace
 
-CVstEditor::CVstEditor(AudioEffect* effect) : AEffEditor(effect) {}
+CVstEditor::CVstEditor(AudioEffect* effect)
+    : AEffEditor(effect)
+{
+}
 
 CVstEditor::~CVstEditor()
 {
@@ -26,9 +26,8 @@ CVstEditor::~CVstEditor()
 void CVstEditor::setPluginUI(CPluginUI* ui)
 {
     editor = ui;
-    rect = ERect{0, 0, 0, 0};
-    if (ui)
-    {
+    rect = ERect {0, 0, 0, 0};
+    if (ui) {
         const EditorSize size = ui->getEditorSize();
         rect.bottom = toRectCoordinate(size.height);
         rect.right = toRectCoordinate(size.width);

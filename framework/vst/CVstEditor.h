@@ -5,8 +5,7 @@
 
 class CPluginUI;
 
-class CVstEditor : public AEffEditor
-{
+class CVstEditor : public AEffEditor {
 public:
     explicit CVstEditor(AudioEffect* effect);
     ~CVstEditor() override;  // destroys the framework editor
@@ -22,6 +21,6 @@ public:
     void close() override;
 
 private:
-    ERect rect{0, 0, 0, 0};
+    ERect rect {0, 0, 0, 0};
     CPluginUI* editor = nullptr;
 };

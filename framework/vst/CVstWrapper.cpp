@@ -26,11 +26,11 @@ constexpr std::size_t kScratchText = 1024;
 }  // namespace
 
 CVstWrapper::CVstWrapper(audioMasterCallback audioMaster)
-    : AudioEffectX(audioMaster, 0, 0), bridge(*this)
+    : AudioEffectX(audioMaster, 0, 0)
+    , bridge(*this)
 {
     CPluginDefinition* definition = pluginDefinition();
-    if (definition)
-    {
+    if (definition) {
         numPrograms = definition->programCount;
         numParams = definition->publishedParameterCount;
         cEffect.numPrograms = numPrograms;
@@ -52,12 +52,10 @@ CVstWrapper::CVstWrapper(audioMasterCallback audioMaster)
     suspend();
 
     chunkBuffer = nullptr;
-    if (engine && definition && definition->hasEditor)
-    {
+    if (engine && definition && definition->hasEditor) {
         // Out of memory here means an instance without an editor; a throw
         // would leave the engine behind, since this object is never finished.
-        if (auto* vstEditor = new (std::nothrow) CVstEditor(this))
-        {
+        if (auto* vstEditor = new (std::nothrow) CVstEditor(this)) {
             vstEditor->setPluginUI(definition->createEditor(engine));
             setEditor(vstEditor);
         }
@@ -68,24 +66,19 @@ CVstWrapper::CVstWrapper(audioMasterCallback audioMaster)
     curProgram = 0;
 }
 
-CVstWrapper::~CVstWrapper()
-{
-    releaseAll();
-}
+CVstWrapper::~CVstWrapper() { releaseAll(); }
 
 void CVstWrapper::releaseAll()
 {
     // The editor reads the engine until its last moment, so it goes first.
-    if (editor)
-    {
+    if (editor) {
         if (editor->isOpen())
             editor->close();
         AEffEditor* old = editor;
         setEditor(nullptr);
         delete old;
     }
-    if (engine)
-    {
+    if (engine) {
         CSynthesizer* old = engine;
         engine = nullptr;
         old->destroy();
@@ -94,12 +87,9 @@ void CVstWrapper::releaseAll()
     chunkBuffer = nullptr;
 }
 
-void CVstWrapper::open() {}
+void CVstWrapper::open() { }
 
-void CVstWrapper::close()
-{
-    releaseAll();
-}
+void CVstWrapper::close() { releaseAll(); }
 
 void CVstWrapper::suspend()
 {
@@ -300,15 +290,9 @@ void CVstWrapper::Bridge::parameterChanged(int32_t index, float value)
         owner.audioMaster(&owner.cEffect, audioMasterAutomate, index, 0, nullptr, value);
 }
 
-void CVstWrapper::Bridge::setCurrentProgram(int32_t index)
-{
-    owner.curProgram = index;
-}
+void CVstWrapper::Bridge::setCurrentProgram(int32_t index) { owner.curProgram = index; }
 
-CPluginUI* CVstWrapper::Bridge::getEditor()
-{
-    return owner.pluginEditor();
-}
+CPluginUI* CVstWrapper::Bridge::getEditor() { return owner.pluginEditor(); }
 
 void CVstWrapper::Bridge::beginEdit(int32_t index)
 {

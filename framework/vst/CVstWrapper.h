@@ -19,8 +19,7 @@
 class CSynthesizer;
 class CVstEditor;
 
-class CVstWrapper : public AudioEffectX
-{
+class CVstWrapper : public AudioEffectX {
 public:
     explicit CVstWrapper(audioMasterCallback audioMaster);
     ~CVstWrapper() override;
@@ -67,10 +66,12 @@ public:
     static constexpr int kParameterTextChars = 63;
 
 private:
-    class Bridge : public CPluginWrapper
-    {
+    class Bridge : public CPluginWrapper {
     public:
-        explicit Bridge(CVstWrapper& owner) : owner(owner) {}
+        explicit Bridge(CVstWrapper& owner)
+            : owner(owner)
+        {
+        }
         void parameterChanged(int32_t index, float value) override;
         void setCurrentProgram(int32_t index) override;
         CPluginUI* getEditor() override;

@@ -16,8 +16,7 @@ VstInt32 CVstWrapper::processEvents(VstEvents* events)
     // The host allocates as many pointers as it announces; the declared array
     // of two is only the start of it.
     VstEvent* const* list = events->events;
-    for (VstInt32 i = 0; i < events->numEvents; ++i)
-    {
+    for (VstInt32 i = 0; i < events->numEvents; ++i) {
         const VstEvent* event = list[i];
         if (!event || event->type != kVstMidiType)
             continue;
@@ -38,8 +37,7 @@ void CVstWrapper::updateTransport()
 {
     bool changed = false;
     bool playing = false;
-    if (const VstTimeInfo* t = getTimeInfo(kVstTempoValid))
-    {
+    if (const VstTimeInfo* t = getTimeInfo(kVstTempoValid)) {
         if ((t->flags & kVstTempoValid) && std::isfinite(t->tempo))
             engine->setTempo(t->tempo);
         changed = (t->flags & kVstTransportChanged) != 0;

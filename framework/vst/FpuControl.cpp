@@ -30,17 +30,11 @@ bool detectDenormalsAreZero() noexcept
 // Decided once at load, so the audio thread never meets a first-use guard.
 const bool dazSupported = detectDenormalsAreZero();
 
-unsigned flushBits() noexcept
-{
-    return kMxcsrFlushToZero | (dazSupported ? kMxcsrDenormalsAreZero : 0u);
-}
+unsigned flushBits() noexcept { return kMxcsrFlushToZero | (dazSupported ? kMxcsrDenormalsAreZero : 0u); }
 
 }  // namespace
 
-bool denormalsAreZeroSupported() noexcept
-{
-    return dazSupported;
-}
+bool denormalsAreZeroSupported() noexcept { return dazSupported; }
 
 unsigned readMxcsr() noexcept
 {
@@ -65,7 +59,8 @@ void enableDenormalFlush() noexcept
 #endif
 }
 
-ScopedDenormalFlush::ScopedDenormalFlush() noexcept : saved(readMxcsr())
+ScopedDenormalFlush::ScopedDenormalFlush() noexcept
+    : saved(readMxcsr())
 {
 #if TB_HAS_MXCSR
     writeMxcsr(saved | flushBits());

@@ -19,8 +19,7 @@ void writeMxcsr(unsigned value) noexcept;
 
 // Flushes denormals for the lifetime of the object and gives the caller's
 // setting back afterwards, so a host thread that entered us is left as it was.
-class ScopedDenormalFlush
-{
+class ScopedDenormalFlush {
 public:
     ScopedDenormalFlush() noexcept;
     ~ScopedDenormalFlush();

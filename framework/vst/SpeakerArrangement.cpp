@@ -45,8 +45,7 @@ bool AudioEffectX::deallocateArrangement(VstSpeakerArrangement** arrangement)
 {
     if (!arrangement)
         return false;
-    if (*arrangement)
-    {
+    if (*arrangement) {
         ::operator delete(static_cast<void*>(*arrangement));
         *arrangement = nullptr;
     }

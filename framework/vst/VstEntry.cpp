@@ -8,19 +8,15 @@
 
 AudioEffect* createVstInstance(audioMasterCallback audioMaster) noexcept
 {
-    if (CPluginDefinition* definition = pluginDefinition())
-    {
+    if (CPluginDefinition* definition = pluginDefinition()) {
         definition->formatId = 1;
         definition->setFormatText("VST");
     }
     // Nothing may leave through the host's call: a failed allocation anywhere
     // in building the engine or editor just means no instance.
-    try
-    {
+    try {
         return new CVstWrapper(audioMaster);
-    }
-    catch (...)
-    {
+    } catch (...) {
         return nullptr;
     }
 }

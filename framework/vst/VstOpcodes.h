@@ -5,8 +5,7 @@
 
 #include "framework/vst/VstTypes.h"
 
-enum AEffectOpcodes : VstInt32
-{
+enum AEffectOpcodes : VstInt32 {
     effOpen = 0,
     effClose = 1,
     effSetProgram = 2,
@@ -23,32 +22,31 @@ enum AEffectOpcodes : VstInt32
     effEditGetRect = 13,
     effEditOpen = 14,
     effEditClose = 15,
-    effEditDraw = 16,   // deprecated
+    effEditDraw = 16,  // deprecated
     effEditMouse = 17,  // deprecated
-    effEditKey = 18,    // deprecated
+    effEditKey = 18,  // deprecated
     effEditIdle = 19,
-    effEditTop = 20,    // deprecated
+    effEditTop = 20,  // deprecated
     effEditSleep = 21,  // deprecated
-    effIdentify = 22,   // deprecated
+    effIdentify = 22,  // deprecated
     effGetChunk = 23,
     effSetChunk = 24,
     effNumOpcodes
 };
 
-enum AEffectXOpcodes : VstInt32
-{
+enum AEffectXOpcodes : VstInt32 {
     effProcessEvents = effNumOpcodes,  // 25
     effCanBeAutomated = 26,
     effString2Parameter = 27,
     effGetNumProgramCategories = 28,  // deprecated
     effGetProgramNameIndexed = 29,
-    effCopyProgram = 30,     // deprecated
-    effConnectInput = 31,    // deprecated
-    effConnectOutput = 32,   // deprecated
+    effCopyProgram = 30,  // deprecated
+    effConnectInput = 31,  // deprecated
+    effConnectOutput = 32,  // deprecated
     effGetInputProperties = 33,
     effGetOutputProperties = 34,
     effGetPlugCategory = 35,
-    effGetCurrentPosition = 36,    // deprecated
+    effGetCurrentPosition = 36,  // deprecated
     effGetDestinationBuffer = 37,  // deprecated
     effOfflineNotify = 38,
     effOfflinePrepare = 39,
@@ -65,8 +63,8 @@ enum AEffectXOpcodes : VstInt32
     effVendorSpecific = 50,
     effCanDo = 51,
     effGetTailSize = 52,
-    effIdle = 53,             // deprecated
-    effGetIcon = 54,          // deprecated
+    effIdle = 53,  // deprecated
+    effGetIcon = 54,  // deprecated
     effSetViewPosition = 55,  // deprecated
     effGetParameterProperties = 56,
     effKeysRequired = 57,  // deprecated
@@ -94,8 +92,7 @@ enum AEffectXOpcodes : VstInt32
     effGetNumMidiOutputChannels = 79,
 };
 
-enum AudioMasterOpcodes : VstInt32
-{
+enum AudioMasterOpcodes : VstInt32 {
     audioMasterAutomate = 0,
     audioMasterVersion = 1,
     audioMasterCurrentId = 2,
@@ -105,10 +102,10 @@ enum AudioMasterOpcodes : VstInt32
     audioMasterWantMidi = 6,  // deprecated
     audioMasterGetTime = 7,
     audioMasterProcessEvents = 8,
-    audioMasterSetTime = 9,                         // deprecated
-    audioMasterTempoAt = 10,                        // deprecated
-    audioMasterGetNumAutomatableParameters = 11,    // deprecated
-    audioMasterGetParameterQuantization = 12,       // deprecated
+    audioMasterSetTime = 9,  // deprecated
+    audioMasterTempoAt = 10,  // deprecated
+    audioMasterGetNumAutomatableParameters = 11,  // deprecated
+    audioMasterGetParameterQuantization = 12,  // deprecated
     audioMasterIOChanged = 13,
     audioMasterNeedIdle = 14,  // deprecated
     audioMasterSizeWindow = 15,
@@ -116,9 +113,9 @@ enum AudioMasterOpcodes : VstInt32
     audioMasterGetBlockSize = 17,
     audioMasterGetInputLatency = 18,
     audioMasterGetOutputLatency = 19,
-    audioMasterGetPreviousPlug = 20,           // deprecated
-    audioMasterGetNextPlug = 21,               // deprecated
-    audioMasterWillReplaceOrAccumulate = 22,   // deprecated
+    audioMasterGetPreviousPlug = 20,  // deprecated
+    audioMasterGetNextPlug = 21,  // deprecated
+    audioMasterWillReplaceOrAccumulate = 22,  // deprecated
     audioMasterGetCurrentProcessLevel = 23,
     audioMasterGetAutomationState = 24,
     audioMasterOfflineStart = 25,
@@ -126,8 +123,8 @@ enum AudioMasterOpcodes : VstInt32
     audioMasterOfflineWrite = 27,
     audioMasterOfflineGetCurrentPass = 28,
     audioMasterOfflineGetCurrentMetaPass = 29,
-    audioMasterSetOutputSampleRate = 30,         // deprecated
-    audioMasterGetOutputSpeakerArrangement = 31, // deprecated
+    audioMasterSetOutputSampleRate = 30,  // deprecated
+    audioMasterGetOutputSpeakerArrangement = 31,  // deprecated
     audioMasterGetVendorString = 32,
     audioMasterGetProductString = 33,
     audioMasterGetVendorVersion = 34,
@@ -135,7 +132,7 @@ enum AudioMasterOpcodes : VstInt32
     audioMasterSetIcon = 36,  // deprecated
     audioMasterCanDo = 37,
     audioMasterGetLanguage = 38,
-    audioMasterOpenWindow = 39,   // deprecated
+    audioMasterOpenWindow = 39,  // deprecated
     audioMasterCloseWindow = 40,  // deprecated
     audioMasterGetDirectory = 41,
     audioMasterUpdateDisplay = 42,
@@ -143,8 +140,8 @@ enum AudioMasterOpcodes : VstInt32
     audioMasterEndEdit = 44,
     audioMasterOpenFileSelector = 45,
     audioMasterCloseFileSelector = 46,
-    audioMasterEditFile = 47,                    // deprecated
-    audioMasterGetChunkFile = 48,                // deprecated
+    audioMasterEditFile = 47,  // deprecated
+    audioMasterGetChunkFile = 48,  // deprecated
     audioMasterGetInputSpeakerArrangement = 49,  // deprecated
 };
 

@@ -5,8 +5,7 @@
 
 #include "framework/vst/VstTypes.h"
 
-struct ERect
-{
+struct ERect {
     VstInt16 top;
     VstInt16 left;
     VstInt16 bottom;
@@ -16,18 +15,16 @@ static_assert(sizeof(ERect) == 8);
 
 // ---- events ----------------------------------------------------------------
 
-enum VstEventTypes : VstInt32
-{
+enum VstEventTypes : VstInt32 {
     kVstMidiType = 1,
-    kVstAudioType = 2,      // deprecated
-    kVstVideoType = 3,      // deprecated
+    kVstAudioType = 2,  // deprecated
+    kVstVideoType = 3,  // deprecated
     kVstParameterType = 4,  // deprecated
-    kVstTriggerType = 5,    // deprecated
+    kVstTriggerType = 5,  // deprecated
     kVstSysExType = 6,
 };
 
-struct VstEvent
-{
+struct VstEvent {
     VstInt32 type;
     VstInt32 byteSize;
     VstInt32 deltaFrames;
@@ -36,13 +33,11 @@ struct VstEvent
 };
 static_assert(sizeof(VstEvent) == 32);
 
-enum VstMidiEventFlags : VstInt32
-{
+enum VstMidiEventFlags : VstInt32 {
     kVstMidiEventIsRealtime = 1 << 0,
 };
 
-struct VstMidiEvent
-{
+struct VstMidiEvent {
     VstInt32 type;
     VstInt32 byteSize;
     VstInt32 deltaFrames;
@@ -57,8 +52,7 @@ struct VstMidiEvent
 };
 static_assert(sizeof(VstMidiEvent) == 32);
 
-struct VstMidiSysexEvent
-{
+struct VstMidiSysexEvent {
     VstInt32 type;
     VstInt32 byteSize;
     VstInt32 deltaFrames;
@@ -70,8 +64,7 @@ struct VstMidiSysexEvent
 };
 
 // The host allocates numEvents pointers; the array is declared with two.
-struct VstEvents
-{
+struct VstEvents {
     VstInt32 numEvents;
     VstIntPtr reserved;
     VstEvent* events[2];
@@ -82,8 +75,7 @@ static_assert(offsetof(VstEvents, events) == 16);
 
 // ---- transport ---------------------------------------------------------------
 
-enum VstTimeInfoFlags : VstInt32
-{
+enum VstTimeInfoFlags : VstInt32 {
     kVstTransportChanged = 1,
     kVstTransportPlaying = 1 << 1,
     kVstTransportCycleActive = 1 << 2,
@@ -100,8 +92,7 @@ enum VstTimeInfoFlags : VstInt32
     kVstClockValid = 1 << 15,
 };
 
-struct VstTimeInfo
-{
+struct VstTimeInfo {
     double samplePos;
     double sampleRate;
     double nanoSeconds;
@@ -121,15 +112,13 @@ static_assert(sizeof(VstTimeInfo) == 88);
 
 // ---- pins and speakers -----------------------------------------------------
 
-enum VstPinPropertiesFlags : VstInt32
-{
+enum VstPinPropertiesFlags : VstInt32 {
     kVstPinIsActive = 1 << 0,
     kVstPinIsStereo = 1 << 1,
     kVstPinUseSpeaker = 1 << 2,
 };
 
-struct VstPinProperties
-{
+struct VstPinProperties {
     char label[kVstMaxLabelLen];
     VstInt32 flags;
     VstInt32 arrangementType;
@@ -138,8 +127,7 @@ struct VstPinProperties
 };
 static_assert(sizeof(VstPinProperties) == 128);
 
-enum VstSpeakerArrangementType : VstInt32
-{
+enum VstSpeakerArrangementType : VstInt32 {
     kSpeakerArrUserDefined = -2,
     kSpeakerArrEmpty = -1,
     kSpeakerArrMono = 0,
@@ -174,8 +162,7 @@ enum VstSpeakerArrangementType : VstInt32
     kNumSpeakerArr
 };
 
-enum VstSpeakerType : VstInt32
-{
+enum VstSpeakerType : VstInt32 {
     kSpeakerUndefined = 0x7fffffff,
     kSpeakerM = 0,
     kSpeakerL,
@@ -199,8 +186,7 @@ enum VstSpeakerType : VstInt32
     kSpeakerLfe2
 };
 
-struct VstSpeakerProperties
-{
+struct VstSpeakerProperties {
     float azimuth;
     float elevation;
     float radius;
@@ -213,8 +199,7 @@ static_assert(sizeof(VstSpeakerProperties) == 112);
 
 // Declared with eight speakers; larger arrangements are allocated with room
 // for more (see AudioEffectX::allocateArrangement).
-struct VstSpeakerArrangement
-{
+struct VstSpeakerArrangement {
     VstInt32 type;
     VstInt32 numChannels;
     VstSpeakerProperties speakers[8];
@@ -223,23 +208,20 @@ static_assert(sizeof(VstSpeakerArrangement) == 8 + 8 * 112);
 
 // ---- keys ----------------------------------------------------------------------
 
-struct VstKeyCode
-{
+struct VstKeyCode {
     VstInt32 character;
     unsigned char virt;
     unsigned char modifier;
 };
 
-enum VstModifierKey : unsigned char
-{
+enum VstModifierKey : unsigned char {
     MODIFIER_SHIFT = 1 << 0,
     MODIFIER_ALTERNATE = 1 << 1,
     MODIFIER_COMMAND = 1 << 2,
     MODIFIER_CONTROL = 1 << 3,
 };
 
-enum VstVirtualKey : unsigned char
-{
+enum VstVirtualKey : unsigned char {
     VKEY_BACK = 1,
     VKEY_TAB,
     VKEY_CLEAR,
@@ -267,8 +249,7 @@ enum VstVirtualKey : unsigned char
 
 // ---- parameters ------------------------------------------------------------------
 
-enum VstParameterFlags : VstInt32
-{
+enum VstParameterFlags : VstInt32 {
     kVstParameterIsSwitch = 1 << 0,
     kVstParameterUsesIntegerMinMax = 1 << 1,
     kVstParameterUsesFloatStep = 1 << 2,
@@ -278,8 +259,7 @@ enum VstParameterFlags : VstInt32
     kVstParameterCanRamp = 1 << 6,
 };
 
-struct VstParameterProperties
-{
+struct VstParameterProperties {
     float stepFloat;
     float smallStepFloat;
     float largeStepFloat;
@@ -301,8 +281,7 @@ static_assert(sizeof(VstParameterProperties) == 152);
 
 // ---- MIDI programs -----------------------------------------------------------------
 
-struct MidiProgramName
-{
+struct MidiProgramName {
     VstInt32 thisProgramIndex;
     char name[kVstMaxNameLen];
     char midiProgram;
@@ -313,16 +292,14 @@ struct MidiProgramName
     VstInt32 flags;
 };
 
-struct MidiProgramCategory
-{
+struct MidiProgramCategory {
     VstInt32 thisCategoryIndex;
     char name[kVstMaxNameLen];
     VstInt32 parentCategoryIndex;
     VstInt32 flags;
 };
 
-struct MidiKeyName
-{
+struct MidiKeyName {
     VstInt32 thisProgramIndex;
     VstInt32 thisKeyNumber;
     char keyName[kVstMaxNameLen];
@@ -332,8 +309,7 @@ struct MidiKeyName
 
 // ---- banks, variable i/o, offline --------------------------------------------
 
-struct VstPatchChunkInfo
-{
+struct VstPatchChunkInfo {
     VstInt32 version;
     VstInt32 pluginUniqueID;
     VstInt32 pluginVersion;
@@ -341,8 +317,7 @@ struct VstPatchChunkInfo
     char future[48];
 };
 
-struct VstVariableIo
-{
+struct VstVariableIo {
     float** inputs;
     float** outputs;
     VstInt32 numSamplesInput;
@@ -351,8 +326,7 @@ struct VstVariableIo
     VstInt32* numSamplesOutputProcessed;
 };
 
-enum VstOfflineOption : VstInt32
-{
+enum VstOfflineOption : VstInt32 {
     kVstOfflineAudio = 0,
     kVstOfflinePeaks,
     kVstOfflineParameter,

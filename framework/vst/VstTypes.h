@@ -15,10 +15,10 @@ static_assert(sizeof(VstIntPtr) == sizeof(void*), "VstIntPtr must be pointer-siz
 
 struct AEffect;
 
-using audioMasterCallback = VstIntPtr (*)(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                          void* ptr, float opt);
-using AEffectDispatcherProc = VstIntPtr (*)(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                            void* ptr, float opt);
+using audioMasterCallback
+    = VstIntPtr (*)(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
+using AEffectDispatcherProc
+    = VstIntPtr (*)(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
 using AEffectProcessProc = void (*)(AEffect* effect, float** inputs, float** outputs, VstInt32 sampleFrames);
 using AEffectProcessDoubleProc = void (*)(AEffect* effect, double** inputs, double** outputs, VstInt32 sampleFrames);
 using AEffectSetParameterProc = void (*)(AEffect* effect, VstInt32 index, float parameter);
@@ -27,17 +27,16 @@ using AEffectGetParameterProc = float (*)(AEffect* effect, VstInt32 index);
 // Four-character codes, first character in the most significant byte.
 constexpr VstInt32 vstFourCC(char a, char b, char c, char d)
 {
-    return static_cast<VstInt32>((static_cast<std::uint32_t>(static_cast<unsigned char>(a)) << 24) |
-                                 (static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 16) |
-                                 (static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 8) |
-                                 static_cast<std::uint32_t>(static_cast<unsigned char>(d)));
+    return static_cast<VstInt32>((static_cast<std::uint32_t>(static_cast<unsigned char>(a)) << 24)
+        | (static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 16)
+        | (static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 8)
+        | static_cast<std::uint32_t>(static_cast<unsigned char>(d)));
 }
 
 constexpr VstInt32 kEffectMagic = vstFourCC('V', 's', 't', 'P');
 constexpr VstInt32 kVstVersion = 2400;
 
-struct AEffect
-{
+struct AEffect {
     VstInt32 magic;
     AEffectDispatcherProc dispatcher;
     AEffectProcessProc process;  // deprecated accumulating entry
@@ -52,10 +51,10 @@ struct AEffect
     VstIntPtr resvd2;
     VstInt32 initialDelay;
     VstInt32 realQualities;  // deprecated
-    VstInt32 offQualities;   // deprecated
-    float ioRatio;           // deprecated
-    void* object;            // the plug-in's own object
-    void* user;              // free for the host
+    VstInt32 offQualities;  // deprecated
+    float ioRatio;  // deprecated
+    void* object;  // the plug-in's own object
+    void* user;  // free for the host
     VstInt32 uniqueID;
     VstInt32 version;
     AEffectProcessProc processReplacing;
@@ -75,17 +74,16 @@ static_assert(offsetof(AEffect, processReplacing) == 120);
 static_assert(offsetof(AEffect, processDoubleReplacing) == 128);
 #endif
 
-enum VstAEffectFlags : VstInt32
-{
+enum VstAEffectFlags : VstInt32 {
     effFlagsHasEditor = 1 << 0,
     effFlagsHasClip = 1 << 1,  // deprecated
-    effFlagsHasVu = 1 << 2,    // deprecated
+    effFlagsHasVu = 1 << 2,  // deprecated
     effFlagsCanMono = 1 << 3,  // deprecated
     effFlagsCanReplacing = 1 << 4,
     effFlagsProgramChunks = 1 << 5,
     effFlagsIsSynth = 1 << 8,
     effFlagsNoSoundInStop = 1 << 9,
-    effFlagsExtIsAsync = 1 << 10,    // deprecated
+    effFlagsExtIsAsync = 1 << 10,  // deprecated
     effFlagsExtHasBuffer = 1 << 11,  // deprecated
     effFlagsCanDoubleReplacing = 1 << 12,
 };
@@ -102,8 +100,7 @@ constexpr int kVstMaxShortLabelLen = 8;
 constexpr int kVstMaxCategLabelLen = 24;
 constexpr int kVstMaxFileNameLen = 100;
 
-enum VstPlugCategory : VstInt32
-{
+enum VstPlugCategory : VstInt32 {
     kPlugCategUnknown = 0,
     kPlugCategEffect,
     kPlugCategSynth,
@@ -119,8 +116,4 @@ enum VstPlugCategory : VstInt32
     kPlugCategMaxCount
 };
 
-enum VstProcessPrecision : VstInt32
-{
-    kVstProcessPrecision32 = 0,
-    kVstProcessPrecision64
-};
+enum VstProcessPrecision : VstInt32 { kVstProcessPrecision32 = 0, kVstProcessPrecision64 };

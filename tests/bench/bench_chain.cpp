@@ -16,19 +16,15 @@ namespace {
 constexpr double kRate = 48000.0;
 constexpr int kBlock = 128;
 
-struct LoadedChain
-{
+struct LoadedChain {
     CDriveProgram program;
     CDriveEffect chain;
 
     LoadedChain()
     {
         const float types[5] = {1, 2, 4, 6, 5};
-        const float knobs[5][5] = {{0.7f, 0.2f, 0.3f, 0.6f, 0.5f},
-                                   {0.5f, 0.3f, 0.6f, 0.5f, 0.5f},
-                                   {0.4f, 0.3f, 0.7f, 0.8f, 0.5f},
-                                   {0.4f, 0.5f, 0.4f, 0.5f, 0.5f},
-                                   {0.8f, 0.4f, 0.5f, 0.5f, 0.5f}};
+        const float knobs[5][5] = {{0.7f, 0.2f, 0.3f, 0.6f, 0.5f}, {0.5f, 0.3f, 0.6f, 0.5f, 0.5f},
+            {0.4f, 0.3f, 0.7f, 0.8f, 0.5f}, {0.4f, 0.5f, 0.4f, 0.5f, 0.5f}, {0.8f, 0.4f, 0.5f, 0.5f, 0.5f}};
         for (int b = 0; b < 5; ++b) {
             program.setParameter(45 + b, types[b]);
             for (int j = 0; j < 5; ++j)
@@ -73,8 +69,7 @@ std::vector<float> guitarLike(int frames)
 void reportPerFrame(benchmark::State& state, int framesPerIteration)
 {
     state.counters["frame"] = benchmark::Counter(static_cast<double>(framesPerIteration),
-                                                 benchmark::Counter::kIsIterationInvariantRate |
-                                                     benchmark::Counter::kInvert);
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_FullChainSignal(benchmark::State& state)
@@ -82,7 +77,7 @@ void BM_FullChainSignal(benchmark::State& state)
     LoadedChain c;
     const int frames = 48 * kBlock;
     const std::vector<float> x = guitarLike(frames);
-    c.run(x.data(), x.data(), frames); // builds the pedals
+    c.run(x.data(), x.data(), frames);  // builds the pedals
     for (auto _ : state)
         c.run(x.data(), x.data(), frames);
     reportPerFrame(state, frames);
@@ -100,7 +95,7 @@ void BM_FullChainSilenceAfterSignal(benchmark::State& state)
     reportPerFrame(state, frames);
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_FullChainSignal)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullChainSilenceAfterSignal)->Unit(benchmark::kMicrosecond);

@@ -19,7 +19,8 @@ void BM_RenderBlock(benchmark::State& state)
     std::vector<float> inL(static_cast<size_t>(frames), 0.1f), inR(inL), outL(inL), outR(inL);
     for (auto _ : state) {
         for (int32_t i = 0; i < events; ++i)
-            engine.queueMidiEvent(MidiQueueEvent{0xB0, 1, static_cast<uint8_t>(i & 0x7f), 0, i * frames / (events + 1)});
+            engine.queueMidiEvent(
+                MidiQueueEvent {0xB0, 1, static_cast<uint8_t>(i & 0x7f), 0, i * frames / (events + 1)});
         float* ins[2] = {inL.data(), inR.data()};
         float* outs[2] = {outL.data(), outR.data()};
         benchmark::DoNotOptimize(engine.render(ins, outs, frames, true));
@@ -29,4 +30,4 @@ void BM_RenderBlock(benchmark::State& state)
 }
 BENCHMARK(BM_RenderBlock)->Args({64, 0})->Args({512, 0})->Args({512, 32})->Args({4096, 256});
 
-} // namespace
+}  // namespace

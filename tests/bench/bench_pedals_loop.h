@@ -16,7 +16,7 @@ namespace pedalbench {
 
 constexpr double kRate = 48000.0;
 constexpr int kBlock = 256;
-constexpr int kBlocksOfSignal = 188; // about one second
+constexpr int kBlocksOfSignal = 188;  // about one second
 
 // Builds a pedal the way the chain's factory does, every knob at 0.5.
 inline void prepare(CPedalFX& pedal)
@@ -28,8 +28,7 @@ inline void prepare(CPedalFX& pedal)
 }
 
 // `unit` is anything with process(float* left, float* right) for one block.
-template <class Unit>
-void run(benchmark::State& state, Unit& unit, bool silenceAfterSignal)
+template <class Unit> void run(benchmark::State& state, Unit& unit, bool silenceAfterSignal)
 {
     const std::vector<float> left = tbtest::makeNoise(kBlock * kBlocksOfSignal, 1, 0.3f);
     const std::vector<float> right = tbtest::makeNoise(kBlock * kBlocksOfSignal, 2, 0.3f);
@@ -58,25 +57,28 @@ void run(benchmark::State& state, Unit& unit, bool silenceAfterSignal)
         benchmark::DoNotOptimize(r.data());
     }
     // Seconds per frame; the report prints it with an "n" suffix for ns.
-    state.counters["per_frame"] = benchmark::Counter(static_cast<double>(state.iterations()) * kBlock,
-                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_frame"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kBlock, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // A pedal built as above and destroyed as the chain does.
 struct Pedal {
     CPedalFX* pedal;
-    explicit Pedal(CPedalFX* p) : pedal(p) { prepare(*pedal); }
+    explicit Pedal(CPedalFX* p)
+        : pedal(p)
+    {
+        prepare(*pedal);
+    }
     ~Pedal() { pedal->destroy(); }
     Pedal(const Pedal&) = delete;
     Pedal& operator=(const Pedal&) = delete;
     void process(float* l, float* r) { pedal->process(l, r, kBlock); }
 };
 
-template <class T>
-void pedal(benchmark::State& state, bool silenceAfterSignal)
+template <class T> void pedal(benchmark::State& state, bool silenceAfterSignal)
 {
     Pedal p(new T);
     run(state, p, silenceAfterSignal);
 }
 
-} // namespace pedalbench
+}  // namespace pedalbench

@@ -15,12 +15,12 @@ namespace {
 
 // The bare plate, driven the way its pedal drives it.
 struct Plate {
-    fxReverb reverb{nullptr};
+    fxReverb reverb {nullptr};
     Plate()
     {
         reverb.setSampleRate(static_cast<float>(pedalbench::kRate));
         reverb.suspend();
-        reverb.setParameter(12, 0.8f); // reverb level well up
+        reverb.setParameter(12, 0.8f);  // reverb level well up
     }
     void process(float* l, float* r)
     {
@@ -29,7 +29,7 @@ struct Plate {
     }
 };
 
-} // namespace
+}  // namespace
 
 void chorus(benchmark::State& s, bool silence) { pedal<CPedal_Chorus>(s, silence); }
 void flanger(benchmark::State& s, bool silence) { pedal<CPedal_Flanger>(s, silence); }

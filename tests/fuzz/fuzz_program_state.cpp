@@ -16,53 +16,62 @@
 namespace {
 
 struct State {
-  uint8_t bytes[programchunk::kSize];
+    uint8_t bytes[programchunk::kSize];
 };
 
-State stateOf(CDrive& engine) {
-  State s{};
-  if (engine.getProgramChunk(s.bytes) != programchunk::kSize) std::abort();
-  const programchunk::Parsed p = programchunk::read(s.bytes, programchunk::kSize);
-  if (p.consumed != programchunk::kSize) std::abort();  // our own chunk must always read back
-  return s;
+State stateOf(CDrive& engine)
+{
+    State s {};
+    if (engine.getProgramChunk(s.bytes) != programchunk::kSize)
+        std::abort();
+    const programchunk::Parsed p = programchunk::read(s.bytes, programchunk::kSize);
+    if (p.consumed != programchunk::kSize)
+        std::abort();  // our own chunk must always read back
+    return s;
 }
 
-bool sameValues(const State& a, const State& b) {
-  return std::memcmp(a.bytes, b.bytes, programchunk::kValuesEnd) == 0;
-}
+bool sameValues(const State& a, const State& b) { return std::memcmp(a.bytes, b.bytes, programchunk::kValuesEnd) == 0; }
 
-CDrive& engine() {
-  // Built once: no data folder is configured in a fuzzing run, so the
-  // start-up preset search finds nothing worth reading.
-  static CPluginWrapper wrapper;
-  static CDrive* drive = new CDrive(&wrapper);
-  return *drive;
+CDrive& engine()
+{
+    // Built once: no data folder is configured in a fuzzing run, so the
+    // start-up preset search finds nothing worth reading.
+    static CPluginWrapper wrapper;
+    static CDrive* drive = new CDrive(&wrapper);
+    return *drive;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  CDrive& drive = engine();
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    CDrive& drive = engine();
 
-  const programchunk::Parsed parsed = programchunk::read(data, static_cast<int64_t>(size));
-  if (parsed.consumed != 0) {
-    for (float v : parsed.values)
-      if (!std::isfinite(v)) std::abort();
-    if (parsed.hasName && std::memchr(parsed.name, 0, sizeof parsed.name) == nullptr) std::abort();
-  }
+    const programchunk::Parsed parsed = programchunk::read(data, static_cast<int64_t>(size));
+    if (parsed.consumed != 0) {
+        for (float v : parsed.values)
+            if (!std::isfinite(v))
+                std::abort();
+        if (parsed.hasName && std::memchr(parsed.name, 0, sizeof parsed.name) == nullptr)
+            std::abort();
+    }
 
-  // As a chunk from the host.
-  const State before = stateOf(drive);
-  const int32_t chunkSize = size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size);
-  const int32_t taken = drive.setProgramChunk(size == 0 ? nullptr : data, chunkSize);
-  const State afterChunk = stateOf(drive);
-  if (taken == 0 && std::memcmp(before.bytes, afterChunk.bytes, programchunk::kSize) != 0) std::abort();
-  if ((taken != 0) != (parsed.consumed != 0)) std::abort();
+    // As a chunk from the host.
+    const State before = stateOf(drive);
+    const int32_t chunkSize = size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size);
+    const int32_t taken = drive.setProgramChunk(size == 0 ? nullptr : data, chunkSize);
+    const State afterChunk = stateOf(drive);
+    if (taken == 0 && std::memcmp(before.bytes, afterChunk.bytes, programchunk::kSize) != 0)
+        std::abort();
+    if ((taken != 0) != (parsed.consumed != 0))
+        std::abort();
 
-  // As a preset file: only a whole chunk is read, and a refused one keeps the values.
-  const int32_t loaded = drive.loadStartupPreset(fuzzInputPath(data, size));
-  const State afterFile = stateOf(drive);
-  if (loaded == 0 && !sameValues(afterChunk, afterFile)) std::abort();
-  if (loaded != 0 && size < static_cast<size_t>(programchunk::kSize)) std::abort();
-  return 0;
+    // As a preset file: only a whole chunk is read, and a refused one keeps the values.
+    const int32_t loaded = drive.loadStartupPreset(fuzzInputPath(data, size));
+    const State afterFile = stateOf(drive);
+    if (loaded == 0 && !sameValues(afterChunk, afterFile))
+        std::abort();
+    if (loaded != 0 && size < static_cast<size_t>(programchunk::kSize))
+        std::abort();
+    return 0;
 }

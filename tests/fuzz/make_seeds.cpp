@@ -9,41 +9,46 @@
 
 namespace {
 
-bool save(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && ok;
+bool save(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
 }
 
-tbtest::Rgba shade(int x, int y) {
-  return tbtest::Rgba{static_cast<uint8_t>(x * 40), static_cast<uint8_t>(y * 50), static_cast<uint8_t>(x ^ y),
-                      static_cast<uint8_t>(x * y * 30)};
+tbtest::Rgba shade(int x, int y)
+{
+    return tbtest::Rgba {static_cast<uint8_t>(x * 40), static_cast<uint8_t>(y * 50), static_cast<uint8_t>(x ^ y),
+        static_cast<uint8_t>(x * y * 30)};
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
-    return 2;
-  }
-  const std::string root = argv[1];
-  bool ok = true;
-  ok &= save(root + "/bmp/3x2.bmp", tbtest::makeBmp(3, 2, shade));
-  ok &= save(root + "/bmp/1x1.bmp", tbtest::makeBmp(1, 1, shade));
-  ok &= save(root + "/bmp/5x4.bmp", tbtest::makeBmp(5, 4, shade));
-  ok &= save(root + "/bmp/2x2.tga", tbtest::makeTga(2, 2, 32, shade));
-  ok &= save(root + "/tga/3x2-24.tga", tbtest::makeTga(3, 2, 24, shade));
-  ok &= save(root + "/tga/3x2-32.tga", tbtest::makeTga(3, 2, 32, shade));
-  ok &= save(root + "/tga/2x3-id.tga", tbtest::makeTga(2, 3, 24, shade, false, "seed"));
-  ok &= save(root + "/tga/4x1-top.tga", tbtest::makeTga(4, 1, 32, shade, true));
-  float values[programchunk::kValueCount];
-  for (int i = 0; i < programchunk::kValueCount; ++i) values[i] = static_cast<float>(i % 10) / 9.0f;
-  std::vector<uint8_t> chunk(programchunk::kSize);
-  programchunk::write(values, "Warm Lead", chunk.data());
-  ok &= save(root + "/program/whole.tbprg", chunk);
-  chunk.resize(programchunk::kValuesEnd);
-  ok &= save(root + "/program/values-only.tbprg", chunk);
-  return ok ? 0 : 1;
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
+        return 2;
+    }
+    const std::string root = argv[1];
+    bool ok = true;
+    ok &= save(root + "/bmp/3x2.bmp", tbtest::makeBmp(3, 2, shade));
+    ok &= save(root + "/bmp/1x1.bmp", tbtest::makeBmp(1, 1, shade));
+    ok &= save(root + "/bmp/5x4.bmp", tbtest::makeBmp(5, 4, shade));
+    ok &= save(root + "/bmp/2x2.tga", tbtest::makeTga(2, 2, 32, shade));
+    ok &= save(root + "/tga/3x2-24.tga", tbtest::makeTga(3, 2, 24, shade));
+    ok &= save(root + "/tga/3x2-32.tga", tbtest::makeTga(3, 2, 32, shade));
+    ok &= save(root + "/tga/2x3-id.tga", tbtest::makeTga(2, 3, 24, shade, false, "seed"));
+    ok &= save(root + "/tga/4x1-top.tga", tbtest::makeTga(4, 1, 32, shade, true));
+    float values[programchunk::kValueCount];
+    for (int i = 0; i < programchunk::kValueCount; ++i)
+        values[i] = static_cast<float>(i % 10) / 9.0f;
+    std::vector<uint8_t> chunk(programchunk::kSize);
+    programchunk::write(values, "Warm Lead", chunk.data());
+    ok &= save(root + "/program/whole.tbprg", chunk);
+    chunk.resize(programchunk::kValuesEnd);
+    ok &= save(root + "/program/values-only.tbprg", chunk);
+    return ok ? 0 : 1;
 }

@@ -34,7 +34,7 @@ std::vector<uint8_t> wavFile(const std::vector<std::vector<float>>& channels, bo
     if (oddChunk) {
         body.insert(body.end(), {'b', 'e', 'x', 't'});
         put32(body, 3);
-        body.insert(body.end(), {1, 2, 3, 0}); // three bytes and the pad byte
+        body.insert(body.end(), {1, 2, 3, 0});  // three bytes and the pad byte
     }
     body.insert(body.end(), {'f', 'm', 't', ' '});
     put32(body, extensible ? 40 : 16);
@@ -48,7 +48,7 @@ std::vector<uint8_t> wavFile(const std::vector<std::vector<float>>& channels, bo
         put16(body, 22);
         put16(body, 32);
         put32(body, 3);
-        put16(body, 3); // float sub-format
+        put16(body, 3);  // float sub-format
         for (int i = 0; i < 14; ++i)
             body.push_back(0);
     }
@@ -61,7 +61,7 @@ std::vector<uint8_t> wavFile(const std::vector<std::vector<float>>& channels, bo
             std::memcpy(&u, &c[i], 4);
             put32(body, u);
         }
-    std::vector<uint8_t> file{'R', 'I', 'F', 'F'};
+    std::vector<uint8_t> file {'R', 'I', 'F', 'F'};
     put32(file, static_cast<uint32_t>(body.size()));
     file.insert(file.end(), body.begin(), body.end());
     return file;
@@ -75,7 +75,7 @@ std::vector<float> sine(float amplitude, int frames)
     return x;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ArdourRenderProbe, ReadsFloatRendersInBothFormatRecords)
 {
@@ -109,7 +109,7 @@ TEST(ArdourRenderProbe, BrokenFilesAreRefusedNotReadPastTheirEnd)
         EXPECT_FALSE(parseWav(part, wav, error)) << cut;
     }
     std::vector<uint8_t> huge = good;
-    huge[16] = 0xFF; // the "bext" chunk claims more bytes than the file holds
+    huge[16] = 0xFF;  // the "bext" chunk claims more bytes than the file holds
     huge[17] = 0xFF;
     EXPECT_FALSE(parseWav(huge, wav, error));
     EXPECT_NE(error.find("past the end"), std::string::npos);
@@ -125,7 +125,7 @@ TEST(ArdourRenderProbe, CountsBrokenSamplesAndComparesRenders)
     EXPECT_EQ(differenceDb(wa, wb), kSilenceDb);
 
     for (float& v : b)
-        v *= 0.5f; // half the level: the difference is half the reference, -6 dB
+        v *= 0.5f;  // half the level: the difference is half the reference, -6 dB
     ASSERT_TRUE(parseWav(wavFile({b, b}, false), wb, error));
     EXPECT_NEAR(differenceDb(wa, wb), -6.02, 0.01);
 

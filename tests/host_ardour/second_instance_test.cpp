@@ -19,15 +19,14 @@ namespace {
 
 constexpr float kRate = 48000.0f;
 constexpr int kBlock = 256;
-constexpr int kBlocks = 375; // two seconds
+constexpr int kBlocks = 375;  // two seconds
 constexpr int kOutputLevel = 1;
 constexpr int kBox1Type = 45;
 constexpr float kDelayPedal = 6.0f;
 
 // No configured data folder: each instance starts the same way, from the
 // presets beside the library.
-class ClearConfig
-{
+class ClearConfig {
 public:
     ClearConfig()
     {
@@ -54,21 +53,19 @@ private:
     std::vector<std::pair<std::string, std::string>> saved;
 };
 
-std::string modulePath()
-{
-    return std::string(TB_MODULE_DIR) + "/Tambrell.so";
-}
+std::string modulePath() { return std::string(TB_MODULE_DIR) + "/Tambrell.so"; }
 
 // Renders block 'b' of a steady 220 Hz tone and appends the left output.
 void renderBlock(VstTestHost& host, const std::vector<float>& tone, int b, std::vector<float>& out)
 {
-    std::vector<std::vector<float>> in(2, std::vector<float>(tone.begin() + b * kBlock, tone.begin() + (b + 1) * kBlock));
+    std::vector<std::vector<float>> in(
+        2, std::vector<float>(tone.begin() + b * kBlock, tone.begin() + (b + 1) * kBlock));
     std::vector<std::vector<float>> result(2, std::vector<float>(kBlock, 0.0f));
     host.processReplacing(in, result);
     out.insert(out.end(), result[0].begin(), result[0].end());
 }
 
-} // namespace
+}  // namespace
 
 TEST(SecondInstance, RendersBesideTheFirstWithItsOwnParametersAndOutput)
 {

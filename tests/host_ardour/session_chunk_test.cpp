@@ -18,13 +18,12 @@ std::string sessionWith(const std::string& chunkText, const std::string& more = 
     return "<Session>\n<Routes>\n"
            "<Processor id=\"9\" name=\"Other\" type=\"lxvst\" unique-id=\"42\">\n"
            "<lxvst><chunk program=\"0\">AAAA</chunk></lxvst>\n</Processor>\n"
-           + more
-           + "<Processor id=\"10\" name=\"Tambrell\" type=\"lxvst\" unique-id=\"" + std::to_string(kId)
-           + "\" count=\"1\">\n<lxvst last-preset-uri=\"\">\n<chunk program=\"0\">" + chunkText
-           + "</chunk>\n</lxvst>\n</Processor>\n</Routes>\n</Session>\n";
+        + more + "<Processor id=\"10\" name=\"Tambrell\" type=\"lxvst\" unique-id=\"" + std::to_string(kId)
+        + "\" count=\"1\">\n<lxvst last-preset-uri=\"\">\n<chunk program=\"0\">" + chunkText
+        + "</chunk>\n</lxvst>\n</Processor>\n</Routes>\n</Session>\n";
 }
 
-} // namespace
+}  // namespace
 
 TEST(ArdourSessionChunk, Base64RoundTripsEveryLengthAndRejectsBrokenText)
 {
@@ -40,9 +39,9 @@ TEST(ArdourSessionChunk, Base64RoundTripsEveryLengthAndRejectsBrokenText)
     std::vector<uint8_t> out;
     EXPECT_TRUE(base64Decode("TWFu\n TQ==\r\n", out));
     EXPECT_EQ(std::string(out.begin(), out.end()), "ManM");
-    EXPECT_FALSE(base64Decode("TWF", out));      // not a whole group
-    EXPECT_FALSE(base64Decode("TW*u", out));     // outside the alphabet
-    EXPECT_FALSE(base64Decode("TQ==TWFu", out)); // text after the padding
+    EXPECT_FALSE(base64Decode("TWF", out));  // not a whole group
+    EXPECT_FALSE(base64Decode("TW*u", out));  // outside the alphabet
+    EXPECT_FALSE(base64Decode("TQ==TWFu", out));  // text after the padding
 }
 
 TEST(ArdourSessionChunk, FindsAndRewritesOnlyTheTambrellChunk)
@@ -75,8 +74,8 @@ TEST(ArdourSessionChunk, MissingDuplicateOrBrokenChunksAreReported)
     EXPECT_FALSE(readSessionChunk("<Session/>", kId, read, error));
     EXPECT_FALSE(error.empty());
 
-    const std::string twice = sessionWith("AAAA", "<Processor id=\"11\" type=\"lxvst\" unique-id=\""
-                                                      + std::to_string(kId) + "\">\n</Processor>\n");
+    const std::string twice = sessionWith(
+        "AAAA", "<Processor id=\"11\" type=\"lxvst\" unique-id=\"" + std::to_string(kId) + "\">\n</Processor>\n");
     EXPECT_FALSE(readSessionChunk(twice, kId, read, error));
 
     const std::string noChunk = "<Processor id=\"1\" type=\"lxvst\" unique-id=\"" + std::to_string(kId)

@@ -19,7 +19,7 @@ float NoiseSource::next(float amplitude)
     state_ ^= state_ << 13;
     state_ ^= state_ >> 17;
     state_ ^= state_ << 5;
-    const double u = static_cast<double>(state_) / 4294967296.0; // [0, 1)
+    const double u = static_cast<double>(state_) / 4294967296.0;  // [0, 1)
     return static_cast<float>((2.0 * u - 1.0) * amplitude);
 }
 
@@ -45,4 +45,4 @@ std::vector<float> makeImpulse(int frames, int at, float height)
     return out;
 }
 
-} // namespace tbtest
+}  // namespace tbtest

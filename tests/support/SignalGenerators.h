@@ -8,8 +8,7 @@
 namespace tbtest {
 
 // amplitude * sin(2 pi f n / rate + phase), n = 0 .. frames - 1.
-std::vector<float> makeSine(double frequency, double rate, int frames, float amplitude = 1.0f,
-                            double phase = 0.0);
+std::vector<float> makeSine(double frequency, double rate, int frames, float amplitude = 1.0f, double phase = 0.0);
 
 // Uniform white noise in [-amplitude, amplitude) from a fixed-seed generator.
 std::vector<float> makeNoise(int frames, uint32_t seed = 1u, float amplitude = 1.0f);
@@ -20,7 +19,10 @@ std::vector<float> makeImpulse(int frames, int at = 0, float height = 1.0f);
 // The same generator as makeNoise, for streaming in blocks of any size.
 class NoiseSource {
 public:
-    explicit NoiseSource(uint32_t seed = 1u) : state_(seed ? seed : 1u) {}
+    explicit NoiseSource(uint32_t seed = 1u)
+        : state_(seed ? seed : 1u)
+    {
+    }
     float next(float amplitude = 1.0f);
     void fill(float* out, int frames, float amplitude = 1.0f);
 
@@ -28,4 +30,4 @@ private:
     uint32_t state_;
 };
 
-} // namespace tbtest
+}  // namespace tbtest

@@ -4,10 +4,7 @@
 
 namespace tbtest {
 
-double toDb(double ratio)
-{
-    return ratio > 0.0 ? 20.0 * std::log10(ratio) : -400.0;
-}
+double toDb(double ratio) { return ratio > 0.0 ? 20.0 * std::log10(ratio) : -400.0; }
 
 double amplitudeAt(const float* x, int frames, double frequency, double rate)
 {
@@ -48,10 +45,7 @@ double rms(const float* x, int frames)
     return std::sqrt(sum / frames);
 }
 
-double rmsDb(const float* x, int frames)
-{
-    return toDb(rms(x, frames));
-}
+double rmsDb(const float* x, int frames) { return toDb(rms(x, frames)); }
 
 float peakAbs(const float* x, int frames)
 {
@@ -69,9 +63,6 @@ bool allFinite(const float* x, int frames)
     return true;
 }
 
-bool allFinite(const std::vector<float>& x)
-{
-    return allFinite(x.data(), static_cast<int>(x.size()));
-}
+bool allFinite(const std::vector<float>& x) { return allFinite(x.data(), static_cast<int>(x.size())); }
 
-} // namespace tbtest
+}  // namespace tbtest

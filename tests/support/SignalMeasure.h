@@ -16,7 +16,7 @@ double levelDbAt(const std::vector<float>& x, double frequency, double rate);
 double amplitudeAt(const float* x, int frames, double frequency, double rate);
 
 double rms(const float* x, int frames);
-double rmsDb(const float* x, int frames); // 20 log10(rms), -400 for silence
+double rmsDb(const float* x, int frames);  // 20 log10(rms), -400 for silence
 float peakAbs(const float* x, int frames);
 
 // True when every sample is a finite number.
@@ -26,4 +26,4 @@ bool allFinite(const std::vector<float>& x);
 // 20 log10(ratio), -400 for 0.
 double toDb(double ratio);
 
-} // namespace tbtest
+}  // namespace tbtest

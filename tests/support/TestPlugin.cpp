@@ -3,7 +3,8 @@
 #include <cstdio>
 
 TestProgram::TestProgram(int32_t count, float defaultValue_)
-    : values(static_cast<size_t>(count > 0 ? count : 0), defaultValue_), defaultValue(defaultValue_)
+    : values(static_cast<size_t>(count > 0 ? count : 0), defaultValue_)
+    , defaultValue(defaultValue_)
 {
 }
 
@@ -78,7 +79,4 @@ ScopedDefinition::ScopedDefinition(CPluginDefinition& definition)
     installPluginDefinition(&definition);
 }
 
-ScopedDefinition::~ScopedDefinition()
-{
-    installPluginDefinition(previous);
-}
+ScopedDefinition::~ScopedDefinition() { installPluginDefinition(previous); }

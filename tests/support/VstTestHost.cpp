@@ -30,11 +30,11 @@ VstInt32 framesOf(const std::vector<std::vector<float>>& inputs, const std::vect
 
 // ---- module --------------------------------------------------------------------
 
-VstModule::VstModule(const std::string& path) : modulePath(path)
+VstModule::VstModule(const std::string& path)
+    : modulePath(path)
 {
     handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle)
-    {
+    if (!handle) {
         const char* e = dlerror();
         loadError = e ? e : "dlopen failed";
     }
@@ -88,8 +88,7 @@ void VstTestHost::clearTimeInfo()
     hasTimeInfo = false;
 }
 
-VstIntPtr VstTestHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void*,
-                                float opt)
+VstIntPtr VstTestHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void*, float opt)
 {
     const bool known = effect && effect->user;
     VstTestHost* host = known ? static_cast<VstTestHost*>(effect->user) : hostBeingCreated;
@@ -102,14 +101,10 @@ VstIntPtr VstTestHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, 
 {
     std::lock_guard<std::mutex> lock(mutex);
     recorded.push_back({opcode, index, value, opt, effectKnown});
-    switch (opcode)
-    {
-    case audioMasterVersion:
-        return versionAnswer;
-    case audioMasterGetTime:
-        return hasTimeInfo ? reinterpret_cast<VstIntPtr>(&timeInfo) : 0;
-    default:
-        return 0;
+    switch (opcode) {
+    case audioMasterVersion: return versionAnswer;
+    case audioMasterGetTime: return hasTimeInfo ? reinterpret_cast<VstIntPtr>(&timeInfo) : 0;
+    default: return 0;
     }
 }
 
@@ -141,8 +136,7 @@ std::string VstTestHost::text(VstInt32 opcode, VstInt32 index, std::size_t buffe
     std::vector<char> buffer(bufferSize + 64, '\x7f');
     dispatch(opcode, index, 0, buffer.data());
     const std::size_t length = strnlen(buffer.data(), buffer.size());
-    if (writtenBeyond)
-    {
+    if (writtenBeyond) {
         std::size_t last = 0;
         for (std::size_t i = 0; i < buffer.size(); ++i)
             if (buffer[i] != '\x7f')
@@ -173,15 +167,11 @@ void VstTestHost::setParameter(VstInt32 index, float value)
         instance->setParameter(instance, index, value);
 }
 
-float VstTestHost::getParameter(VstInt32 index)
-{
-    return instance ? instance->getParameter(instance, index) : 0.0f;
-}
+float VstTestHost::getParameter(VstInt32 index) { return instance ? instance->getParameter(instance, index) : 0.0f; }
 
-VstMidiEvent VstTestHost::midi(unsigned char status, unsigned char data1, unsigned char data2,
-                               VstInt32 deltaFrames)
+VstMidiEvent VstTestHost::midi(unsigned char status, unsigned char data1, unsigned char data2, VstInt32 deltaFrames)
 {
-    VstMidiEvent e{};
+    VstMidiEvent e {};
     e.type = kVstMidiType;
     e.byteSize = sizeof(VstMidiEvent);
     e.deltaFrames = deltaFrames;
@@ -242,8 +232,8 @@ std::vector<VstTestHost::Call> VstTestHost::calls() const
 int VstTestHost::count(VstInt32 opcode) const
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return static_cast<int>(std::count_if(recorded.begin(), recorded.end(),
-                                          [opcode](const Call& c) { return c.opcode == opcode; }));
+    return static_cast<int>(
+        std::count_if(recorded.begin(), recorded.end(), [opcode](const Call& c) { return c.opcode == opcode; }));
 }
 
 std::vector<std::pair<VstInt32, float>> VstTestHost::automations() const

@@ -16,8 +16,7 @@
 #include "framework/vst/VstOpcodes.h"
 #include "framework/vst/VstRecords.h"
 
-class VstModule
-{
+class VstModule {
 public:
     using Entry = AEffect* (*)(audioMasterCallback);
 
@@ -38,11 +37,9 @@ private:
     std::string loadError;
 };
 
-class VstTestHost
-{
+class VstTestHost {
 public:
-    struct Call
-    {
+    struct Call {
         VstInt32 opcode;
         VstInt32 index;
         VstIntPtr value;
@@ -69,13 +66,12 @@ public:
     // The usual opening sequence of a host before audio runs.
     void start(float sampleRate = 44100.0f, VstIntPtr blockSize = 512);
 
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                       float opt = 0.0f);
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
     VstIntPtr canDo(const char* what);
     // A text opcode's answer read from a buffer of bufferSize bytes; the bytes
     // the plug-in wrote past the first NUL are reported by writtenBeyond.
-    std::string text(VstInt32 opcode, VstInt32 index = 0, std::size_t bufferSize = 256,
-                     std::size_t* writtenBeyond = nullptr);
+    std::string text(
+        VstInt32 opcode, VstInt32 index = 0, std::size_t bufferSize = 256, std::size_t* writtenBeyond = nullptr);
     std::vector<unsigned char> getChunk(bool preset);
     VstIntPtr setChunk(std::vector<unsigned char> data, bool preset);
     void setParameter(VstInt32 index, float value);
@@ -97,13 +93,12 @@ public:
     void clearCalls();
 
 private:
-    static VstIntPtr callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                              float opt);
+    static VstIntPtr callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
     VstIntPtr answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, float opt, bool effectKnown);
 
     AEffect* instance = nullptr;
     mutable std::mutex mutex;
     std::vector<Call> recorded;
-    VstTimeInfo timeInfo{};
+    VstTimeInfo timeInfo {};
     bool hasTimeInfo = false;
 };

@@ -25,8 +25,7 @@ constexpr int32_t kStored = 6;
 constexpr uint32_t kChunkMagic = 0x54564d43;  // "TVMC"
 constexpr int32_t kChunkSize = 4 + 4 * kStored;
 
-class ModuleProgram : public CProgram
-{
+class ModuleProgram : public CProgram {
 public:
     ModuleProgram()
     {
@@ -38,31 +37,26 @@ public:
         if (index >= 0 && index < kStored)
             values[index].store(value);
     }
-    float getParameter(int32_t index) override
-    {
-        return index >= 0 && index < kStored ? values[index].load() : 0.0f;
-    }
+    float getParameter(int32_t index) override { return index >= 0 && index < kStored ? values[index].load() : 0.0f; }
     float getParameterDefault(int32_t) override { return 0.5f; }
     void getParameterName(int32_t index, char* text) override
     {
         // Deliberately longer than any host buffer for parameter texts.
         std::snprintf(text, kParameterTextCapacity, "Parameter%d-with-a-name-much-longer-than-eight-characters-xx",
-                      static_cast<int>(index));
+            static_cast<int>(index));
     }
 
 private:
     std::atomic<float> values[kStored];
 };
 
-class ModuleFx : public CFx
-{
+class ModuleFx : public CFx {
 public:
     void process(float* inL, float* inR, float* bufL, float* bufR, int32_t frames) override
     {
         const float g = gain.load(std::memory_order_relaxed);
         const float dc = level.load(std::memory_order_relaxed);
-        for (int32_t i = 0; i < frames; ++i)
-        {
+        for (int32_t i = 0; i < frames; ++i) {
             bufL[i] = (inL ? inL[i] : 0.0f) * g + dc;
             bufR[i] = (inR ? inR[i] : 0.0f) * g + dc;
             if (inL)
@@ -71,14 +65,16 @@ public:
                 inR[i] = -999.0f;
         }
     }
-    std::atomic<float> gain{1.0f};
-    std::atomic<float> level{0.0f};
+    std::atomic<float> gain {1.0f};
+    std::atomic<float> level {0.0f};
 };
 
-class ModuleEditor : public CPluginUI
-{
+class ModuleEditor : public CPluginUI {
 public:
-    explicit ModuleEditor(CSynthesizer* engine) : engine(engine) {}
+    explicit ModuleEditor(CSynthesizer* engine)
+        : engine(engine)
+    {
+    }
     ~ModuleEditor() override
     {
         // Reads the engine on the way out: deleting the engine first would
@@ -113,10 +109,10 @@ private:
     CSynthesizer* engine;
 };
 
-class ModuleEngine : public CSynthesizer
-{
+class ModuleEngine : public CSynthesizer {
 public:
-    explicit ModuleEngine(CPluginWrapper* wrapper) : CSynthesizer(wrapper)
+    explicit ModuleEngine(CPluginWrapper* wrapper)
+        : CSynthesizer(wrapper)
     {
         addProgram(new ModuleProgram);
         fx = new ModuleFx;
@@ -143,15 +139,14 @@ public:
             std::snprintf(text, kParameterTextCapacity, "no editor");
         else
             std::snprintf(text, kParameterTextCapacity, "shown %d%s", editor->shown[index % kStored],
-                          editor->isOpen ? " open" : "");
+                editor->isOpen ? " open" : "");
     }
 
     // Parameter 3 displays the file name of the library the load hook found,
     // which shows that the hook ran inside this module.
     void getParameterDisplay(int32_t index, char* text) override
     {
-        if (index != 3)
-        {
+        if (index != 3) {
             CSynthesizer::getParameterDisplay(index, text);
             return;
         }
@@ -162,12 +157,10 @@ public:
 
     int32_t getProgramChunk(void* buffer) override
     {
-        if (buffer)
-        {
+        if (buffer) {
             auto* bytes = static_cast<unsigned char*>(buffer);
             std::memcpy(bytes, &kChunkMagic, 4);
-            for (int32_t i = 0; i < kStored; ++i)
-            {
+            for (int32_t i = 0; i < kStored; ++i) {
                 const float v = getParameter(i);
                 std::memcpy(bytes + 4 + 4 * i, &v, 4);
             }
@@ -185,8 +178,7 @@ public:
         if (magic != kChunkMagic)
             return 0;
         CProgram* program = getCurrentProgram();
-        for (int32_t i = 0; i < kStored; ++i)
-        {
+        for (int32_t i = 0; i < kStored; ++i) {
             float v = 0.0f;
             std::memcpy(&v, bytes + 4 + 4 * i, 4);
             program->setParameter(i, v);
@@ -200,8 +192,7 @@ private:
     ModuleFx* fx;
 };
 
-class ModuleDefinition : public CPluginDefinition
-{
+class ModuleDefinition : public CPluginDefinition {
 public:
     ModuleDefinition()
     {

@@ -6,16 +6,10 @@
 
 #define TB_EXPORT __attribute__((visibility("default")))
 
-extern "C" TB_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster)
-{
-    return vstPluginMain(audioMaster);
-}
+extern "C" TB_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster) { return vstPluginMain(audioMaster); }
 
 // Old hosts look the entry up as "main". C++ reserves that name for the
 // program's entry, so the function gets another name and the symbol this one.
 extern "C" TB_EXPORT AEffect* tbVstLegacyMain(audioMasterCallback audioMaster) __asm__("main");
 
-AEffect* tbVstLegacyMain(audioMasterCallback audioMaster)
-{
-    return vstLegacyMain(audioMaster);
-}
+AEffect* tbVstLegacyMain(audioMasterCallback audioMaster) { return vstLegacyMain(audioMaster); }

@@ -18,12 +18,10 @@ void ValueProgram::setParameter(int32_t index, float value)
         values[index] = value;
 }
 
-float ValueProgram::getParameter(int32_t index)
-{
-    return (index >= 0 && index < 50) ? values[index] : 0.0f;
-}
+float ValueProgram::getParameter(int32_t index) { return (index >= 0 && index < 50) ? values[index] : 0.0f; }
 
-ChainRig::ChainRig(double r) : rate(r)
+ChainRig::ChainRig(double r)
+    : rate(r)
 {
     chain.setProgram(&program);
     chain.setSampleRate(rate);
@@ -38,7 +36,7 @@ void ChainRig::set(int index, float value)
 }
 
 void ChainRig::render(std::vector<float>& left, std::vector<float>& right, std::vector<float>& outLeft,
-                      std::vector<float>& outRight, int block)
+    std::vector<float>& outRight, int block)
 {
     const int frames = static_cast<int>(left.size());
     outLeft.assign(frames, 0.0f);
@@ -64,4 +62,4 @@ void ChainRig::tick()
     chain.process(&l, &r, &ol, &orr, 0);
 }
 
-} // namespace chaintest
+}  // namespace chaintest

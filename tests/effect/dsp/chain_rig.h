@@ -8,8 +8,7 @@
 namespace chaintest {
 
 // The stored values a chain reads when it builds a pedal.
-class ValueProgram : public CProgram
-{
+class ValueProgram : public CProgram {
 public:
     ValueProgram();
     void setParameter(int32_t index, float value) override;
@@ -19,8 +18,7 @@ public:
 };
 
 // A chain at a rate with the default program pushed, as the engine leaves it.
-struct ChainRig
-{
+struct ChainRig {
     explicit ChainRig(double rate = 48000.0);
 
     // Stores the value in the program and hands it to the chain.
@@ -28,7 +26,7 @@ struct ChainRig
     // Runs the input through the chain in sub-blocks of at most 128 frames;
     // returns the output of the left (channel 0) or right side.
     void render(std::vector<float>& left, std::vector<float>& right, std::vector<float>& outLeft,
-                std::vector<float>& outRight, int block = 128);
+        std::vector<float>& outRight, int block = 128);
     // The same sine on both sides; returns the left output.
     std::vector<float> renderSine(double frequency, float amplitude, int frames);
     // One empty sub-block, so pending requests are applied.
@@ -39,4 +37,4 @@ struct ChainRig
     CDriveEffect chain;
 };
 
-} // namespace chaintest
+}  // namespace chaintest

@@ -24,7 +24,7 @@ double settledDb(const std::vector<float>& x, double frequency)
     return tbtest::levelDbAt(x.data() + half, half, frequency, kRate);
 }
 
-} // namespace
+}  // namespace
 
 TEST(ChainLevels, DefaultProgramPassesMidBandUnchanged)
 {
@@ -223,7 +223,7 @@ TEST(ChainBoxes, TypeValuesAreTruncatedAndClamped)
         float value;
         int pending;
     } cases[] = {{10.99f, 10}, {11.0f, 10}, {1e9f, 10}, {-0.2f, 0}, {-1.0f, -1}, {3.0f, 3},
-                 {std::numeric_limits<float>::quiet_NaN(), -1}};
+        {std::numeric_limits<float>::quiet_NaN(), -1}};
     for (const auto& c : cases) {
         ChainRig rig(kRate);
         rig.set(47, c.value);
@@ -250,7 +250,7 @@ TEST(ChainBoxes, PedalIsBuiltAtTheBoxsTurnAndKeptForTheSameType)
     rig.set(45, 0.0f);
     rig.tick();
     EXPECT_EQ(rig.chain.box(0).pedal(), nullptr);
-    rig.set(13, 0.9f); // knobs of an empty box go nowhere
+    rig.set(13, 0.9f);  // knobs of an empty box go nowhere
     rig.tick();
     EXPECT_EQ(rig.chain.box(0).pedal(), nullptr);
 }

@@ -17,9 +17,9 @@ using chaintest::ChainRig;
 TEST(ChainThreads, RequestsFromAnotherThreadAreCarriedOutByTheRenderThread)
 {
     ChainRig rig(48000.0);
-    std::atomic<bool> stop{false};
-    std::atomic<long> blocks{0};
-    std::atomic<bool> finite{true};
+    std::atomic<bool> stop {false};
+    std::atomic<long> blocks {0};
+    std::atomic<bool> finite {true};
 
     std::thread audio([&] {
         tbtest::NoiseSource noise(11u);

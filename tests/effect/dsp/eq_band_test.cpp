@@ -39,7 +39,7 @@ double gainDb(EqBand band, double frequency, double rate)
     return tbtest::levelDbAt(x.data() + settle, measure, frequency, rate) - tbtest::toDb(0.25);
 }
 
-} // namespace
+}  // namespace
 
 TEST(EqBand, ZeroGainPassesTheSignalUnchangedInEveryKind)
 {
@@ -98,8 +98,8 @@ TEST(EqBand, ZeroFrequencyOrRateGivesFiniteCoefficients)
     // coefficients and a band that output nothing but NaN.
     for (int kind : {EqBand::LowShelf, EqBand::HighShelf, EqBand::Peaking}) {
         for (const EqBand& b : {makeBand(kind, 6.0, 0.0, 1.0, 48000.0), makeBand(kind, 6.0, 1000.0, 1.0, 0.0)}) {
-            EXPECT_TRUE(std::isfinite(b.b0) && std::isfinite(b.b1) && std::isfinite(b.b2) &&
-                        std::isfinite(b.a1) && std::isfinite(b.a2))
+            EXPECT_TRUE(std::isfinite(b.b0) && std::isfinite(b.b1) && std::isfinite(b.b2) && std::isfinite(b.a1)
+                && std::isfinite(b.a2))
                 << kind;
             EqBand run = b;
             std::vector<float> y = tbtest::makeNoise(48000, 2);

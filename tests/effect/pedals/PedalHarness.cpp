@@ -34,4 +34,4 @@ std::vector<float> runMono(CPedalFX& pedal, const std::vector<float>& x, int blo
     return s.left;
 }
 
-} // namespace tbtest
+}  // namespace tbtest

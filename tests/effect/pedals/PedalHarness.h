@@ -12,8 +12,16 @@ namespace tbtest {
 struct Stereo {
     std::vector<float> left;
     std::vector<float> right;
-    explicit Stereo(size_t frames = 0) : left(frames, 0.0f), right(frames, 0.0f) {}
-    Stereo(std::vector<float> l, std::vector<float> r) : left(std::move(l)), right(std::move(r)) {}
+    explicit Stereo(size_t frames = 0)
+        : left(frames, 0.0f)
+        , right(frames, 0.0f)
+    {
+    }
+    Stereo(std::vector<float> l, std::vector<float> r)
+        : left(std::move(l))
+        , right(std::move(r))
+    {
+    }
     int frames() const { return static_cast<int>(left.size()); }
 };
 
@@ -27,4 +35,4 @@ void runBlocks(CPedalFX& pedal, Stereo& signal, int block = 256);
 // Processes a mono signal on both channels and returns the left output.
 std::vector<float> runMono(CPedalFX& pedal, const std::vector<float>& x, int block = 256);
 
-} // namespace tbtest
+}  // namespace tbtest

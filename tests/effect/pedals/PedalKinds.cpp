@@ -14,23 +14,24 @@
 namespace tbtest {
 
 namespace {
-template <class T>
-CPedalFX* build()
-{
-    return new T;
-}
-} // namespace
+    template <class T> CPedalFX* build() { return new T; }
+}  // namespace
 
 const std::vector<PedalKind>& allPedals()
 {
     static const std::vector<PedalKind> kinds = {
-        {"Distortion", build<CPedal_DistModelA>}, {"Equaliser", build<CPedal_Eq>},
-        {"Compressor", build<CPedal_Compressor>}, {"NoiseGate", build<CPedal_NoiseGate>},
-        {"Chorus", build<CPedal_Chorus>},         {"Flanger", build<CPedal_Flanger>},
-        {"Phaser", build<CPedal_Phaser>},         {"Reverb", build<CPedal_Reverb>},
-        {"Delay", build<CPedal_Delay>},           {"Modulator", build<CPedal_Modulator>},
+        {"Distortion", build<CPedal_DistModelA>},
+        {"Equaliser", build<CPedal_Eq>},
+        {"Compressor", build<CPedal_Compressor>},
+        {"NoiseGate", build<CPedal_NoiseGate>},
+        {"Chorus", build<CPedal_Chorus>},
+        {"Flanger", build<CPedal_Flanger>},
+        {"Phaser", build<CPedal_Phaser>},
+        {"Reverb", build<CPedal_Reverb>},
+        {"Delay", build<CPedal_Delay>},
+        {"Modulator", build<CPedal_Modulator>},
     };
     return kinds;
 }
 
-} // namespace tbtest
+}  // namespace tbtest

@@ -24,4 +24,4 @@ struct PedalDestroyer {
     }
 };
 
-} // namespace tbtest
+}  // namespace tbtest

@@ -69,7 +69,7 @@ TEST(Chorus, DepthBendsThePitchOfTheVoices)
         modrig::render(*chorus, l, r);
         double diff = 0.0;
         for (int i = 48000; i < 96000; ++i)
-            diff += std::fabs(l[i] - l[i - 48]); // one period earlier
+            diff += std::fabs(l[i] - l[i - 48]);  // one period earlier
         return diff / 48000.0;
     };
     EXPECT_LT(spread(0.0f), 1e-3);

@@ -14,10 +14,7 @@ constexpr double kRate = 48000.0;
 // Knob 0 at 0.6875 puts the threshold at -20 dB (0.1).
 constexpr float kMinus20Db = 0.6875f;
 
-std::vector<float> constant(int frames, float v)
-{
-    return std::vector<float>(static_cast<size_t>(frames), v);
-}
+std::vector<float> constant(int frames, float v) { return std::vector<float>(static_cast<size_t>(frames), v); }
 
 // Samples until the output/input ratio has covered 63.2 % of the way from
 // 'from' to 'to'.
@@ -29,12 +26,12 @@ int samplesToSettle(const std::vector<float>& y, float in, int start, double fro
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Compressor, ThresholdKnobSpansMinus64To0Db)
 {
     // Ratio knob at 1 limits: a loud constant settles exactly on the threshold.
-    for (const auto& [knob, db] : {std::pair{0.0f, -64.0}, std::pair{kMinus20Db, -20.0}, std::pair{1.0f, 0.0}}) {
+    for (const auto& [knob, db] : {std::pair {0.0f, -64.0}, std::pair {kMinus20Db, -20.0}, std::pair {1.0f, 0.0}}) {
         CPedal_Compressor comp;
         tbtest::preparePedal(comp, kRate, {knob, 1.0f, 0.0f, 0.0f});
         const std::vector<float> y = tbtest::runMono(comp, constant(48000, 2.0f));
@@ -49,7 +46,7 @@ TEST(Compressor, SteadyStateFollowsThresholdAndRatio)
         float ratioKnob;
         double expected;
     };
-    for (const Case c : {Case{0.0f, 0.5 * 0.1 / (0.1 + 0.4 / 31.0)}, Case{0.5f, 0.4}, Case{1.0f, 0.1}}) {
+    for (const Case c : {Case {0.0f, 0.5 * 0.1 / (0.1 + 0.4 / 31.0)}, Case {0.5f, 0.4}, Case {1.0f, 0.1}}) {
         CPedal_Compressor comp;
         tbtest::preparePedal(comp, kRate, {kMinus20Db, c.ratioKnob, 0.0f, 0.0f});
         const std::vector<float> y = tbtest::runMono(comp, constant(48000, 0.5f));
@@ -63,7 +60,7 @@ TEST(Compressor, LevelsAtOrBelowThresholdPassWithTheGainRisingToOne)
     tbtest::preparePedal(comp, kRate, {1.0f, 0.3f, 0.5f, 0.0f});
     const std::vector<float> x = tbtest::makeSine(440.0, kRate, 96000, 1.0f);
     const std::vector<float> y = tbtest::runMono(comp, x);
-    EXPECT_EQ(y[0], 0.0f); // the gain starts closed after a reset
+    EXPECT_EQ(y[0], 0.0f);  // the gain starts closed after a reset
     for (int n = 48000; n < 96000; ++n)
         ASSERT_NEAR(y[n], x[n], 1e-4f) << n;
 }

@@ -20,14 +20,14 @@ int peakIndex(const std::vector<float>& x, int from, int to)
     return best;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Delay, DcSettlesWithRepeatsAndLevel)
 {
     struct Case {
         float repeats, level;
     };
-    for (Case c : {Case{0.0f, 0.0f}, Case{1.0f, 1.0f}, Case{0.5f, 0.5f}}) {
+    for (Case c : {Case {0.0f, 0.0f}, Case {1.0f, 1.0f}, Case {0.5f, 0.5f}}) {
         auto delay = make<CPedal_Delay>(8000.0, {0.1f, c.repeats, c.level});
         // Full repeats take about 135 laps of 800 samples to settle.
         std::vector<float> l(160000, 1.0f), r(160000, 1.0f);
@@ -49,12 +49,12 @@ TEST(Delay, TimeKnobSetsTheEchoInSamples)
     auto echo = [&](float knob) {
         auto delay = make<CPedal_Delay>(rate, {knob, 0.0f, 1.0f});
         std::vector<float> l(2 * 44100 + 1000, 0.0f), r(l.size(), 0.0f);
-        const int at = 44100 + 10; // after the first, silent lap of either line
+        const int at = 44100 + 10;  // after the first, silent lap of either line
         l[at] = 1.0f;
         modrig::render(*delay, l, r);
         return peakIndex(l, at + 1, static_cast<int>(l.size())) - at;
     };
-    for (auto [knob, time] : {std::pair{0.5f, 0.5}, std::pair{1.0f, 0.99}, std::pair{0.05f, 0.1}}) {
+    for (auto [knob, time] : {std::pair {0.5f, 0.5}, std::pair {1.0f, 0.99}, std::pair {0.05f, 0.1}}) {
         const double nominal = 2 + (rate - 2) * time;
         const int measured = echo(knob);
         EXPECT_LE(measured, nominal + 1) << "knob " << knob;

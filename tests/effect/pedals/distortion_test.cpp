@@ -24,7 +24,7 @@ double harmonicsDb(const std::vector<float>& y, int from, double f, double rate)
     return tbtest::toDb(std::sqrt(power) / tbtest::amplitudeAt(y.data() + from, n, f, rate));
 }
 
-} // namespace
+}  // namespace
 
 TEST(Distortion, DriveKnobSetsClipperAndCompensatingGain)
 {
@@ -41,9 +41,9 @@ TEST(Distortion, RingsAreSizedForTheEightfoldRate)
 {
     CPedal_DistModelA d;
     tbtest::preparePedal(d, 44100.0, {0.5f, 0.0f});
-    EXPECT_EQ(d.ring1Length(), 352); // 1 ms at 352.8 kHz
+    EXPECT_EQ(d.ring1Length(), 352);  // 1 ms at 352.8 kHz
     EXPECT_EQ(d.ring2Capacity(), 70);
-    EXPECT_EQ(d.ring2Length(), 0);   // comb off
+    EXPECT_EQ(d.ring2Length(), 0);  // comb off
     d.setParameter(1, 1.0f);
     EXPECT_EQ(d.ring2Length(), 69);  // capacity - 1
     d.setParameter(1, 0.5f);
@@ -154,7 +154,7 @@ TEST(Distortion, CombKnobTurnedDownMidStreamStaysInsideTheRing)
         if (block == 100)
             d.setParameter(1, 0.1f);
         if (block >= 200)
-            d.setParameter(1, (block % 7) / 6.0f); // every block a new length
+            d.setParameter(1, (block % 7) / 6.0f);  // every block a new length
         noise.fill(l.data(), 256, 0.4f);
         noise.fill(r.data(), 256, 0.4f);
         // Odd block sizes put the index anywhere when the length changes.
@@ -172,7 +172,7 @@ TEST(Distortion, UnusableRatesAreIgnored)
     fresh.setParameter(1, 1.0f);
     fresh.reset();
     // No rings yet: the block passes untouched instead of crashing.
-    std::vector<float> l{0.5f, -0.5f}, r{0.25f, 0.0f};
+    std::vector<float> l {0.5f, -0.5f}, r {0.25f, 0.0f};
     fresh.process(l.data(), r.data(), 2);
     EXPECT_EQ(l[0], 0.5f);
     EXPECT_EQ(r[0], 0.25f);

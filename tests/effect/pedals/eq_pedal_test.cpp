@@ -31,7 +31,7 @@ double gainDb(CPedal_Eq& eq, double frequency)
     return tbtest::levelDbAt(y.data() + settle, measure, frequency, kRate) - tbtest::toDb(0.1);
 }
 
-} // namespace
+}  // namespace
 
 TEST(EqPedal, AllKnobsAtHalfIsFlat)
 {
@@ -105,7 +105,7 @@ TEST(EqPedal, SampleRateIsKeptForLaterKnobs)
 {
     CPedal_Eq eq;
     tbtest::preparePedal(eq, 96000.0, {0.5f, 1.0f});
-    eq.setSampleRate(2000.0); // ignored
+    eq.setSampleRate(2000.0);  // ignored
     EXPECT_DOUBLE_EQ(eq.sampleRate(), 96000.0);
     EqBand expected;
     expected.kind = EqBand::Peaking;

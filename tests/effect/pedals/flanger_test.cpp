@@ -28,7 +28,7 @@ TEST(Flanger, DelayKnobSpansTheShortLine)
     auto echoAt = [](float knob) {
         auto flanger = make<CPedal_Flanger>(48000.0, {knob, 0.0f, 1.0f});
         std::vector<float> l(2000, 0.0f), r(2000, 0.0f);
-        l[600] = 1.0f; // after the first, silent lap
+        l[600] = 1.0f;  // after the first, silent lap
         modrig::render(*flanger, l, r);
         int best = 601;
         for (int i = 601; i < 1000; ++i)

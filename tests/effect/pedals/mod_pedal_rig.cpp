@@ -27,4 +27,4 @@ double lobe(const std::vector<float>& x, int at, int radius)
     return s;
 }
 
-} // namespace modrig
+}  // namespace modrig

@@ -13,14 +13,12 @@
 // pedals render.
 namespace modrig {
 
-template <class T>
-using PedalPtr = std::unique_ptr<T, tbtest::PedalDestroyer>;
+template <class T> using PedalPtr = std::unique_ptr<T, tbtest::PedalDestroyer>;
 
-template <class T>
-PedalPtr<T> make(double rate, std::initializer_list<float> knobs)
+template <class T> PedalPtr<T> make(double rate, std::initializer_list<float> knobs)
 {
     PedalPtr<T> p(new T);
-    tbtest::preparePedal(*p, rate, knobs); // knobs from 0 upward, the rest 0.5
+    tbtest::preparePedal(*p, rate, knobs);  // knobs from 0 upward, the rest 0.5
     return p;
 }
 
@@ -33,4 +31,4 @@ double mean(const std::vector<float>& x, int from, int to);
 // Sum of x over [at - radius, at + radius].
 double lobe(const std::vector<float>& x, int at, int radius);
 
-} // namespace modrig
+}  // namespace modrig

@@ -23,7 +23,7 @@ double crossingPeriod(const std::vector<float>& x, int from, float level)
     return (ups.back() - ups.front()) / double(ups.size() - 1);
 }
 
-} // namespace
+}  // namespace
 
 TEST(Modulator, PanSwingsBetweenTheSidesAtTheLfoRate)
 {
@@ -43,7 +43,7 @@ TEST(Modulator, PanSwingsBetweenTheSidesAtTheLfoRate)
 TEST(Modulator, TremoloShapesBothSidesAlike)
 {
     const double rate = 48000.0;
-    auto mod = make<CPedal_Modulator>(rate, {0.5f, 1.0f, 0.0f, 1.0f}); // 30 Hz
+    auto mod = make<CPedal_Modulator>(rate, {0.5f, 1.0f, 0.0f, 1.0f});  // 30 Hz
     std::vector<float> l(96000, 0.5f), r(96000, 0.5f);
     modrig::render(*mod, l, r);
     const int from = 48000;

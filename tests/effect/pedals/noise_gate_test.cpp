@@ -11,7 +11,7 @@
 namespace {
 
 constexpr double kRate = 48000.0;
-constexpr float kMinus20Db = 0.6875f; // knob 2: threshold 0.1
+constexpr float kMinus20Db = 0.6875f;  // knob 2: threshold 0.1
 
 std::vector<float> loudThenQuiet(int loud, int quiet)
 {
@@ -20,7 +20,7 @@ std::vector<float> loudThenQuiet(int loud, int quiet)
     return x;
 }
 
-} // namespace
+}  // namespace
 
 TEST(NoiseGate, HoldsOpenForATenthOfASecondThenCloses)
 {
@@ -65,7 +65,7 @@ TEST(NoiseGate, OneLoudSampleReopensAtTheOpeningSpeed)
     tbtest::preparePedal(gate, kRate, {1.0f, 0.0f, kMinus20Db});
     std::vector<float> x = loudThenQuiet(4800, 48000);
     x.resize(x.size() + 48000, 0.05f);
-    x[52800] = 0.5f; // the counter restarts: another 0.1 s of hold follows
+    x[52800] = 0.5f;  // the counter restarts: another 0.1 s of hold follows
     const std::vector<float> y = tbtest::runMono(gate, x);
     const double ko = 8.82 / (kRate * 2.05);
     // Closed gain ~1e-7 moves toward 1 by ko per sample.
@@ -79,7 +79,7 @@ TEST(NoiseGate, EachChannelGatesOnItsOwnLevel)
     tbtest::preparePedal(gate, kRate, {0.0f, 0.0f, kMinus20Db});
     tbtest::Stereo s(std::vector<float>(96000, 0.5f), std::vector<float>(96000, 0.05f));
     tbtest::runBlocks(gate, s);
-    EXPECT_NEAR(s.left.back(), 0.5f, 1e-5f); // the gain stalls a few ulps below 1
+    EXPECT_NEAR(s.left.back(), 0.5f, 1e-5f);  // the gain stalls a few ulps below 1
     EXPECT_LT(s.right.back(), 1e-6f);
 }
 

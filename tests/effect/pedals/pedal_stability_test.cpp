@@ -42,7 +42,7 @@ protected:
     const tbtest::PedalKind& kind() const { return tbtest::allPedals()[GetParam()]; }
 };
 
-} // namespace
+}  // namespace
 
 // Every knob at 0, 0.5 and 1, and outside the range (negative, above 1, not a
 // number, infinite) alike or mixed, over 10 s of noise at 44.1, 48 and 96 kHz:
@@ -78,7 +78,7 @@ TEST_P(PedalStability, KnobsTurnedEveryBlockAtTheRateExtremes)
         tbtest::NoiseSource noise(77), knobs(78);
         std::vector<float> l(256), r(256);
         for (int b = 0; b < 2000; ++b) {
-            pedal->setParameter(b % 5, 0.5f + 0.75f * knobs.next()); // also beyond 0..1
+            pedal->setParameter(b % 5, 0.5f + 0.75f * knobs.next());  // also beyond 0..1
             if (b % 500 == 499)
                 pedal->reset();
             noise.fill(l.data(), 256);
@@ -110,6 +110,4 @@ TEST_P(PedalStability, EmptyBlocksAndRepeatedRateChangesAreHarmless)
 }
 
 INSTANTIATE_TEST_SUITE_P(TenPedals, PedalStability, ::testing::Range<size_t>(0, 10),
-                         [](const ::testing::TestParamInfo<size_t>& info) {
-                             return std::string(tbtest::allPedals()[info.param].name);
-                         });
+    [](const ::testing::TestParamInfo<size_t>& info) { return std::string(tbtest::allPedals()[info.param].name); });

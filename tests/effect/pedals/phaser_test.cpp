@@ -65,7 +65,7 @@ double envelopePeriod(const std::vector<float>& y, int from, int lo, int hi)
     return (best + shift) * hop;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Phaser, NotchesSitWhereTheStagesCancelTheDrySignal)
 {
@@ -116,8 +116,8 @@ TEST(Phaser, LfoPeriodIsTheSameAtEveryRate)
             const int frames = static_cast<int>(expected * 6);
             std::vector<float> l = tbtest::makeSine(rate / 100.0, rate, frames), r = l;
             modrig::render(*phaser, l, r);
-            const double period = envelopePeriod(l, 1000, static_cast<int>(expected * 0.6),
-                                                  static_cast<int>(expected * 1.6));
+            const double period
+                = envelopePeriod(l, 1000, static_cast<int>(expected * 0.6), static_cast<int>(expected * 1.6));
             EXPECT_NEAR(period / expected, 1.0, 0.01) << "rate " << rate << " knob " << knob;
         }
     }

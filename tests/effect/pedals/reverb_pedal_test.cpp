@@ -22,7 +22,7 @@ std::string display(const CPedal_Reverb& pedal, int index)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ReverbPedal, KnobsReachDecayDampingAndLevel)
 {

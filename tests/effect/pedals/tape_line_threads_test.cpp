@@ -16,7 +16,7 @@
 TEST(TapeLineThreads, SettingsWrittenWhileTheLineRuns)
 {
     CTapeDelay line(4800, 0.25);
-    std::atomic<bool> done{false};
+    std::atomic<bool> done {false};
     std::thread writer([&] {
         tbtest::NoiseSource values(3);
         while (!done.load(std::memory_order_acquire)) {

@@ -13,14 +13,13 @@ using namespace producttest;
 
 namespace {
 
-struct ChunkEngine : ::testing::Test
-{
+struct ChunkEngine : ::testing::Test {
     DataRoot root;
     RecordingWrapper wrapper;
-    CDrive engine{&wrapper};
+    CDrive engine {&wrapper};
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(ChunkEngine, DefaultChunkHasMagicValuesAndPaddedName)
 {

@@ -21,14 +21,14 @@ std::string readFrom(const std::string& path)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(DataFolderConfig, ReadsTheRootFolderKey)
 {
     tbtest::TempFolder t;
     EXPECT_EQ(readFrom(t.write("a.conf", "rootFolder=/data/tb\n")), "/data/tb");
-    EXPECT_EQ(readFrom(t.write("b.conf", "# comment\n; other\n\n  rootFolder =  /with space/x/  \r\n")),
-              "/with space/x");
+    EXPECT_EQ(
+        readFrom(t.write("b.conf", "# comment\n; other\n\n  rootFolder =  /with space/x/  \r\n")), "/with space/x");
     EXPECT_EQ(readFrom(t.write("c.conf", "rootFolderX=/no\nrootfolder=/no\n")), "<none>");
     EXPECT_EQ(readFrom(t.write("d.conf", "rootFolder=\n")), "<none>");
     EXPECT_EQ(readFrom(t.write("e.conf", "rootFolder=/last/line/without/newline")), "/last/line/without/newline");

@@ -21,7 +21,7 @@ std::vector<uint8_t> presetWith(int index, float value, const char* innerName = 
     return makeChunk(values, innerName);
 }
 
-} // namespace
+}  // namespace
 
 TEST(DriveStartup, FoldersComeFromTheConfiguredRoot)
 {
@@ -55,7 +55,7 @@ TEST(DriveStartup, LoadsTheFirstPresetInSortedOrderWithoutSelectingIt)
 
 TEST(DriveStartup, RefusedOrShortPresetStillNamesTheProgram)
 {
-    for (const size_t size : {size_t{100}, size_t{204}, size_t{459}}) {
+    for (const size_t size : {size_t {100}, size_t {204}, size_t {459}}) {
         DataRoot root;
         std::vector<uint8_t> bytes = presetWith(0, 0.9f);
         bytes.resize(size);

@@ -15,14 +15,13 @@ using namespace producttest;
 namespace {
 
 // Counts host notifications from several threads.
-class CountingWrapper : public CPluginWrapper
-{
+class CountingWrapper : public CPluginWrapper {
 public:
     void parameterChanged(int32_t, float) override { count.fetch_add(1, std::memory_order_relaxed); }
-    std::atomic<long> count{0};
+    std::atomic<long> count {0};
 };
 
-} // namespace
+}  // namespace
 
 // One thread renders, one automates parameters and box types, one restores
 // chunks (each a program switch) and changes the rate now and then. Pedals
@@ -36,9 +35,9 @@ TEST(DriveThreads, AutomationSwitchesAndPedalChangesWhileRendering)
     engine.setSampleRate(48000.0);
     engine.selectProgram(0);
 
-    std::atomic<bool> stop{false};
-    std::atomic<long> rendered{0};
-    std::atomic<bool> finite{true};
+    std::atomic<bool> stop {false};
+    std::atomic<long> rendered {0};
+    std::atomic<bool> finite {true};
     std::thread audio([&] {
         tbtest::NoiseSource noise(4u);
         float l[256], r[256], ol[256], orr[256];

@@ -10,22 +10,18 @@
 namespace producttest {
 namespace {
 
+    VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
+    {
+        if (opcode == audioMasterVersion)
+            return 2400;
+        if (opcode == audioMasterAutomate && effect != nullptr && effect->user != nullptr)
+            static_cast<PluginHost*>(effect->user)->automations.fetch_add(1);
+        return 0;
+    }
 
-VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
-{
-    if (opcode == audioMasterVersion)
-        return 2400;
-    if (opcode == audioMasterAutomate && effect != nullptr && effect->user != nullptr)
-        static_cast<PluginHost*>(effect->user)->automations.fetch_add(1);
-    return 0;
-}
+}  // namespace
 
-} // namespace
-
-std::string PluginHost::moduleFolder()
-{
-    return TB_MODULE_DIR;
-}
+std::string PluginHost::moduleFolder() { return TB_MODULE_DIR; }
 
 PluginHost::PluginHost()
 {
@@ -90,7 +86,7 @@ VstIntPtr PluginHost::setChunk(const std::vector<uint8_t>& bytes)
 }
 
 void PluginHost::process(std::vector<float> left, std::vector<float> right, std::vector<float>& outLeft,
-                         std::vector<float>& outRight, int block)
+    std::vector<float>& outRight, int block)
 {
     const int frames = static_cast<int>(left.size());
     outLeft.assign(frames, 0.0f);
@@ -103,4 +99,4 @@ void PluginHost::process(std::vector<float> left, std::vector<float> right, std:
     }
 }
 
-} // namespace producttest
+}  // namespace producttest

@@ -19,8 +19,7 @@ namespace {
 constexpr float kRate = 48000.0f;
 
 // A plug-in whose configured root holds no presets: it starts on defaults.
-struct BarePlugin : ::testing::Test
-{
+struct BarePlugin : ::testing::Test {
     DataRoot root;
     PluginHost host;
 
@@ -36,11 +35,10 @@ struct BarePlugin : ::testing::Test
 };
 
 // A plug-in without configuration: its root is the library's own folder.
-struct FactoryPlugin : ::testing::Test
-{
+struct FactoryPlugin : ::testing::Test {
     tbtest::TempFolder none;
-    ScopedEnv home{"XDG_CONFIG_HOME", none.path().c_str()};
-    ScopedEnv dirs{"XDG_CONFIG_DIRS", none.path().c_str()};
+    ScopedEnv home {"XDG_CONFIG_HOME", none.path().c_str()};
+    ScopedEnv dirs {"XDG_CONFIG_DIRS", none.path().c_str()};
     PluginHost host;
 
     void SetUp() override { ASSERT_TRUE(host.loaded()) << PluginHost::moduleFolder(); }
@@ -62,7 +60,7 @@ std::vector<std::string> factoryPresetFiles()
     return names;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(BarePlugin, RecordDescribesTheEffect)
 {

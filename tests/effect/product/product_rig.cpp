@@ -8,7 +8,8 @@
 
 namespace producttest {
 
-ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name)
+ScopedEnv::ScopedEnv(const char* name, const char* value)
+    : name_(name)
 {
     const char* old = std::getenv(name);
     had_ = old != nullptr;
@@ -29,7 +30,8 @@ ScopedEnv::~ScopedEnv()
 }
 
 DataRoot::DataRoot()
-    : home("XDG_CONFIG_HOME", config.path().c_str()), dirs("XDG_CONFIG_DIRS", folder.path().c_str())
+    : home("XDG_CONFIG_HOME", config.path().c_str())
+    , dirs("XDG_CONFIG_DIRS", folder.path().c_str())
 {
     // The engine reads counts through the installed definition.
     (void)driveDefinition();
@@ -63,4 +65,4 @@ std::vector<uint8_t> chunkOf(CDrive& engine)
     return bytes;
 }
 
-} // namespace producttest
+}  // namespace producttest

@@ -13,16 +13,14 @@
 namespace producttest {
 
 // Records what the engine tells the host.
-class RecordingWrapper : public CPluginWrapper
-{
+class RecordingWrapper : public CPluginWrapper {
 public:
     void parameterChanged(int32_t index, float value) override { changes.emplace_back(index, value); }
     std::vector<std::pair<int32_t, float>> changes;
 };
 
 // Sets an environment variable (or removes it for null) for one scope.
-class ScopedEnv
-{
+class ScopedEnv {
 public:
     ScopedEnv(const char* name, const char* value);
     ~ScopedEnv();
@@ -37,8 +35,7 @@ private:
 
 // A data folder with a Presets sub-folder, made the configured root through
 // a private XDG configuration for as long as it lives.
-class DataRoot
-{
+class DataRoot {
 public:
     DataRoot();
     const std::string& path() const { return folder.path(); }
@@ -55,4 +52,4 @@ void defaultValues(float (&values)[programchunk::kValueCount]);
 std::vector<uint8_t> makeChunk(const float (&values)[programchunk::kValueCount], const char* name);
 std::vector<uint8_t> chunkOf(CDrive& engine);
 
-} // namespace producttest
+}  // namespace producttest

@@ -24,7 +24,7 @@ std::string displayOf(CDriveProgram& p, int index, float value)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 TEST(DriveProgram, ParameterNamesFollowTheTable)
 {

@@ -20,7 +20,7 @@ void renderSilence(ReverbRig& rig, int frames)
     rig.render(l, r);
 }
 
-} // namespace
+}  // namespace
 
 TEST(ReverbMemory, AllocationsAt44100)
 {
@@ -102,7 +102,7 @@ TEST(ReverbMemory, NonsenseRatesStayBoundedAndSilentlySafe)
         ReverbRig rig(rate);
         const ReverbMemory& m = rig.reverb->plate().memory();
         ASSERT_TRUE(m.ready());
-        EXPECT_LE(m.totalLength(), int64_t{768000} * 3);
+        EXPECT_LE(m.totalLength(), int64_t {768000} * 3);
         for (int i = 0; i < kLineCount; ++i)
             EXPECT_GE(m.line(i).allocated, 1);
         std::vector<float> l = tbtest::makeNoise(2048), r;

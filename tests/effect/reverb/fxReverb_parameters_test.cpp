@@ -20,7 +20,7 @@ std::string text(void (fxReverb::*get)(VstInt32, char*), fxReverb& r, int index)
     return buf;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ReverbParameters, DefaultProgramLandsOnRoundNaturalValues)
 {
@@ -50,7 +50,7 @@ TEST(ReverbParameters, DisplayTextsFollowTheirUnits)
     EXPECT_EQ(rig.display(kInput), "-Inf");
     rig.set(kInput, -360);
     EXPECT_EQ(rig.display(kInput), "-36.0");
-    rig.set(kDry, -5); // the sign must survive a zero whole part
+    rig.set(kDry, -5);  // the sign must survive a zero whole part
     EXPECT_EQ(rig.display(kDry), "-0.5");
     rig.set(kReverb, 60);
     EXPECT_EQ(rig.display(kReverb), "6.0");
@@ -130,7 +130,7 @@ TEST(ReverbParameters, OutOfRangeValuesAreClampedAndBadIndicesIgnored)
     EXPECT_EQ(r.getParameter(18), 0.0f);
     EXPECT_EQ(r.getParameter(-1), 0.0f);
 
-    r.setProgram(1); // the only program is 0
+    r.setProgram(1);  // the only program is 0
     r.setProgram(-1);
     EXPECT_EQ(r.getProgram(), 0);
 }

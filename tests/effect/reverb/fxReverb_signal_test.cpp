@@ -49,7 +49,7 @@ void tankOnly(ReverbRig& rig)
     rig.set(kPredelay, 0);
 }
 
-} // namespace
+}  // namespace
 
 TEST(ReverbSignal, EarlyReflectionsAreSignedTapsOfTheFirstDiffuser)
 {
@@ -197,8 +197,8 @@ TEST(ReverbSignal, HighCutAboveHalfTheRateActsAsHalfTheRate)
     };
     const std::vector<float> open = response(221);
     const std::vector<float> cut = response(220);
-    const auto peak = std::max_element(open.begin(), open.end(),
-                                       [](float x, float y) { return std::fabs(x) < std::fabs(y); });
+    const auto peak
+        = std::max_element(open.begin(), open.end(), [](float x, float y) { return std::fabs(x) < std::fabs(y); });
     const size_t at = static_cast<size_t>(peak - open.begin());
     // The one-pole's first output sample is its coefficient.
     EXPECT_NEAR(cut[at] / open[at], 2.0 * std::sqrt(2.0) - 2.0, 1e-4);

@@ -6,7 +6,8 @@
 
 using namespace plate;
 
-ReverbRig::ReverbRig(float rate) : reverb(new fxReverb(nullptr))
+ReverbRig::ReverbRig(float rate)
+    : reverb(new fxReverb(nullptr))
 {
     reverb->setSampleRate(rate);
     reverb->suspend();

@@ -19,7 +19,7 @@ enum class Form { Low, High };
 double measuredGainDb(BiquadSection s, Form form, double frequency, double rate)
 {
     s.clearState();
-    const int settle = static_cast<int>(rate); // one second
+    const int settle = static_cast<int>(rate);  // one second
     const int measure = static_cast<int>(rate);
     std::vector<float> x = makeSine(frequency, rate, settle + measure, 0.5f);
     for (float& v : x)
@@ -27,7 +27,7 @@ double measuredGainDb(BiquadSection s, Form form, double frequency, double rate)
     return levelDbAt(x.data() + settle, measure, frequency, rate) - tbtest::toDb(0.5);
 }
 
-} // namespace
+}  // namespace
 
 TEST(Biquad, SettersGiveTheProductsCoefficientForm)
 {
@@ -93,8 +93,8 @@ TEST(Biquad, OutOfRangeSettingsStillGiveStableSections)
         double f, q;
     };
     const double nan = std::nan("");
-    for (const Case c : {Case{30000.0, 1.0}, Case{4000.0, 0.0}, Case{1000.0, -3.0}, Case{1000.0, nan},
-                         Case{nan, 1.0}, Case{-50.0, 1.0}}) {
+    for (const Case c : {Case {30000.0, 1.0}, Case {4000.0, 0.0}, Case {1000.0, -3.0}, Case {1000.0, nan},
+             Case {nan, 1.0}, Case {-50.0, 1.0}}) {
         for (Form form : {Form::Low, Form::High}) {
             BiquadSection s;
             if (form == Form::Low)

@@ -10,9 +10,9 @@
 namespace {
 
 struct Echo {
-    int first = -1;      // first non-zero output sample after the impulse
-    double sum = 0.0;    // total weight of the response
-    double centroid = 0; // weighted mean position
+    int first = -1;  // first non-zero output sample after the impulse
+    double sum = 0.0;  // total weight of the response
+    double centroid = 0;  // weighted mean position
 };
 
 // Lets the output fade in over silent tape, then sends one impulse and
@@ -47,7 +47,7 @@ std::vector<float> responseOf(CTapeDelay& line, int window)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(TapeDelay, ShortLengthsAreRaisedToFour)
 {

@@ -87,10 +87,7 @@ void TestInstrument::onParameterChanged(int32_t index, float value)
     log.push_back(entry("param", index, static_cast<int>(value * 1000.0f)));
 }
 
-void TestInstrument::renderBeforeVoices(float*, float*, float*, float*, int32_t frames)
-{
-    framePosition += frames;
-}
+void TestInstrument::renderBeforeVoices(float*, float*, float*, float*, int32_t frames) { framePosition += frames; }
 
 void TestInstrument::renderMultiOutput(float**, float** outputs, int32_t frames)
 {
@@ -115,7 +112,7 @@ RecordingFx* TestInstrument::installFx(bool* destroyedFlag)
 
 bool TestInstrument::send(uint8_t status, uint8_t d1, uint8_t d2, int32_t offset)
 {
-    return queueMidiEvent(MidiQueueEvent{status, d1, d2, 0, offset});
+    return queueMidiEvent(MidiQueueEvent {status, d1, d2, 0, offset});
 }
 
 void TestInstrument::apply(uint8_t status, uint8_t d1, uint8_t d2)

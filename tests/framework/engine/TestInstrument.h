@@ -30,7 +30,10 @@ public:
 // Records every sub-block and writes a constant into both mix buffers.
 class RecordingFx : public CFx {
 public:
-    explicit RecordingFx(bool* destroyedFlag = nullptr) : destroyed(destroyedFlag) {}
+    explicit RecordingFx(bool* destroyedFlag = nullptr)
+        : destroyed(destroyedFlag)
+    {
+    }
     ~RecordingFx() override
     {
         if (destroyed != nullptr)

@@ -16,7 +16,7 @@ namespace {
 TEST(DefinitionTest, ModuleIsRecordedWhenTheCodeIsLoaded)
 {
     ASSERT_NE(moduleHandle(), nullptr) << "the load-time hook did not run";
-    Dl_info info{};
+    Dl_info info {};
     ASSERT_NE(dladdr(reinterpret_cast<void*>(&moduleAttach), &info), 0);
     EXPECT_EQ(moduleHandle(), info.dli_fbase);
 }
@@ -127,4 +127,4 @@ TEST(ProgramBaseTest, BaseTextsAndValues)
     EXPECT_EQ(program.next, nullptr);
 }
 
-} // namespace
+}  // namespace

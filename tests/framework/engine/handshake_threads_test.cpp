@@ -18,7 +18,10 @@ using namespace std::chrono_literals;
 // Tracks whether a block is being rendered, and can hold a block open.
 class GuardedEngine : public TestEngine {
 public:
-    explicit GuardedEngine(int32_t programs) : TestEngine(nullptr, programs) {}
+    explicit GuardedEngine(int32_t programs)
+        : TestEngine(nullptr, programs)
+    {
+    }
 
     void renderBeforeVoices(float*, float*, float*, float*, int32_t) override
     {
@@ -45,17 +48,17 @@ public:
         TestEngine::reset();
     }
 
-    std::atomic<bool> inBlock{false};
-    std::atomic<bool> holdBlock{false};
-    std::atomic<bool> blockStarted{false};
-    std::atomic<int> overlaps{0};
-    std::atomic<int> subBlocks{0};
+    std::atomic<bool> inBlock {false};
+    std::atomic<bool> holdBlock {false};
+    std::atomic<bool> blockStarted {false};
+    std::atomic<int> overlaps {0};
+    std::atomic<int> subBlocks {0};
 };
 
 class HandshakeTest : public ::testing::Test {
 protected:
     TestDefinition definition;
-    ScopedDefinition scope{definition};
+    ScopedDefinition scope {definition};
 };
 
 TEST_F(HandshakeTest, SelectProgramWaitsForARunningBlock)
@@ -70,7 +73,7 @@ TEST_F(HandshakeTest, SelectProgramWaitsForARunningBlock)
     while (!engine.blockStarted.load())
         std::this_thread::yield();
 
-    std::atomic<bool> switched{false};
+    std::atomic<bool> switched {false};
     std::thread ui([&] {
         engine.selectProgram(2);
         switched.store(true);
@@ -94,7 +97,10 @@ TEST_F(HandshakeTest, RenderWhileASwitchIsPendingWritesNothing)
     // counter is raised.
     class ReentrantEngine : public TestEngine {
     public:
-        ReentrantEngine() : TestEngine(nullptr, 2) {}
+        ReentrantEngine()
+            : TestEngine(nullptr, 2)
+        {
+        }
         void onParameterChanged(int32_t index, float) override
         {
             if (index != 0)
@@ -118,9 +124,9 @@ TEST_F(HandshakeTest, RenderWhileASwitchIsPendingWritesNothing)
 TEST_F(HandshakeTest, SwitchesNeverOverlapBlocksUnderLoad)
 {
     GuardedEngine engine(4);
-    std::atomic<bool> stop{false};
-    std::atomic<int> rendered{0};
-    std::atomic<int> skipped{0};
+    std::atomic<bool> stop {false};
+    std::atomic<int> rendered {0};
+    std::atomic<int> skipped {0};
     std::thread audio([&] {
         std::vector<float> l(256), r(256);
         float* outs[2] = {l.data(), r.data()};
@@ -192,4 +198,4 @@ TEST(RandomThreadsTest, ConcurrentDrawsConsumeOneSharedSequence)
     EXPECT_EQ(all, expected) << "a draw was lost or repeated";
 }
 
-} // namespace
+}  // namespace

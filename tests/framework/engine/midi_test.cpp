@@ -8,10 +8,10 @@ namespace {
 class MidiTest : public ::testing::Test {
 protected:
     TestDefinition definition;
-    ScopedDefinition scope{definition};
+    ScopedDefinition scope {definition};
     RecordingWrapper wrapper;
     RecordingEditor editor;
-    TestInstrument engine{&wrapper};
+    TestInstrument engine {&wrapper};
 
     std::vector<std::string> notes() const
     {
@@ -29,7 +29,7 @@ TEST_F(MidiTest, RepeatedNoteOnIsIgnoredAndOneNoteOffEndsIt)
     engine.apply(0x90, 60, 100);
     engine.apply(0x90, 60, 100);
     engine.apply(0x80, 60, 0);
-    EXPECT_EQ(notes(), (std::vector<std::string>{"note 60 100", "note 60 0"}));
+    EXPECT_EQ(notes(), (std::vector<std::string> {"note 60 100", "note 60 0"}));
     EXPECT_EQ(engine.getKeyRecord(60)->velocity, 0);
 }
 
@@ -38,7 +38,7 @@ TEST_F(MidiTest, NoteOnWithZeroVelocityIsANoteOff)
     engine.apply(0x90, 61, 90);
     EXPECT_EQ(engine.getKeyDown(61), 90);
     engine.apply(0x90, 61, 0);
-    EXPECT_EQ(notes(), (std::vector<std::string>{"note 61 90", "note 61 0"}));
+    EXPECT_EQ(notes(), (std::vector<std::string> {"note 61 90", "note 61 0"}));
     EXPECT_EQ(engine.getKeyDown(61), 0);
 }
 
@@ -49,9 +49,9 @@ TEST_F(MidiTest, SustainHoldsReleasedKeysUntilPedalUp)
     engine.apply(0x80, 60, 0);
     EXPECT_EQ(notes().size(), 1u);
     EXPECT_EQ(engine.getKeyRecord(60)->velocity, 100);
-    engine.apply(0x90, 62, 80); // still held at pedal up
+    engine.apply(0x90, 62, 80);  // still held at pedal up
     engine.apply(0xB0, 64, 0);
-    EXPECT_EQ(notes(), (std::vector<std::string>{"note 60 100", "note 62 80", "note 60 0"}));
+    EXPECT_EQ(notes(), (std::vector<std::string> {"note 60 100", "note 62 80", "note 60 0"}));
     EXPECT_EQ(engine.getKeyRecord(62)->velocity, 80);
     for (const std::string& line : engine.log)
         EXPECT_NE(line.rfind("cc 64", 0), 0u) << "sustain never reaches onController";
@@ -88,7 +88,7 @@ TEST_F(MidiTest, AllNotesOffReleasesEveryKey)
     engine.apply(0x90, 50, 10);
     engine.log.clear();
     engine.apply(0xB0, 123, 0);
-    EXPECT_EQ(notes(), (std::vector<std::string>{"note 40 0", "note 50 0"}));
+    EXPECT_EQ(notes(), (std::vector<std::string> {"note 40 0", "note 50 0"}));
 }
 
 TEST_F(MidiTest, PitchBendCoversMinusOneToPlusOne)
@@ -112,13 +112,13 @@ TEST_F(MidiTest, PressureProgramAndBankMessages)
     engine.apply(0xB0, 32, 3);
     engine.takeBankSelect = true;
     engine.apply(0xB0, 32, 4);
-    EXPECT_EQ(engine.log, (std::vector<std::string>{"pressure", "program 5", "bank 3", "cc 32 @3", "bank 4"}));
+    EXPECT_EQ(engine.log, (std::vector<std::string> {"pressure", "program 5", "bank 3", "cc 32 @3", "bank 4"}));
 }
 
 TEST_F(MidiTest, UnknownStatusIsIgnored)
 {
     engine.apply(0xF0, 1, 2);
-    engine.apply(0x91, 60, 100); // channel bits must be cleared by the writer
+    engine.apply(0x91, 60, 100);  // channel bits must be cleared by the writer
     EXPECT_TRUE(engine.log.empty());
 }
 
@@ -127,11 +127,11 @@ TEST_F(MidiTest, ControllerLinksPushEveryLinkedParameterToHostProgramAndEditor)
     wrapper.editor = &editor;
     engine.setControllerLink(2, 1);
     engine.setControllerLink(4, 74);
-    engine.setControllerLink(99, 1); // beyond the stored count: ignored
+    engine.setControllerLink(99, 1);  // beyond the stored count: ignored
     engine.apply(0xB0, 74, 127);
     ASSERT_EQ(wrapper.changes.size(), 2u);
-    EXPECT_EQ(wrapper.changes[0], (std::pair<int32_t, float>{2, 0.0f}));
-    EXPECT_EQ(wrapper.changes[1], (std::pair<int32_t, float>{4, 1.0f}));
+    EXPECT_EQ(wrapper.changes[0], (std::pair<int32_t, float> {2, 0.0f}));
+    EXPECT_EQ(wrapper.changes[1], (std::pair<int32_t, float> {4, 1.0f}));
     EXPECT_FLOAT_EQ(engine.getParameter(4), 1.0f);
     EXPECT_FLOAT_EQ(engine.getParameter(2), 0.0f);
     EXPECT_EQ(editor.shown.size(), 2u);
@@ -148,4 +148,4 @@ TEST_F(MidiTest, UnlinkedControllersChangeNoParameter)
     EXPECT_FLOAT_EQ(engine.getParameter(0), 0.25f);
 }
 
-} // namespace
+}  // namespace

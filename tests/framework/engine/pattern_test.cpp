@@ -12,9 +12,9 @@ protected:
     void SetUp() override
     {
         seedRandom(kRandomSeed);
-        engine.voiceMode = 0; // only the player reaches playVoiceNote
+        engine.voiceMode = 0;  // only the player reaches playVoiceNote
         engine.patternEnable = 1;
-        engine.setSampleRate(8000.0); // 120 BPM: a sixteenth is 1000 frames
+        engine.setSampleRate(8000.0);  // 120 BPM: a sixteenth is 1000 frames
     }
     void hold(std::initializer_list<int> notes)
     {
@@ -23,7 +23,7 @@ protected:
     }
 
     TestDefinition definition;
-    ScopedDefinition scope{definition};
+    ScopedDefinition scope {definition};
     TestInstrument engine;
 };
 
@@ -31,7 +31,7 @@ TEST_F(PatternTest, UpPlaysHeldKeysInAscendingOrder)
 {
     hold({67, 60, 64});
     engine.renderBlocks(4992, 8);
-    EXPECT_EQ(engine.startedNotes(), (std::vector<int>{60, 64, 67, 60, 64}));
+    EXPECT_EQ(engine.startedNotes(), (std::vector<int> {60, 64, 67, 60, 64}));
 }
 
 TEST_F(PatternTest, DownStartsAtTheTop)
@@ -39,7 +39,7 @@ TEST_F(PatternTest, DownStartsAtTheTop)
     engine.pattern.direction = CPatternPlayer::Down;
     hold({60, 64, 67});
     engine.renderBlocks(4992, 8);
-    EXPECT_EQ(engine.startedNotes(), (std::vector<int>{67, 64, 60, 67, 64}));
+    EXPECT_EQ(engine.startedNotes(), (std::vector<int> {67, 64, 60, 67, 64}));
 }
 
 TEST_F(PatternTest, UpDownTurnsWithoutRepeatingTheEnds)
@@ -47,7 +47,7 @@ TEST_F(PatternTest, UpDownTurnsWithoutRepeatingTheEnds)
     engine.pattern.direction = CPatternPlayer::UpDown;
     hold({60, 64, 67});
     engine.renderBlocks(7992, 8);
-    EXPECT_EQ(engine.startedNotes(), (std::vector<int>{60, 64, 67, 64, 60, 64, 67, 64}));
+    EXPECT_EQ(engine.startedNotes(), (std::vector<int> {60, 64, 67, 64, 60, 64, 67, 64}));
 }
 
 TEST_F(PatternTest, RandomDrawsEachStepFromTheSharedGenerator)
@@ -56,7 +56,7 @@ TEST_F(PatternTest, RandomDrawsEachStepFromTheSharedGenerator)
     hold({60, 64, 67});
     engine.renderBlocks(3992, 8);
     // floor(3 r) for the first four values from seed 2222: 2, 1, 0, 1
-    EXPECT_EQ(engine.startedNotes(), (std::vector<int>{67, 64, 60, 64}));
+    EXPECT_EQ(engine.startedNotes(), (std::vector<int> {67, 64, 60, 64}));
 }
 
 TEST_F(PatternTest, StepsLastOneSixteenthAndEndThePreviousNote)
@@ -64,7 +64,7 @@ TEST_F(PatternTest, StepsLastOneSixteenthAndEndThePreviousNote)
     hold({60, 64});
     engine.renderBlocks(2992, 8);
     const auto& v = engine.voiceNotes;
-    ASSERT_EQ(v.size(), 5u); // on 60, off 60, on 64, off 64, on 60
+    ASSERT_EQ(v.size(), 5u);  // on 60, off 60, on 64, off 64, on 60
     EXPECT_EQ(v[0].frame, 0);
     EXPECT_EQ(v[1].note, 60);
     EXPECT_EQ(v[1].velocity, 0);
@@ -96,7 +96,7 @@ TEST_F(PatternTest, OctavesRepeatTheKeysTwelveSemitonesHigher)
     engine.pattern.octaves = 2;
     hold({60, 64});
     engine.renderBlocks(3992, 8);
-    EXPECT_EQ(engine.startedNotes(), (std::vector<int>{60, 64, 72, 76}));
+    EXPECT_EQ(engine.startedNotes(), (std::vector<int> {60, 64, 72, 76}));
     EXPECT_EQ(engine.pattern.length, 4);
 }
 
@@ -131,8 +131,8 @@ TEST_F(PatternTest, TiesHoldAndRestsSilenceTheirSlot)
         if (v.velocity == 0)
             offs.push_back(v.note);
     }
-    EXPECT_EQ(engine.startedNotes(), (std::vector<int>{60, 60}));
-    EXPECT_EQ(offs, (std::vector<int>{60}));
+    EXPECT_EQ(engine.startedNotes(), (std::vector<int> {60, 60}));
+    EXPECT_EQ(offs, (std::vector<int> {60}));
 }
 
 TEST_F(PatternTest, KeysSoundingInThePatternAreMarkedActive)
@@ -151,7 +151,7 @@ TEST_F(PatternTest, ZeroRateDoesNotHangTheAudioThread)
     engine.pattern.rate = 0.0;
     hold({60});
     engine.renderBlocks(64, 8);
-    EXPECT_EQ(engine.startedNotes(), (std::vector<int>{60}));
+    EXPECT_EQ(engine.startedNotes(), (std::vector<int> {60}));
 
     engine.pattern.rate = 1.0;
     engine.pattern.swing = 1e300;
@@ -171,4 +171,4 @@ TEST_F(PatternTest, VelocityScaleIsBoundedToTheMidiRange)
     EXPECT_EQ(engine.voiceNotes.back().velocity, 1);
 }
 
-} // namespace
+}  // namespace

@@ -11,7 +11,7 @@ namespace {
 class ProgramTest : public ::testing::Test {
 protected:
     TestDefinition definition;
-    ScopedDefinition scope{definition};
+    ScopedDefinition scope {definition};
     RecordingWrapper wrapper;
     RecordingEditor editor;
 };
@@ -130,7 +130,7 @@ TEST_F(ProgramTest, TempoHasAFloorOfOneBeatPerMinute)
     EXPECT_EQ(engine.getTempo(), 1.0);
     engine.setTempo(140.0);
     engine.setTempo(140.0);
-    EXPECT_EQ(fx->tempos, (std::vector<double>{1.0, 140.0}));
+    EXPECT_EQ(fx->tempos, (std::vector<double> {1.0, 140.0}));
 }
 
 TEST_F(ProgramTest, ResetEndsSoundingKeysUnlessSustained)
@@ -174,4 +174,4 @@ TEST_F(ProgramTest, EngineWithoutDefinitionStillWorks)
     EXPECT_FLOAT_EQ(l[9], 0.5f);
 }
 
-} // namespace
+}  // namespace

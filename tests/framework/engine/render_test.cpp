@@ -12,7 +12,7 @@ namespace {
 class RenderTest : public ::testing::Test {
 protected:
     TestDefinition definition;
-    ScopedDefinition scope{definition};
+    ScopedDefinition scope {definition};
 };
 
 std::vector<int32_t> blocksOf(std::initializer_list<int32_t> sizes) { return sizes; }
@@ -146,7 +146,7 @@ TEST_F(RenderTest, VolumeAndPanControllersSteerTheOutputGains)
     TestInstrument engine;
     engine.installFx()->mixValue = 1.0f;
     engine.reset();
-    engine.send(0xB0, 10, 127, 0); // pan hard right
+    engine.send(0xB0, 10, 127, 0);  // pan hard right
     std::vector<float> l, r;
     engine.renderInto(l, r, 1000);
     // Targets become 0 (left) and 1 (right); each side moves 0.5 % per frame.
@@ -320,4 +320,4 @@ TEST_F(RenderTest, SixteenThousandFramesKeepSubBlocksWithinTheMixBuffers)
     EXPECT_EQ(total, 16001);
 }
 
-} // namespace
+}  // namespace

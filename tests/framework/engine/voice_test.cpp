@@ -18,11 +18,14 @@ protected:
         for (int i = 0; i < n; ++i)
             voices.push_back(engine.addFakeVoice());
     }
-    void on(int note, int velocity = 100) { engine.apply(0x90, static_cast<uint8_t>(note), static_cast<uint8_t>(velocity)); }
+    void on(int note, int velocity = 100)
+    {
+        engine.apply(0x90, static_cast<uint8_t>(note), static_cast<uint8_t>(velocity));
+    }
     void off(int note) { engine.apply(0x80, static_cast<uint8_t>(note), 0); }
 
     TestDefinition definition;
-    ScopedDefinition scope{definition};
+    ScopedDefinition scope {definition};
     TestInstrument engine;
     std::vector<FakeVoice*> voices;
 };
@@ -45,14 +48,14 @@ TEST_F(VoiceTest, FreeVoicesFirstThenReleasedThenOldest)
     EXPECT_EQ(voices[1]->note, 62);
     EXPECT_LT(voices[0]->age, voices[1]->age);
 
-    on(64); // nothing free or released: the oldest voice goes
+    on(64);  // nothing free or released: the oldest voice goes
     EXPECT_EQ(voices[0]->note, 64);
     EXPECT_EQ(voices[0]->starts, 2);
 
     off(64);
     EXPECT_EQ(voices[0]->released, 1);
     EXPECT_EQ(voices[0]->releases, 1);
-    on(65); // the released voice goes even though the other is older
+    on(65);  // the released voice goes even though the other is older
     EXPECT_EQ(voices[0]->note, 65);
     EXPECT_EQ(voices[1]->note, 62);
     EXPECT_EQ(voices[0]->released, 0);
@@ -100,7 +103,7 @@ TEST_F(VoiceTest, VelocityCurveShapesTheVoiceGain)
 TEST_F(VoiceTest, GlideFromTheLastNoteInModesZeroAndTwo)
 {
     addVoices(2);
-    engine.glideTime = 0.1; // sample rate is 1000 before the host sets one
+    engine.glideTime = 0.1;  // sample rate is 1000 before the host sets one
     on(60);
     EXPECT_EQ(voices[0]->glideStartPitch, 60.0) << "the first note has nowhere to glide from";
     on(67);
@@ -120,11 +123,11 @@ TEST_F(VoiceTest, GlideFromTheNearestHeldNoteInModesOneAndThree)
     engine.glideMode = 1;
     on(60);
     on(70);
-    on(65); // 60 and 70 are equally near: the lower wins
+    on(65);  // 60 and 70 are equally near: the lower wins
     EXPECT_EQ(voices[2]->glideStartPitch, 60.0);
     off(60);
     engine.glideMode = 3;
-    on(66); // steals; nearest held is now 65
+    on(66);  // steals; nearest held is now 65
     FakeVoice* v = voices[0]->note == 66 ? voices[0] : (voices[1]->note == 66 ? voices[1] : voices[2]);
     EXPECT_EQ(v->glideStartPitch, 65.0);
     EXPECT_NEAR(v->glideRate, 1.0 / 100.0, 1e-12);
@@ -158,12 +161,12 @@ TEST_F(VoiceTest, MonoLineRetargetsAndReturnsToTheHeldNote)
     EXPECT_EQ(voices[0]->starts, 1);
     EXPECT_EQ(voices[1]->note, -1) << "unison 1 uses one voice";
 
-    on(64); // legato: the sounding voice moves without a new start
+    on(64);  // legato: the sounding voice moves without a new start
     EXPECT_EQ(voices[0]->note, 64);
     EXPECT_EQ(voices[0]->starts, 1);
     EXPECT_EQ(engine.lastNote, 64);
 
-    off(64); // back to the key still held
+    off(64);  // back to the key still held
     EXPECT_EQ(voices[0]->note, 60);
     EXPECT_EQ(voices[0]->releases, 0);
     EXPECT_NEAR(voices[0]->glideRate, 0.12, 1e-12);
@@ -173,7 +176,7 @@ TEST_F(VoiceTest, MonoLineRetargetsAndReturnsToTheHeldNote)
     EXPECT_EQ(voices[0]->released, 1);
     EXPECT_EQ(voices[0]->releases, 1);
 
-    on(62); // the released voice starts again, gliding from the last note
+    on(62);  // the released voice starts again, gliding from the last note
     EXPECT_EQ(voices[0]->starts, 2);
     EXPECT_EQ(voices[0]->glideStartPitch, 60.0);
 }
@@ -208,4 +211,4 @@ TEST_F(VoiceTest, ResetEndsVoicesAndSetsTheirGlideStart)
     EXPECT_EQ(engine.lastNote, -1);
 }
 
-} // namespace
+}  // namespace

@@ -16,105 +16,111 @@ using platform::DialogStatus;
 
 class FileSelectorTest : public ::testing::Test {
 protected:
-  void SetUp() override { platform::setFileDialog(&script); }
-  void TearDown() override { platform::setFileDialog(nullptr); }
-  platform::ScriptedFileDialog script;
-  tbtest::TempFolder tmp;
+    void SetUp() override { platform::setFileDialog(&script); }
+    void TearDown() override { platform::setFileDialog(nullptr); }
+    platform::ScriptedFileDialog script;
+    tbtest::TempFolder tmp;
 };
 
-TEST_F(FileSelectorTest, WithoutFiltersNoDialogIsShown) {
-  CFileSelector s;
-  script.pushResult(DialogStatus::Chosen, tmp.file("x"));
-  EXPECT_EQ(s.showOpenDialog(nullptr), nullptr);
-  EXPECT_EQ(s.showSaveDialog(nullptr), nullptr);
-  EXPECT_TRUE(script.requests.empty());
+TEST_F(FileSelectorTest, WithoutFiltersNoDialogIsShown)
+{
+    CFileSelector s;
+    script.pushResult(DialogStatus::Chosen, tmp.file("x"));
+    EXPECT_EQ(s.showOpenDialog(nullptr), nullptr);
+    EXPECT_EQ(s.showSaveDialog(nullptr), nullptr);
+    EXPECT_TRUE(script.requests.empty());
 }
 
-TEST_F(FileSelectorTest, OpenPassesTheRequestAndNeedsAnExistingFile) {
-  const std::string existing = tmp.write("Clean.tbprg", std::string("x"));
-  CFileSelector s;
-  s.setTitle("Load Program");
-  s.addFilter("Tambrell Program", "tbprg");
-  s.setInitialFolder(tmp.path().c_str());
-  script.pushResult(DialogStatus::Chosen, existing);
-  const char* chosen = s.showOpenDialog(nullptr);
-  ASSERT_NE(chosen, nullptr);
-  EXPECT_EQ(std::string(chosen), existing);
-  ASSERT_EQ(script.requests.size(), 1u);
-  const auto& r = script.requests[0];
-  EXPECT_EQ(r.kind, DialogKind::Open);
-  EXPECT_EQ(r.title, "Load Program");
-  EXPECT_EQ(r.initialFolder, tmp.path() + "/");
-  ASSERT_EQ(r.filters.size(), 1u);
-  EXPECT_EQ(r.filters[0].description, "Tambrell Program");
-  EXPECT_EQ(r.filters[0].extensions, std::vector<std::string>{"tbprg"});
+TEST_F(FileSelectorTest, OpenPassesTheRequestAndNeedsAnExistingFile)
+{
+    const std::string existing = tmp.write("Clean.tbprg", std::string("x"));
+    CFileSelector s;
+    s.setTitle("Load Program");
+    s.addFilter("Tambrell Program", "tbprg");
+    s.setInitialFolder(tmp.path().c_str());
+    script.pushResult(DialogStatus::Chosen, existing);
+    const char* chosen = s.showOpenDialog(nullptr);
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_EQ(std::string(chosen), existing);
+    ASSERT_EQ(script.requests.size(), 1u);
+    const auto& r = script.requests[0];
+    EXPECT_EQ(r.kind, DialogKind::Open);
+    EXPECT_EQ(r.title, "Load Program");
+    EXPECT_EQ(r.initialFolder, tmp.path() + "/");
+    ASSERT_EQ(r.filters.size(), 1u);
+    EXPECT_EQ(r.filters[0].description, "Tambrell Program");
+    EXPECT_EQ(r.filters[0].extensions, std::vector<std::string> {"tbprg"});
 
-  script.pushResult(DialogStatus::Chosen, tmp.file("missing.tbprg"));
-  EXPECT_EQ(s.showOpenDialog(nullptr), nullptr);
-  script.pushResult(DialogStatus::Chosen, tmp.path());  // a folder is not a file
-  EXPECT_EQ(s.showOpenDialog(nullptr), nullptr);
-  script.pushResult(DialogStatus::Cancelled);
-  EXPECT_EQ(s.showOpenDialog(nullptr), nullptr);
+    script.pushResult(DialogStatus::Chosen, tmp.file("missing.tbprg"));
+    EXPECT_EQ(s.showOpenDialog(nullptr), nullptr);
+    script.pushResult(DialogStatus::Chosen, tmp.path());  // a folder is not a file
+    EXPECT_EQ(s.showOpenDialog(nullptr), nullptr);
+    script.pushResult(DialogStatus::Cancelled);
+    EXPECT_EQ(s.showOpenDialog(nullptr), nullptr);
 }
 
-TEST_F(FileSelectorTest, SaveAddsTheDefaultExtensionAndAsksBeforeReplacing) {
-  CFileSelector s;
-  s.setTitle("Save Program");
-  s.addFilter("Any", nullptr);
-  s.addFilter("Tambrell Program", "tbprg");
-  s.setFilterIndex(1);
-  script.pushResult(DialogStatus::Chosen, tmp.file("Lead"));
-  const char* chosen = s.showSaveDialog(nullptr);
-  ASSERT_NE(chosen, nullptr);
-  EXPECT_EQ(std::string(chosen), tmp.file("Lead.tbprg"));
-  EXPECT_TRUE(script.overwriteQuestions.empty());
-  EXPECT_EQ(script.requests[0].filters[0].extensions, std::vector<std::string>{"*"});
+TEST_F(FileSelectorTest, SaveAddsTheDefaultExtensionAndAsksBeforeReplacing)
+{
+    CFileSelector s;
+    s.setTitle("Save Program");
+    s.addFilter("Any", nullptr);
+    s.addFilter("Tambrell Program", "tbprg");
+    s.setFilterIndex(1);
+    script.pushResult(DialogStatus::Chosen, tmp.file("Lead"));
+    const char* chosen = s.showSaveDialog(nullptr);
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_EQ(std::string(chosen), tmp.file("Lead.tbprg"));
+    EXPECT_TRUE(script.overwriteQuestions.empty());
+    EXPECT_EQ(script.requests[0].filters[0].extensions, std::vector<std::string> {"*"});
 
-  tmp.write("Lead.tbprg", std::string("old"));
-  script.pushResult(DialogStatus::Chosen, tmp.file("Lead"));
-  script.pushOverwriteAnswer(false);
-  EXPECT_EQ(s.showSaveDialog(nullptr), nullptr);
-  script.pushResult(DialogStatus::Chosen, tmp.file("Lead.tbprg"));
-  script.pushOverwriteAnswer(true);
-  EXPECT_NE(s.showSaveDialog(nullptr), nullptr);
-  EXPECT_EQ(script.overwriteQuestions.size(), 2u);
+    tmp.write("Lead.tbprg", std::string("old"));
+    script.pushResult(DialogStatus::Chosen, tmp.file("Lead"));
+    script.pushOverwriteAnswer(false);
+    EXPECT_EQ(s.showSaveDialog(nullptr), nullptr);
+    script.pushResult(DialogStatus::Chosen, tmp.file("Lead.tbprg"));
+    script.pushOverwriteAnswer(true);
+    EXPECT_NE(s.showSaveDialog(nullptr), nullptr);
+    EXPECT_EQ(script.overwriteQuestions.size(), 2u);
 }
 
-TEST_F(FileSelectorTest, FileNameLosesPathAndPatternCharacters) {
-  CFileSelector s;
-  s.setFileName("<noname>");
-  EXPECT_STREQ(s.getFileName(), " noname ");
-  s.setFileName("a/b*c\\d");
-  EXPECT_STREQ(s.getFileName(), "a b c\\d");
-  s.setFileName(nullptr);
-  EXPECT_STREQ(s.getFileName(), "");
-  s.setFilterIndex(-3);
-  EXPECT_EQ(s.getFilterIndex(), 0);
-  s.setTitle("T");
-  s.setTitle(nullptr);
-  EXPECT_STREQ(s.getTitle(), "T");
+TEST_F(FileSelectorTest, FileNameLosesPathAndPatternCharacters)
+{
+    CFileSelector s;
+    s.setFileName("<noname>");
+    EXPECT_STREQ(s.getFileName(), " noname ");
+    s.setFileName("a/b*c\\d");
+    EXPECT_STREQ(s.getFileName(), "a b c\\d");
+    s.setFileName(nullptr);
+    EXPECT_STREQ(s.getFileName(), "");
+    s.setFilterIndex(-3);
+    EXPECT_EQ(s.getFilterIndex(), 0);
+    s.setTitle("T");
+    s.setTitle(nullptr);
+    EXPECT_STREQ(s.getTitle(), "T");
 }
 
-TEST_F(FileSelectorTest, InitialFolderFallsBackToTheNearestExistingAncestor) {
-  CFileSelector s;
-  tmp.makeFolder("Presets");
-  s.setInitialFolder((tmp.path() + "/Presets/missing/deeper").c_str());
-  EXPECT_STREQ(s.getInitialFolder(), (tmp.path() + "/Presets/").c_str());
-  s.setInitialFolder("no-such-relative-folder/x");
-  EXPECT_STREQ(s.getInitialFolder(), "");
-  s.setInitialFolder(nullptr);
-  EXPECT_STREQ(s.getInitialFolder(), "");
+TEST_F(FileSelectorTest, InitialFolderFallsBackToTheNearestExistingAncestor)
+{
+    CFileSelector s;
+    tmp.makeFolder("Presets");
+    s.setInitialFolder((tmp.path() + "/Presets/missing/deeper").c_str());
+    EXPECT_STREQ(s.getInitialFolder(), (tmp.path() + "/Presets/").c_str());
+    s.setInitialFolder("no-such-relative-folder/x");
+    EXPECT_STREQ(s.getInitialFolder(), "");
+    s.setInitialFolder(nullptr);
+    EXPECT_STREQ(s.getInitialFolder(), "");
 }
 
-TEST_F(FileSelectorTest, ClearFiltersForgetsTitleAndFilters) {
-  CFileSelector s;
-  s.setTitle("Save Program");
-  s.addFilter("Tambrell Program", "tbprg");
-  s.setFilterIndex(2);
-  s.clearFilters();
-  EXPECT_EQ(s.getFilterCount(), 0);
-  EXPECT_EQ(s.getFilterIndex(), 0);
-  EXPECT_STREQ(s.getTitle(), "");
+TEST_F(FileSelectorTest, ClearFiltersForgetsTitleAndFilters)
+{
+    CFileSelector s;
+    s.setTitle("Save Program");
+    s.addFilter("Tambrell Program", "tbprg");
+    s.setFilterIndex(2);
+    s.clearFilters();
+    EXPECT_EQ(s.getFilterCount(), 0);
+    EXPECT_EQ(s.getFilterIndex(), 0);
+    EXPECT_STREQ(s.getTitle(), "");
 }
 
 // Puts a folder of fake dialog programs first (and only) on PATH for one test;
@@ -122,69 +128,75 @@ TEST_F(FileSelectorTest, ClearFiltersForgetsTitleAndFilters) {
 // argument vector it was started with.
 class FakeDialogPrograms {
 public:
-  FakeDialogPrograms() {
-    const char* old = std::getenv("PATH");
-    saved_ = old != nullptr ? old : "";
-    ::setenv("PATH", tmp_.path().c_str(), 1);
-  }
-  ~FakeDialogPrograms() { ::setenv("PATH", saved_.c_str(), 1); }
-  void add(const std::string& name, const std::string& afterRecording) {
-    tmp_.write(name, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + tmp_.file("args") + "'\n" + afterRecording);
-    ::chmod(tmp_.file(name).c_str(), 0755);
-  }
-  std::string recordedArgs() const {
-    const auto bytes = tbtest::readAll(tmp_.file("args"));
-    return std::string(bytes.begin(), bytes.end());
-  }
+    FakeDialogPrograms()
+    {
+        const char* old = std::getenv("PATH");
+        saved_ = old != nullptr ? old : "";
+        ::setenv("PATH", tmp_.path().c_str(), 1);
+    }
+    ~FakeDialogPrograms() { ::setenv("PATH", saved_.c_str(), 1); }
+    void add(const std::string& name, const std::string& afterRecording)
+    {
+        tmp_.write(name, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + tmp_.file("args") + "'\n" + afterRecording);
+        ::chmod(tmp_.file(name).c_str(), 0755);
+    }
+    std::string recordedArgs() const
+    {
+        const auto bytes = tbtest::readAll(tmp_.file("args"));
+        return std::string(bytes.begin(), bytes.end());
+    }
 
 private:
-  tbtest::TempFolder tmp_;
-  std::string saved_;
+    tbtest::TempFolder tmp_;
+    std::string saved_;
 };
 
-platform::DialogRequest saveProgramRequest() {
-  platform::DialogRequest r;
-  r.kind = DialogKind::Save;
-  r.title = "Save Program";
-  r.filters.push_back({"Tambrell Program", {"tbprg"}});
-  return r;
+platform::DialogRequest saveProgramRequest()
+{
+    platform::DialogRequest r;
+    r.kind = DialogKind::Save;
+    r.title = "Save Program";
+    r.filters.push_back({"Tambrell Program", {"tbprg"}});
+    return r;
 }
 
-TEST(DesktopFileDialog, NoDialogProgramMeansCancelled) {
-  FakeDialogPrograms none;  // an empty folder: neither zenity nor kdialog
-  const auto result = platform::desktopFileDialog().run(saveProgramRequest());
-  EXPECT_EQ(result.status, DialogStatus::Cancelled);
-  EXPECT_FALSE(platform::desktopFileDialog().confirmOverwrite("t", "/x"));
+TEST(DesktopFileDialog, NoDialogProgramMeansCancelled)
+{
+    FakeDialogPrograms none;  // an empty folder: neither zenity nor kdialog
+    const auto result = platform::desktopFileDialog().run(saveProgramRequest());
+    EXPECT_EQ(result.status, DialogStatus::Cancelled);
+    EXPECT_FALSE(platform::desktopFileDialog().confirmOverwrite("t", "/x"));
 }
 
-TEST(DesktopFileDialog, RunsZenityWithAnArgumentVectorAndReadsTheChoice) {
-  // A shell would have split the title and expanded the pattern.
-  FakeDialogPrograms fake;
-  fake.add("zenity", "echo '/chosen/Warm Lead.tbprg'\n");
-  auto r = saveProgramRequest();
-  r.initialFolder = "/p/";
-  r.fileName = "My $HOME *";
-  const auto result = platform::desktopFileDialog().run(r);
+TEST(DesktopFileDialog, RunsZenityWithAnArgumentVectorAndReadsTheChoice)
+{
+    // A shell would have split the title and expanded the pattern.
+    FakeDialogPrograms fake;
+    fake.add("zenity", "echo '/chosen/Warm Lead.tbprg'\n");
+    auto r = saveProgramRequest();
+    r.initialFolder = "/p/";
+    r.fileName = "My $HOME *";
+    const auto result = platform::desktopFileDialog().run(r);
 
-  EXPECT_EQ(result.status, DialogStatus::Chosen);
-  EXPECT_EQ(result.path, "/chosen/Warm Lead.tbprg");
-  EXPECT_EQ(fake.recordedArgs(),
-            "--file-selection\n--title=Save Program\n--save\n--filename=/p/My $HOME *\n"
-            "--file-filter=Tambrell Program | *.tbprg\n");
+    EXPECT_EQ(result.status, DialogStatus::Chosen);
+    EXPECT_EQ(result.path, "/chosen/Warm Lead.tbprg");
+    EXPECT_EQ(fake.recordedArgs(),
+        "--file-selection\n--title=Save Program\n--save\n--filename=/p/My $HOME *\n"
+        "--file-filter=Tambrell Program | *.tbprg\n");
 }
 
-TEST(DesktopFileDialog, KdialogGetsAStartPathThatCannotPassForAnOption) {
-  // Regression: a program named like an option ("--help") with no initial
-  // folder reached kdialog as a bare argument and was taken for one.
-  FakeDialogPrograms fake;
-  fake.add("kdialog", "exit 1\n");
-  auto r = saveProgramRequest();
-  r.fileName = "--help";
-  const auto result = platform::desktopFileDialog().run(r);
+TEST(DesktopFileDialog, KdialogGetsAStartPathThatCannotPassForAnOption)
+{
+    // Regression: a program named like an option ("--help") with no initial
+    // folder reached kdialog as a bare argument and was taken for one.
+    FakeDialogPrograms fake;
+    fake.add("kdialog", "exit 1\n");
+    auto r = saveProgramRequest();
+    r.fileName = "--help";
+    const auto result = platform::desktopFileDialog().run(r);
 
-  EXPECT_EQ(result.status, DialogStatus::Cancelled);
-  EXPECT_EQ(fake.recordedArgs(),
-            "--title\nSave Program\n--getsavefilename\n./--help\nTambrell Program (*.tbprg)\n");
+    EXPECT_EQ(result.status, DialogStatus::Cancelled);
+    EXPECT_EQ(fake.recordedArgs(), "--title\nSave Program\n--getsavefilename\n./--help\nTambrell Program (*.tbprg)\n");
 }
 
 }  // namespace

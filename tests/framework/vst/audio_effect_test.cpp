@@ -12,8 +12,7 @@
 
 namespace {
 
-struct HostCall
-{
+struct HostCall {
     VstInt32 opcode;
     VstInt32 index;
     VstIntPtr value;
@@ -22,8 +21,7 @@ struct HostCall
 };
 
 // One recording host for the whole file; tests reset it in SetUp.
-struct RecordingHost
-{
+struct RecordingHost {
     std::vector<HostCall> calls;
     VstIntPtr versionAnswer = 2400;
     VstIntPtr answer = 0;  // for every other opcode
@@ -54,8 +52,7 @@ VstIntPtr recordingCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr
 
 bool destroyed = false;
 
-class PlainEffect : public AudioEffectX
-{
+class PlainEffect : public AudioEffectX {
 public:
     explicit PlainEffect(audioMasterCallback cb, VstInt32 programs = 3, VstInt32 params = 4)
         : AudioEffectX(cb, programs, params)
@@ -76,11 +73,10 @@ public:
     }
 };
 
-class KeyEditor : public AEffEditor
-{
+class KeyEditor : public AEffEditor {
 public:
     using AEffEditor::AEffEditor;
-    VstKeyCode lastKey{};
+    VstKeyCode lastKey {};
     bool onKeyDown(VstKeyCode& key) override
     {
         lastKey = key;
@@ -94,12 +90,11 @@ public:
     }
 };
 
-class AudioEffectTest : public ::testing::Test
-{
+class AudioEffectTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        host = RecordingHost{};
+        host = RecordingHost {};
         destroyed = false;
         fx = new PlainEffect(&recordingCallback);
         e = fx->getAeffect();
@@ -151,7 +146,7 @@ TEST_F(AudioEffectTest, DispatcherAnswersTheFixedIdentities)
     EXPECT_EQ(dispatch(effGetPlugCategory), kPlugCategUnknown);
     fx->isSynth(true);
     EXPECT_EQ(dispatch(effGetPlugCategory), kPlugCategSynth);
-    MidiProgramName mp{};
+    MidiProgramName mp {};
     EXPECT_EQ(dispatch(effGetCurrentMidiProgram, 0, 0, &mp), -1);
     EXPECT_EQ(dispatch(effGetNumProgramCategories), 1);
     EXPECT_EQ(dispatch(effCanBeAutomated, 2), 1);
@@ -183,9 +178,8 @@ TEST_F(AudioEffectTest, SampleRateAndBlockSizeIgnoreValuesThatAreNoRate)
 {
     dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
     EXPECT_EQ(fx->sr(), 48000.0f);
-    for (float bad : {0.0f, -44100.0f, std::numeric_limits<float>::quiet_NaN(),
-                      std::numeric_limits<float>::infinity()})
-    {
+    for (float bad :
+        {0.0f, -44100.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
         dispatch(effSetSampleRate, 0, 0, nullptr, bad);
         EXPECT_EQ(fx->sr(), 48000.0f);
     }
@@ -216,14 +210,12 @@ TEST_F(AudioEffectTest, CloseDeletesTheObjectAndItsEditor)
 TEST_F(AudioEffectTest, NullPointersFromTheHostAreAnsweredWithZero)
 {
     // Every opcode, with every pointer argument null: nothing may be dereferenced.
-    for (VstInt32 op = 2; op < 90; ++op)
-    {
+    for (VstInt32 op = 2; op < 90; ++op) {
         if (op == effClose || op == effMainsChanged)
             continue;
         const VstIntPtr r = dispatch(op, 0, 0, nullptr, 0.0f);
-        if (op == effGetEffectName || op == effCanDo || op == effGetChunk || op == effSetChunk ||
-            op == effProcessEvents || op == effGetSpeakerArrangement || op == effSetSpeakerArrangement)
-        {
+        if (op == effGetEffectName || op == effCanDo || op == effGetChunk || op == effSetChunk || op == effProcessEvents
+            || op == effGetSpeakerArrangement || op == effSetSpeakerArrangement) {
             EXPECT_EQ(r, 0) << "opcode " << op;
         }
     }
@@ -252,8 +244,7 @@ TEST_F(AudioEffectTest, EditorKeysCarryCharacterVirtualKeyAndModifiers)
     EXPECT_EQ(ed->lastKey.character, 'a');
     EXPECT_EQ(ed->lastKey.virt, VKEY_RETURN);
     EXPECT_EQ(ed->lastKey.modifier, MODIFIER_SHIFT | MODIFIER_CONTROL);
-    for (float wild : {std::numeric_limits<float>::quiet_NaN(), 1e30f, -1e30f, -1.0f})
-    {
+    for (float wild : {std::numeric_limits<float>::quiet_NaN(), 1e30f, -1e30f, -1.0f}) {
         dispatch(effEditKeyDown, 'b', 0, nullptr, wild);
         EXPECT_EQ(ed->lastKey.modifier, wild == -1.0f ? 0xFF : 0) << wild;
     }
@@ -330,8 +321,7 @@ TEST_F(AudioEffectTest, ResumeAsksForMidiOnlyWhenTheEffectReceivesIt)
 
 TEST_F(AudioEffectTest, FlagSettersSetAndClearTheirBits)
 {
-    struct Case
-    {
+    struct Case {
         void (*set)(PlainEffect&, bool);
         VstInt32 bit;
     };
@@ -347,8 +337,7 @@ TEST_F(AudioEffectTest, FlagSettersSetAndClearTheirBits)
         {[](PlainEffect& f, bool s) { f.hasExternalBuffer(s); }, effFlagsExtHasBuffer},
         {[](PlainEffect& f, bool s) { f.wantAsyncOperation(s); }, effFlagsExtIsAsync},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         c.set(*fx, true);
         EXPECT_TRUE(e->flags & c.bit) << c.bit;
         c.set(*fx, false);
@@ -422,8 +411,7 @@ TEST(SpeakerArrangements, AllocateMatchAndFreeBeyondEightSpeakers)
     ASSERT_TRUE(fx.allocateArrangement(&from, 12));
     from->type = kSpeakerArrUserDefined;
     VstSpeakerProperties* speakers = from->speakers;
-    for (int i = 0; i < 12; ++i)
-    {
+    for (int i = 0; i < 12; ++i) {
         speakers[i].type = i;
         speakers[i].azimuth = static_cast<float>(i) * 0.5f;
         std::memset(speakers[i].name, 'n', sizeof speakers[i].name);  // no terminator

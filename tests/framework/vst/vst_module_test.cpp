@@ -24,8 +24,7 @@ Channels channels(int count, int frames, float value)
     return Channels(static_cast<std::size_t>(count), std::vector<float>(static_cast<std::size_t>(frames), value));
 }
 
-class VstModuleTest : public ::testing::Test
-{
+class VstModuleTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -34,7 +33,7 @@ protected:
         e = host.effect();
     }
 
-    VstModule module{TB_TEST_VST_MODULE};
+    VstModule module {TB_TEST_VST_MODULE};
     VstTestHost host;
     AEffect* e = nullptr;
 };
@@ -43,8 +42,7 @@ TEST(VstModuleEntry, HostAnsweringVersionZeroGetsNoEffect)
 {
     VstModule module(TB_TEST_VST_MODULE);
     ASSERT_TRUE(module.isLoaded()) << module.error();
-    for (const char* entry : {"VSTPluginMain", "main"})
-    {
+    for (const char* entry : {"VSTPluginMain", "main"}) {
         VstTestHost host;
         host.versionAnswer = 0;
         EXPECT_EQ(host.create(module, entry), nullptr) << entry;
@@ -60,14 +58,13 @@ TEST(VstModuleEntry, OnlyTheEntryPointsAreExported)
     ASSERT_NE(pipe, nullptr);
     std::set<std::string> names;
     char line[512];
-    while (std::fgets(line, sizeof line, pipe))
-    {
+    while (std::fgets(line, sizeof line, pipe)) {
         char address[64], kind[8], name[400];
         if (std::sscanf(line, "%63s %7s %399s", address, kind, name) == 3)
             names.insert(name);
     }
     ASSERT_EQ(pclose(pipe), 0);
-    EXPECT_EQ(names, (std::set<std::string>{"VSTPluginMain", "main"}));
+    EXPECT_EQ(names, (std::set<std::string> {"VSTPluginMain", "main"}));
 }
 
 TEST(VstModuleEntry, OnlyMainSetsFlushToZeroInTheCaller)
@@ -118,13 +115,12 @@ TEST_F(VstModuleTest, CreationSelectsProgramZeroAndAutomatesBeforeTheHostHasTheE
     // Quirk kept: the first program switch runs inside VSTPluginMain.
     std::vector<int> indices;
     for (const auto& c : host.calls())
-        if (c.opcode == audioMasterAutomate)
-        {
+        if (c.opcode == audioMasterAutomate) {
             EXPECT_FALSE(c.effectKnown);
             EXPECT_FLOAT_EQ(c.opt, 0.5f);
             indices.push_back(c.index);
         }
-    EXPECT_EQ(indices, (std::vector<int>{0, 1, 2, 3}));  // published only
+    EXPECT_EQ(indices, (std::vector<int> {0, 1, 2, 3}));  // published only
 }
 
 TEST_F(VstModuleTest, DispatcherAnswersHostsRelyOn)
@@ -182,14 +178,13 @@ TEST_F(VstModuleTest, TextsAreBoundedToTheHostsBuffers)
 
 TEST_F(VstModuleTest, OutputPinsShareTheirPairsLabel)
 {
-    for (int pin : {0, 1})
-    {
-        VstPinProperties p{};
+    for (int pin : {0, 1}) {
+        VstPinProperties p {};
         ASSERT_EQ(host.dispatch(effGetOutputProperties, pin, 0, &p), 1);
         EXPECT_STREQ(p.label, "TestVst 0");
         EXPECT_EQ(p.flags, kVstPinIsActive | kVstPinIsStereo);
     }
-    VstPinProperties p{};
+    VstPinProperties p {};
     EXPECT_EQ(host.dispatch(effGetOutputProperties, 2, 0, &p), 0);
     EXPECT_EQ(host.dispatch(effGetOutputProperties, -1, 0, &p), 0);
     EXPECT_EQ(host.dispatch(effGetOutputProperties, 0, 0, nullptr), 0);
@@ -216,8 +211,7 @@ TEST_F(VstModuleTest, ParametersStayInsideThePublishedRange)
 
 TEST_F(VstModuleTest, ChunksTravelThroughTheRecord)
 {
-    for (bool preset : {true, false})
-    {
+    for (bool preset : {true, false}) {
         host.setParameter(2, 0.125f);
         std::vector<unsigned char> chunk = host.getChunk(preset);
         ASSERT_EQ(chunk.size(), 28u);
@@ -250,8 +244,7 @@ TEST_F(VstModuleTest, RendersFromCopiesAndLeavesTheHostsInputsAlone)
     host.start();
     const int frames = 300;  // more than two engine pieces
     Channels in = channels(2, frames, 0.0f);
-    for (int i = 0; i < frames; ++i)
-    {
+    for (int i = 0; i < frames; ++i) {
         in[0][i] = std::sin(0.05f * static_cast<float>(i));
         in[1][i] = 0.25f;
     }
@@ -259,8 +252,7 @@ TEST_F(VstModuleTest, RendersFromCopiesAndLeavesTheHostsInputsAlone)
     Channels out = channels(2, frames, 7.0f);
     host.processReplacing(in, out);
     EXPECT_EQ(in, original);
-    for (int i = 0; i < frames; ++i)
-    {
+    for (int i = 0; i < frames; ++i) {
         ASSERT_NEAR(out[0][i], 0.5f * original[0][i], 1e-6f) << i;
         ASSERT_NEAR(out[1][i], 0.125f, 1e-6f) << i;
     }
@@ -297,8 +289,7 @@ TEST_F(VstModuleTest, MidiTakesEffectAtItsFrameWhateverTheChannel)
     Channels in = channels(2, 256, 0.0f);
     Channels out = channels(2, 256, 7.0f);
     host.processReplacing(in, out);
-    for (int i = 0; i < 256; ++i)
-    {
+    for (int i = 0; i < 256; ++i) {
         const float expected = (i >= 100 && i < 200) ? 0.25f : 0.0f;
         ASSERT_NEAR(out[0][i], expected, 1e-6f) << i;
         ASSERT_NEAR(out[1][i], expected, 1e-6f) << i;
@@ -339,9 +330,9 @@ TEST_F(VstModuleTest, MidiIntakeSkipsWhatIsNotMidiAndStopsAtTheQueueSize)
 
     // A sysex event and a null slot are skipped; a negative count is ignored.
     VstMidiEvent off = VstTestHost::midi(0x80, 60, 0, 5);
-    VstEvent sysex{};
+    VstEvent sysex {};
     sysex.type = kVstSysExType;
-    VstEvents list{};
+    VstEvents list {};
     list.numEvents = 2;
     list.events[0] = &sysex;
     list.events[1] = reinterpret_cast<VstEvent*>(&off);
@@ -372,7 +363,7 @@ TEST_F(VstModuleTest, ProcessingFlushesDenormalsAndRestoresTheCallersControlWord
 TEST_F(VstModuleTest, AsksTheHostForTransportEachBlock)
 {
     host.start();
-    VstTimeInfo t{};
+    VstTimeInfo t {};
     t.tempo = 90.0;
     t.ppqPos = 4.0;
     t.flags = kVstTempoValid | kVstPpqPosValid | kVstTransportChanged | kVstTransportPlaying;
@@ -385,7 +376,7 @@ TEST_F(VstModuleTest, AsksTheHostForTransportEachBlock)
     for (const auto& c : host.calls())
         if (c.opcode == audioMasterGetTime)
             filters.push_back(c.value);
-    EXPECT_EQ(filters, (std::vector<VstIntPtr>{kVstTempoValid, kVstPpqPosValid}));
+    EXPECT_EQ(filters, (std::vector<VstIntPtr> {kVstTempoValid, kVstPpqPosValid}));
 }
 
 TEST_F(VstModuleTest, ResumeAsksForMidi)
@@ -401,8 +392,7 @@ TEST_F(VstModuleTest, StoppingAndRestartingAudioEndsHeldNotes)
     host.start();
     Channels in = channels(2, 64, 0.0f);
     Channels out = channels(2, 64, 0.0f);
-    for (VstIntPtr mains : {0, 1})
-    {
+    for (VstIntPtr mains : {0, 1}) {
         host.sendMidi({VstTestHost::midi(0x90, 60, 64, 0)});
         host.processReplacing(in, out);
         ASSERT_NEAR(out[0][63], 0.25f, 1e-6f);

@@ -16,8 +16,7 @@
 
 namespace {
 
-struct Calls
-{
+struct Calls {
     int automate = 0;
     int lastAutomateIndex = -1;
     int beginEdit = 0;
@@ -27,8 +26,7 @@ Calls calls;
 
 VstIntPtr countingHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float)
 {
-    if (opcode == audioMasterAutomate)
-    {
+    if (opcode == audioMasterAutomate) {
         ++calls.automate;
         calls.lastAutomateIndex = index;
     }
@@ -41,8 +39,7 @@ bool engineAlive = false;
 bool editorSawEngineAlive = false;
 
 // Mixes a constant 1.0 so that a rendered block is told apart from silence.
-class ConstantFx : public CFx
-{
+class ConstantFx : public CFx {
 public:
     void process(float*, float*, float* bufL, float* bufR, int32_t frames) override
     {
@@ -51,10 +48,10 @@ public:
     }
 };
 
-class HoldableEngine : public TestEngine
-{
+class HoldableEngine : public TestEngine {
 public:
-    explicit HoldableEngine(CPluginWrapper* wrapper) : TestEngine(wrapper)
+    explicit HoldableEngine(CPluginWrapper* wrapper)
+        : TestEngine(wrapper)
     {
         setEffectUnit(new ConstantFx);
         engineAlive = true;
@@ -71,14 +68,12 @@ public:
     int32_t chunkSize = 0;
 };
 
-class WatchingEditor : public RecordingEditor
-{
+class WatchingEditor : public RecordingEditor {
 public:
     ~WatchingEditor() override { editorSawEngineAlive = engineAlive; }
 };
 
-class WrapperDefinition : public TestDefinition
-{
+class WrapperDefinition : public TestDefinition {
 public:
     CSynthesizer* createEngine(CPluginWrapper* wrapper) override
     {
@@ -93,10 +88,9 @@ public:
     HoldableEngine* lastEngine = nullptr;
 };
 
-class VstWrapperTest : public ::testing::Test
-{
+class VstWrapperTest : public ::testing::Test {
 protected:
-    void SetUp() override { calls = Calls{}; }
+    void SetUp() override { calls = Calls {}; }
     void TearDown() override
     {
         if (e)
@@ -115,7 +109,7 @@ protected:
     }
 
     WrapperDefinition definition;
-    ScopedDefinition installed{definition};
+    ScopedDefinition installed {definition};
     AEffect* e = nullptr;
 };
 
@@ -172,8 +166,7 @@ TEST_F(VstWrapperTest, WithoutAnEngineEveryCallAnswersNothing)
 TEST_F(VstWrapperTest, ChunkBelowTwoBytesIsNoChunk)
 {
     ASSERT_NE(create(), nullptr);
-    for (int32_t size : {0, 1})
-    {
+    for (int32_t size : {0, 1}) {
         definition.lastEngine->chunkSize = size;
         void* data = reinterpret_cast<void*>(0x1234);
         EXPECT_EQ(dispatch(effGetChunk, 1, 0, &data), 0) << size;
@@ -201,13 +194,12 @@ TEST_F(VstWrapperTest, EachOutputPairNamesBothItsPins)
     ASSERT_NE(create(), nullptr);
     EXPECT_EQ(e->numOutputs, 4);
     const char* expected[] = {"TestPlug 0", "TestPlug 0", "TestPlug 1", "TestPlug 1"};
-    for (int pin = 0; pin < 4; ++pin)
-    {
-        VstPinProperties p{};
+    for (int pin = 0; pin < 4; ++pin) {
+        VstPinProperties p {};
         ASSERT_EQ(dispatch(effGetOutputProperties, pin, 0, &p), 1);
         EXPECT_STREQ(p.label, expected[pin]);
     }
-    VstPinProperties p{};
+    VstPinProperties p {};
     EXPECT_EQ(dispatch(effGetOutputProperties, 4, 0, &p), 0);
 
     // Two pairs take the engine's multi-channel path, which clears the outputs.
@@ -266,7 +258,7 @@ TEST_F(VstWrapperTest, EngineAndEditorReachTheHostOnlyForPublishedParameters)
 {
     ASSERT_NE(create(), nullptr);
     CPluginWrapper* bridge = wrapper()->pluginWrapper();
-    calls = Calls{};
+    calls = Calls {};
     bridge->parameterChanged(3, 0.5f);
     bridge->parameterChanged(4, 0.5f);  // stored but not published
     bridge->parameterChanged(-1, 0.5f);
@@ -292,7 +284,7 @@ TEST_F(VstWrapperTest, EngineAndEditorReachTheHostOnlyForPublishedParameters)
     e->setParameter(e, 1, 0.25f);
     auto* editor = static_cast<WatchingEditor*>(bridge->getEditor());
     ASSERT_EQ(editor->shown.size(), 1u);
-    EXPECT_EQ(editor->shown[0], (std::pair<int32_t, float>{1, 0.25f}));
+    EXPECT_EQ(editor->shown[0], (std::pair<int32_t, float> {1, 0.25f}));
 }
 
 TEST_F(VstWrapperTest, PublishedProgramsSwitchThroughTheEngine)
@@ -300,7 +292,7 @@ TEST_F(VstWrapperTest, PublishedProgramsSwitchThroughTheEngine)
     definition.programCount = 2;
     ASSERT_NE(create(), nullptr);
     EXPECT_EQ(e->numPrograms, 2);
-    calls = Calls{};
+    calls = Calls {};
     dispatch(effSetProgram, 0, 1);
     EXPECT_EQ(dispatch(effGetProgram), 1);
     // The engine's switch tells the host every published value.

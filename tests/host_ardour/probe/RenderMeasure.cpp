@@ -6,12 +6,9 @@
 namespace ardourprobe {
 namespace {
 
-double toDb(double ratio)
-{
-    return ratio > 0.0 ? 20.0 * std::log10(ratio) : kSilenceDb;
-}
+    double toDb(double ratio) { return ratio > 0.0 ? 20.0 * std::log10(ratio) : kSilenceDb; }
 
-} // namespace
+}  // namespace
 
 RenderStats measureRender(const WavData& wav, int64_t skip)
 {
@@ -63,4 +60,4 @@ double differenceDb(const WavData& a, const WavData& b, int64_t skip)
     return 10.0 * std::log10(difference / reference);
 }
 
-} // namespace ardourprobe
+}  // namespace ardourprobe

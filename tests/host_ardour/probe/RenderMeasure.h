@@ -10,14 +10,13 @@ namespace ardourprobe {
 
 constexpr double kSilenceDb = -400.0;
 
-struct RenderStats
-{
+struct RenderStats {
     int64_t frames = 0;
     int channels = 0;
     int rate = 0;
-    int64_t nonFinite = 0; // NaN or infinite samples, over all channels
+    int64_t nonFinite = 0;  // NaN or infinite samples, over all channels
     double peakDb = kSilenceDb;
-    double rmsDb = kSilenceDb; // over all channels, finite samples only
+    double rmsDb = kSilenceDb;  // over all channels, finite samples only
 };
 
 // Measures from frame 'skip' on.
@@ -28,4 +27,4 @@ RenderStats measureRender(const WavData& wav, int64_t skip = 0);
 // channel counts differ give +400 (nothing in common).
 double differenceDb(const WavData& a, const WavData& b, int64_t skip = 0);
 
-} // namespace ardourprobe
+}  // namespace ardourprobe

@@ -5,64 +5,60 @@
 namespace ardourprobe {
 namespace {
 
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-int valueOf(char c)
-{
-    const char* p = c == '\0' ? nullptr : std::strchr(kAlphabet, c);
-    return p == nullptr ? -1 : static_cast<int>(p - kAlphabet);
-}
+    int valueOf(char c)
+    {
+        const char* p = c == '\0' ? nullptr : std::strchr(kAlphabet, c);
+        return p == nullptr ? -1 : static_cast<int>(p - kAlphabet);
+    }
 
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
+    bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-struct Span
-{
-    size_t begin = 0; // first character of the base64 text
-    size_t end = 0;   // the '<' of "</chunk>"
-};
+    struct Span {
+        size_t begin = 0;  // first character of the base64 text
+        size_t end = 0;  // the '<' of "</chunk>"
+    };
 
-// Locates the chunk text of the one lxvst processor with this ID.
-bool findChunk(const std::string& session, int32_t uniqueId, Span& span, std::string& error)
-{
-    const std::string id = "unique-id=\"" + std::to_string(uniqueId) + "\"";
-    size_t found = std::string::npos;
-    int matches = 0;
-    for (size_t at = session.find("<Processor "); at != std::string::npos;
-         at = session.find("<Processor ", at + 1)) {
-        const size_t tagEnd = session.find('>', at);
-        if (tagEnd == std::string::npos)
-            break;
-        const std::string tag = session.substr(at, tagEnd - at);
-        if (tag.find("type=\"lxvst\"") != std::string::npos && tag.find(id) != std::string::npos) {
-            found = tagEnd;
-            ++matches;
+    // Locates the chunk text of the one lxvst processor with this ID.
+    bool findChunk(const std::string& session, int32_t uniqueId, Span& span, std::string& error)
+    {
+        const std::string id = "unique-id=\"" + std::to_string(uniqueId) + "\"";
+        size_t found = std::string::npos;
+        int matches = 0;
+        for (size_t at = session.find("<Processor "); at != std::string::npos;
+             at = session.find("<Processor ", at + 1)) {
+            const size_t tagEnd = session.find('>', at);
+            if (tagEnd == std::string::npos)
+                break;
+            const std::string tag = session.substr(at, tagEnd - at);
+            if (tag.find("type=\"lxvst\"") != std::string::npos && tag.find(id) != std::string::npos) {
+                found = tagEnd;
+                ++matches;
+            }
         }
+        if (matches != 1) {
+            error = "expected one lxvst processor with " + id + ", found " + std::to_string(matches);
+            return false;
+        }
+        const size_t close = session.find("</Processor>", found);
+        const size_t open = session.find("<chunk", found);
+        if (open == std::string::npos || (close != std::string::npos && open > close)) {
+            error = "the plug-in's processor holds no chunk";
+            return false;
+        }
+        const size_t textStart = session.find('>', open);
+        const size_t textEnd = textStart == std::string::npos ? textStart : session.find("</chunk>", textStart);
+        if (textEnd == std::string::npos || (close != std::string::npos && textEnd > close)) {
+            error = "unterminated chunk element";
+            return false;
+        }
+        span.begin = textStart + 1;
+        span.end = textEnd;
+        return true;
     }
-    if (matches != 1) {
-        error = "expected one lxvst processor with " + id + ", found " + std::to_string(matches);
-        return false;
-    }
-    const size_t close = session.find("</Processor>", found);
-    const size_t open = session.find("<chunk", found);
-    if (open == std::string::npos || (close != std::string::npos && open > close)) {
-        error = "the plug-in's processor holds no chunk";
-        return false;
-    }
-    const size_t textStart = session.find('>', open);
-    const size_t textEnd = textStart == std::string::npos ? textStart : session.find("</chunk>", textStart);
-    if (textEnd == std::string::npos || (close != std::string::npos && textEnd > close)) {
-        error = "unterminated chunk element";
-        return false;
-    }
-    span.begin = textStart + 1;
-    span.end = textEnd;
-    return true;
-}
 
-} // namespace
+}  // namespace
 
 std::string base64Encode(const std::vector<uint8_t>& bytes)
 {
@@ -113,8 +109,7 @@ bool base64Decode(const std::string& text, std::vector<uint8_t>& out)
     return filled == 0;
 }
 
-bool readSessionChunk(const std::string& session, int32_t uniqueId, std::vector<uint8_t>& chunk,
-                      std::string& error)
+bool readSessionChunk(const std::string& session, int32_t uniqueId, std::vector<uint8_t>& chunk, std::string& error)
 {
     Span span;
     if (!findChunk(session, uniqueId, span, error))
@@ -126,8 +121,7 @@ bool readSessionChunk(const std::string& session, int32_t uniqueId, std::vector<
     return true;
 }
 
-bool replaceSessionChunk(std::string& session, int32_t uniqueId, const std::vector<uint8_t>& chunk,
-                         std::string& error)
+bool replaceSessionChunk(std::string& session, int32_t uniqueId, const std::vector<uint8_t>& chunk, std::string& error)
 {
     Span span;
     if (!findChunk(session, uniqueId, span, error))
@@ -136,4 +130,4 @@ bool replaceSessionChunk(std::string& session, int32_t uniqueId, const std::vect
     return true;
 }
 
-} // namespace ardourprobe
+}  // namespace ardourprobe

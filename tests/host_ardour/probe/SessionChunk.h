@@ -14,9 +14,7 @@ std::string base64Encode(const std::vector<uint8_t>& bytes);
 bool base64Decode(const std::string& text, std::vector<uint8_t>& out);
 
 // The chunk of the only plug-in with that VST unique ID in the session text.
-bool readSessionChunk(const std::string& session, int32_t uniqueId, std::vector<uint8_t>& chunk,
-                      std::string& error);
-bool replaceSessionChunk(std::string& session, int32_t uniqueId, const std::vector<uint8_t>& chunk,
-                         std::string& error);
+bool readSessionChunk(const std::string& session, int32_t uniqueId, std::vector<uint8_t>& chunk, std::string& error);
+bool replaceSessionChunk(std::string& session, int32_t uniqueId, const std::vector<uint8_t>& chunk, std::string& error);
 
-} // namespace ardourprobe
+}  // namespace ardourprobe

@@ -6,48 +6,43 @@
 namespace ardourprobe {
 namespace {
 
-constexpr uint16_t kFormatPcm = 1;
-constexpr uint16_t kFormatFloat = 3;
-constexpr uint16_t kFormatExtensible = 0xFFFE;
-constexpr int kMaxChannels = 64;
+    constexpr uint16_t kFormatPcm = 1;
+    constexpr uint16_t kFormatFloat = 3;
+    constexpr uint16_t kFormatExtensible = 0xFFFE;
+    constexpr int kMaxChannels = 64;
 
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t le16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-float sampleAt(const uint8_t* p, int bits, bool isFloat)
-{
-    if (isFloat) {
-        const uint32_t u = le32(p);
-        float f;
-        std::memcpy(&f, &u, sizeof f);
-        return f;
+    uint32_t le32(const uint8_t* p)
+    {
+        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
     }
-    switch (bits) {
-    case 16:
-        return static_cast<float>(static_cast<int16_t>(le16(p))) / 32768.0f;
-    case 24: {
-        int32_t v = int32_t(p[0]) | int32_t(p[1]) << 8 | int32_t(p[2]) << 16;
-        if (v & 0x800000)
-            v -= 0x1000000;
-        return static_cast<float>(v) / 8388608.0f;
-    }
-    default:
-        return static_cast<float>(static_cast<double>(static_cast<int32_t>(le32(p))) / 2147483648.0);
-    }
-}
 
-} // namespace
+    uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+    float sampleAt(const uint8_t* p, int bits, bool isFloat)
+    {
+        if (isFloat) {
+            const uint32_t u = le32(p);
+            float f;
+            std::memcpy(&f, &u, sizeof f);
+            return f;
+        }
+        switch (bits) {
+        case 16: return static_cast<float>(static_cast<int16_t>(le16(p))) / 32768.0f;
+        case 24: {
+            int32_t v = int32_t(p[0]) | int32_t(p[1]) << 8 | int32_t(p[2]) << 16;
+            if (v & 0x800000)
+                v -= 0x1000000;
+            return static_cast<float>(v) / 8388608.0f;
+        }
+        default: return static_cast<float>(static_cast<double>(static_cast<int32_t>(le32(p))) / 2147483648.0);
+        }
+    }
+
+}  // namespace
 
 bool parseWav(const std::vector<uint8_t>& bytes, WavData& out, std::string& error)
 {
-    out = WavData{};
+    out = WavData {};
     const size_t size = bytes.size();
     if (size < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
         error = "not a RIFF/WAVE file";
@@ -79,7 +74,7 @@ bool parseWav(const std::vector<uint8_t>& bytes, WavData& out, std::string& erro
                     error = "extensible format record too short";
                     return false;
                 }
-                format = le16(f + 24); // first two bytes of the sub-format GUID
+                format = le16(f + 24);  // first two bytes of the sub-format GUID
             }
             haveFormat = true;
         } else if (std::memcmp(head, "data", 4) == 0) {
@@ -89,8 +84,8 @@ bool parseWav(const std::vector<uint8_t>& bytes, WavData& out, std::string& erro
             }
             out.isFloat = format == kFormatFloat;
             const int bits = out.bitsPerSample;
-            const bool supported = (out.isFloat && bits == 32)
-                || (format == kFormatPcm && (bits == 16 || bits == 24 || bits == 32));
+            const bool supported
+                = (out.isFloat && bits == 32) || (format == kFormatPcm && (bits == 16 || bits == 24 || bits == 32));
             if (!supported || out.channels < 1 || out.channels > kMaxChannels || out.rate <= 0) {
                 error = "unsupported sample format";
                 return false;
@@ -126,4 +121,4 @@ bool readWav(const std::string& path, WavData& out, std::string& error)
     return parseWav(bytes, out, error);
 }
 
-} // namespace ardourprobe
+}  // namespace ardourprobe

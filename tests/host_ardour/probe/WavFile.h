@@ -9,13 +9,12 @@
 
 namespace ardourprobe {
 
-struct WavData
-{
+struct WavData {
     int channels = 0;
     int rate = 0;
     bool isFloat = false;
     int bitsPerSample = 0;
-    std::vector<std::vector<float>> samples; // one vector per channel
+    std::vector<std::vector<float>> samples;  // one vector per channel
     int64_t frames() const { return samples.empty() ? 0 : static_cast<int64_t>(samples.front().size()); }
 };
 
@@ -23,4 +22,4 @@ struct WavData
 bool parseWav(const std::vector<uint8_t>& bytes, WavData& out, std::string& error);
 bool readWav(const std::string& path, WavData& out, std::string& error);
 
-} // namespace ardourprobe
+}  // namespace ardourprobe

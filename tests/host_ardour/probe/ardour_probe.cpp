@@ -28,10 +28,10 @@ constexpr float kValueTolerance = 1e-6f;
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: tb_ardour_probe render FILE SECONDS MIN_RMS_DB\n"
-                 "       tb_ardour_probe compare A B SKIP_SECONDS --differ MIN_DB | --same MAX_DB\n"
-                 "       tb_ardour_probe chunk-show SESSION [--name NAME] [INDEX=VALUE ...]\n"
-                 "       tb_ardour_probe chunk-edit SESSION NAME [INDEX=VALUE ...]\n");
+        "usage: tb_ardour_probe render FILE SECONDS MIN_RMS_DB\n"
+        "       tb_ardour_probe compare A B SKIP_SECONDS --differ MIN_DB | --same MAX_DB\n"
+        "       tb_ardour_probe chunk-show SESSION [--name NAME] [INDEX=VALUE ...]\n"
+        "       tb_ardour_probe chunk-edit SESSION NAME [INDEX=VALUE ...]\n");
     return 2;
 }
 
@@ -49,8 +49,7 @@ bool parseDouble(const char* text, double& out)
     return errno == 0 && end != text && *end == '\0' && std::isfinite(out);
 }
 
-struct Assignment
-{
+struct Assignment {
     int index;
     float value;
 };
@@ -103,9 +102,9 @@ int render(const std::string& path, double seconds, double minRmsDb)
         return fail("cannot read the render " + path + ": " + error);
     const RenderStats s = measureRender(wav);
     std::printf("RENDER %s: %lld frames x %d ch @ %d Hz (%.2f s), peak %.2f dBFS, rms %.2f dBFS, non-finite %lld\n",
-                baseName(path).c_str(), static_cast<long long>(s.frames), s.channels, s.rate,
-                s.rate > 0 ? static_cast<double>(s.frames) / s.rate : 0.0, s.peakDb, s.rmsDb,
-                static_cast<long long>(s.nonFinite));
+        baseName(path).c_str(), static_cast<long long>(s.frames), s.channels, s.rate,
+        s.rate > 0 ? static_cast<double>(s.frames) / s.rate : 0.0, s.peakDb, s.rmsDb,
+        static_cast<long long>(s.nonFinite));
     if (s.channels != 2)
         return fail("the render is not stereo");
     if (static_cast<double>(s.frames) < seconds * s.rate - 1.0)
@@ -126,7 +125,7 @@ int compare(const std::string& a, const std::string& b, double skipSeconds, bool
     const int64_t skip = static_cast<int64_t>(skipSeconds * wa.rate);
     const double d = differenceDb(wa, wb, skip);
     std::printf("COMPARE %s vs %s: difference %.2f dB relative to %s (from %.1f s)\n", baseName(a).c_str(),
-                baseName(b).c_str(), d, baseName(a).c_str(), skipSeconds);
+        baseName(b).c_str(), d, baseName(a).c_str(), skipSeconds);
     if (differ && d < limitDb)
         return fail("the renders should differ by more than " + std::to_string(limitDb) + " dB");
     if (!differ && d > limitDb)
@@ -154,11 +153,11 @@ bool sessionChunk(const std::string& path, std::string& text, programchunk::Pars
 int chunkShow(const std::string& path, const char* expectedName, const std::vector<Assignment>& expected)
 {
     std::string text, error;
-    programchunk::Parsed p{};
+    programchunk::Parsed p {};
     if (!sessionChunk(path, text, p, error))
         return fail(error);
-    std::printf("CHUNK in %s: %d bytes, program name \"%s\", values", baseName(path).c_str(), programchunk::kSize,
-                p.name);
+    std::printf(
+        "CHUNK in %s: %d bytes, program name \"%s\", values", baseName(path).c_str(), programchunk::kSize, p.name);
     for (const Assignment& e : expected)
         std::printf(" %d=%g", e.index, static_cast<double>(p.values[e.index]));
     std::printf("\n");
@@ -173,7 +172,7 @@ int chunkShow(const std::string& path, const char* expectedName, const std::vect
 int chunkEdit(const std::string& path, const char* name, const std::vector<Assignment>& changes)
 {
     std::string text, error;
-    programchunk::Parsed p{};
+    programchunk::Parsed p {};
     if (!sessionChunk(path, text, p, error))
         return fail(error);
     for (const Assignment& c : changes)
@@ -189,7 +188,7 @@ int chunkEdit(const std::string& path, const char* name, const std::vector<Assig
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
