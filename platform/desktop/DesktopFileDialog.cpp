@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "platform/FileDialog.h"
-#include "platform/ProgramRunner.h"
+#include "platform/desktop/ProgramRunner.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/ProgramRunner.h"
+#include "platform/desktop/ProgramRunner.h"
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -1,0 +1,325 @@
+#include "WindowContract.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::PixelSource;
+using platform::PresentStatus;
+using platform::ScreenPoint;
+using platform::WindowEvent;
+using platform::WindowId;
+using platform::WindowStatus;
+using Kind = platform::WindowEvent::Kind;
+
+struct Recorder final : platform::IWindowListener {
+    void onWindowEvent(const WindowEvent& e) override
+    {
+        events.push_back(e);
+        if (e.kind == Kind::FileDrop)
+            dropped.push_back(e.path != nullptr ? e.path : "");
+        events.back().path = nullptr;
+    }
+    void onWindowTimer() override { ++ticks; }
+    std::vector<WindowEvent> of(Kind kind) const
+    {
+        std::vector<WindowEvent> out;
+        for (const auto& e : events)
+            if (e.kind == kind)
+                out.push_back(e);
+        return out;
+    }
+    bool has(Kind kind) const { return !of(kind).empty(); }
+    std::vector<WindowEvent> events;
+    std::vector<std::string> dropped;
+    int ticks = 0;
+};
+
+// A back buffer as the drawing kit keeps it: rows bottom-up, fourth byte not alpha.
+struct BackBuffer {
+    BackBuffer(int32_t w, int32_t h)
+        : width(w)
+        , height(h)
+        , pixels(static_cast<size_t>(w * h))
+    {
+    }
+    uint32_t& at(int32_t x, int32_t topDownY)
+    {
+        return pixels[static_cast<size_t>((height - 1 - topDownY) * width + x)];
+    }
+    PixelSource source() const { return {pixels.data(), width, height}; }
+    int32_t width, height;
+    std::vector<uint32_t> pixels;
+};
+
+uint32_t pattern(int32_t x, int32_t y)
+{
+    return (static_cast<uint32_t>(x * 3) << 16) | (static_cast<uint32_t>(y * 5) << 8) | 0x5Au;
+}
+
+class Fixture {
+public:
+    explicit Fixture(const contract::Backend* backend)
+        : driver(backend->make())
+        , ws(driver->system())
+    {
+    }
+    WindowId open(int32_t w = 64, int32_t h = 48)
+    {
+        parent = driver->makeParent(w + 40, h + 30);
+        WindowId id = platform::kNoWindow;
+        EXPECT_EQ(ws.createChild(parent, w, h, &rec, id), WindowStatus::Ok);
+        pumpUntil([&] { return rec.has(Kind::Expose); });
+        return id;
+    }
+    // Pumps until `done` holds; the backends differ only in how fast events arrive.
+    template <class F> bool pumpUntil(F done, int32_t maxMs = 2000)
+    {
+        for (int32_t t = 0; t <= maxMs; t += 5) {
+            ws.pump();
+            if (done())
+                return true;
+            driver->wait(5);
+        }
+        return false;
+    }
+    std::unique_ptr<contract::Driver> driver;
+    platform::IWindowSystem& ws;
+    Recorder rec;
+    uintptr_t parent = 0;
+};
+
+TEST_P(WindowContract, CreateRefusesWhatCannotBeAWindow)
+{
+    Fixture f(GetParam());
+    Recorder r;
+    WindowId id = 99;
+    EXPECT_EQ(f.ws.createChild(0, 10, 10, &r, id), WindowStatus::BadParent);
+    EXPECT_EQ(id, platform::kNoWindow);
+    const uintptr_t parent = f.driver->makeParent(50, 50);
+    EXPECT_EQ(f.ws.createChild(parent, 0, 10, &r, id), WindowStatus::BadArguments);
+    EXPECT_EQ(f.ws.createChild(parent, 10, -1, &r, id), WindowStatus::BadArguments);
+    EXPECT_EQ(f.ws.createChild(parent, 10, 10, nullptr, id), WindowStatus::BadArguments);
+    EXPECT_EQ(f.ws.destroy(12345), WindowStatus::NotOpen);
+    EXPECT_EQ(f.ws.setTimer(12345, 10), WindowStatus::NotOpen);
+    ScreenPoint p;
+    EXPECT_FALSE(f.ws.windowOrigin(12345, p));
+}
+
+TEST_P(WindowContract, ShowsPresentedRectanglesTopDownAndOpaque)
+{
+    Fixture f(GetParam());
+    const WindowId w = f.open(64, 48);
+    ASSERT_NE(w, platform::kNoWindow);
+    const auto expose = f.rec.of(Kind::Expose);
+    ASSERT_FALSE(expose.empty());
+    EXPECT_GE(expose.front().w, 1);
+
+    BackBuffer bb(64, 48);
+    for (int32_t y = 0; y < 48; ++y)
+        for (int32_t x = 0; x < 64; ++x)
+            bb.at(x, y) = pattern(x, y) | 0x01000000u;  // the fourth byte is never alpha
+    ASSERT_EQ(f.ws.present(w, bb.source(), 0, 0, 64, 48, 0, 0), PresentStatus::Ok);
+    f.driver->wait(10);
+    uint32_t px = 0;
+    for (auto [x, y] : {std::pair {0, 0}, {63, 0}, {0, 47}, {31, 20}, {63, 47}}) {
+        ASSERT_TRUE(f.driver->readPixel(w, x, y, px));
+        EXPECT_EQ(px, pattern(x, y)) << x << "," << y;
+    }
+    // Only the rectangle changes; it may come from elsewhere in the buffer.
+    BackBuffer red(64, 48);
+    for (auto& p : red.pixels)
+        p = 0x00FF0000u;
+    red.at(2, 3) = 0x000000FFu;
+    ASSERT_EQ(f.ws.present(w, red.source(), 10, 5, 8, 4, 2, 3), PresentStatus::Ok);
+    f.driver->wait(10);
+    ASSERT_TRUE(f.driver->readPixel(w, 10, 5, px));
+    EXPECT_EQ(px, 0x0000FFu);
+    ASSERT_TRUE(f.driver->readPixel(w, 17, 8, px));
+    EXPECT_EQ(px, 0xFF0000u);
+    ASSERT_TRUE(f.driver->readPixel(w, 18, 8, px));
+    EXPECT_EQ(px, pattern(18, 8));
+    ASSERT_TRUE(f.driver->readPixel(w, 10, 9, px));
+    EXPECT_EQ(px, pattern(10, 9));
+
+    EXPECT_EQ(f.ws.present(w, PixelSource {}, 0, 0, 1, 1, 0, 0), PresentStatus::BadArguments);
+    EXPECT_EQ(f.ws.present(w, bb.source(), 0, 0, -1, 1, 0, 0), PresentStatus::BadArguments);
+    // Parts outside either side are dropped, never read or written out of bounds.
+    EXPECT_EQ(f.ws.present(w, bb.source(), -30, -30, 200, 200, -5, 40), PresentStatus::Ok);
+    ASSERT_EQ(f.ws.destroy(w), WindowStatus::Ok);
+    EXPECT_EQ(f.ws.present(w, bb.source(), 0, 0, 1, 1, 0, 0), PresentStatus::NoTarget);
+}
+
+TEST_P(WindowContract, PointerButtonsAndWheelReachTheWindowUnderTheCursor)
+{
+    Fixture f(GetParam());
+    const WindowId w = f.open();
+    ScreenPoint origin;
+    ASSERT_TRUE(f.ws.windowOrigin(w, origin));
+    f.driver->moveCursor({origin.x + 200, origin.y + 200});
+    f.driver->wait(10);
+    f.ws.pump();
+    f.rec.events.clear();
+
+    f.driver->moveCursor({origin.x + 10, origin.y + 12});
+    ASSERT_TRUE(f.pumpUntil([&] { return f.rec.has(Kind::Motion); }));
+    ScreenPoint cursor;
+    ASSERT_TRUE(f.ws.cursorPosition(cursor));
+    EXPECT_EQ(cursor.x - origin.x, 10);
+    EXPECT_EQ(cursor.y - origin.y, 12);
+
+    f.rec.events.clear();
+    f.driver->button(1, true);
+    f.driver->button(1, false);
+    f.driver->button(3, true);
+    f.driver->button(3, false);
+    f.driver->wheel(1);
+    f.driver->wheel(-1);
+    ASSERT_TRUE(f.pumpUntil([&] { return f.rec.of(Kind::Wheel).size() >= 2; }));
+    std::vector<std::pair<Kind, int32_t>> seen;
+    for (const auto& e : f.rec.events) {
+        if (e.kind == Kind::ButtonDown || e.kind == Kind::ButtonUp)
+            seen.emplace_back(e.kind, e.button);
+        else if (e.kind == Kind::Wheel)
+            seen.emplace_back(e.kind, e.steps);
+    }
+    const std::vector<std::pair<Kind, int32_t>> want {{Kind::ButtonDown, 1}, {Kind::ButtonUp, 1}, {Kind::ButtonDown, 3},
+        {Kind::ButtonUp, 3}, {Kind::Wheel, 1}, {Kind::Wheel, -1}};
+    EXPECT_EQ(seen, want);
+}
+
+TEST_P(WindowContract, KeysAndModifiersOfTheFocusedWindow)
+{
+    Fixture f(GetParam());
+    const WindowId w = f.open();
+    ASSERT_TRUE(f.ws.isViewable(w));
+    ASSERT_EQ(f.ws.focus(w), WindowStatus::Ok);
+    ScreenPoint origin;
+    ASSERT_TRUE(f.ws.windowOrigin(w, origin));
+    f.driver->moveCursor({origin.x + 5, origin.y + 5});
+    f.driver->wait(10);
+    f.ws.pump();
+    f.rec.events.clear();
+    f.driver->key(0x41, true);  // 'A'
+    f.driver->key(0x41, false);
+    f.driver->key(0x25, true);  // left arrow
+    f.driver->key(0x25, false);
+    ASSERT_TRUE(f.pumpUntil([&] { return f.rec.of(Kind::KeyUp).size() >= 2; }));
+    const auto downs = f.rec.of(Kind::KeyDown);
+    const auto ups = f.rec.of(Kind::KeyUp);
+    ASSERT_EQ(downs.size(), 2u);
+    EXPECT_EQ(downs[0].key, 0x41);
+    EXPECT_EQ(downs[1].key, 0x25);
+    EXPECT_EQ(ups[1].key, 0x25);
+
+    EXPECT_EQ(f.ws.modifierKeys() & (platform::kModShift | platform::kModControl), 0u);
+    f.driver->modifier(platform::kModShift, true);
+    EXPECT_TRUE(f.pumpUntil([&] { return (f.ws.modifierKeys() & platform::kModShift) != 0; }));
+    f.driver->modifier(platform::kModShift, false);
+    f.driver->modifier(platform::kModControl, true);
+    EXPECT_TRUE(f.pumpUntil([&] { return f.ws.modifierKeys() == platform::kModControl; }));
+    f.driver->modifier(platform::kModControl, false);
+    EXPECT_TRUE(f.pumpUntil([&] { return f.ws.modifierKeys() == 0; }));
+}
+
+TEST_P(WindowContract, CaptureHidesWarpsAndReleases)
+{
+    Fixture f(GetParam());
+    const WindowId w = f.open();
+    EXPECT_FALSE(f.ws.hasCapture(w));
+    ASSERT_EQ(f.ws.capture(w), WindowStatus::Ok);
+    EXPECT_TRUE(f.ws.hasCapture(w));
+    EXPECT_EQ(f.ws.showCursor(w, false), WindowStatus::Ok);
+    const platform::ScreenSize screen = f.ws.screenSize();
+    ASSERT_GT(screen.width, 100);
+    ASSERT_GT(screen.height, 100);
+    ASSERT_EQ(f.ws.warpCursor({screen.width - 2, 1}), WindowStatus::Ok);
+    ScreenPoint cursor;
+    EXPECT_TRUE(
+        f.pumpUntil([&] { return f.ws.cursorPosition(cursor) && cursor.x == screen.width - 2 && cursor.y == 1; }));
+    // A captured pointer's buttons come to the window wherever the cursor is.
+    f.rec.events.clear();
+    f.driver->button(1, true);
+    f.driver->button(1, false);
+    EXPECT_TRUE(f.pumpUntil([&] { return f.rec.has(Kind::ButtonUp); }));
+    EXPECT_EQ(f.ws.showCursor(w, true), WindowStatus::Ok);
+    EXPECT_EQ(f.ws.releaseCapture(), WindowStatus::Ok);
+    EXPECT_FALSE(f.ws.hasCapture(w));
+}
+
+TEST_P(WindowContract, CaptureTakenAwayIsNoticedByThePump)
+{
+    Fixture f(GetParam());
+    const WindowId w = f.open();
+    ASSERT_EQ(f.ws.capture(w), WindowStatus::Ok);
+    f.driver->stealCapture();
+    EXPECT_TRUE(f.pumpUntil([&] { return !f.ws.hasCapture(w) && f.rec.has(Kind::CaptureLost); }));
+    f.driver->giveBackCapture();
+    EXPECT_EQ(f.ws.releaseCapture(), WindowStatus::Ok);
+}
+
+TEST_P(WindowContract, TimerTicksFromThePumpUntilStopped)
+{
+    Fixture f(GetParam());
+    const WindowId w = f.open();
+    ASSERT_EQ(f.ws.setTimer(w, 20), WindowStatus::Ok);
+    EXPECT_TRUE(f.pumpUntil([&] { return f.rec.ticks >= 2; }, 1000));
+    const int before = f.rec.ticks;
+    f.ws.pump();  // no time passed: no tick
+    EXPECT_EQ(f.rec.ticks, before);
+    ASSERT_EQ(f.ws.setTimer(w, 0), WindowStatus::Ok);
+    f.driver->wait(60);
+    f.ws.pump();
+    EXPECT_EQ(f.rec.ticks, before);
+    EXPECT_EQ(f.ws.setTimer(w, -5), WindowStatus::BadArguments);
+}
+
+TEST_P(WindowContract, DropGivesTheFirstFileDecoded)
+{
+    Fixture f(GetParam());
+    const WindowId w = f.open();
+    ScreenPoint origin;
+    ASSERT_TRUE(f.ws.windowOrigin(w, origin));
+    f.driver->moveCursor({origin.x + 20, origin.y + 20});
+    f.driver->dropFile(w, "/tmp/My Song+1 %.tbprg");
+    ASSERT_TRUE(f.pumpUntil([&] { return !f.rec.dropped.empty(); }));
+    ASSERT_EQ(f.rec.dropped.size(), 1u);
+    EXPECT_EQ(f.rec.dropped[0], "/tmp/My Song+1 %.tbprg");
+}
+
+TEST_P(WindowContract, HostWindowDestroyedFirstLeavesEverythingCallable)
+{
+    Fixture f(GetParam());
+    const WindowId w = f.open();
+    Recorder other;
+    const uintptr_t parent2 = f.driver->makeParent(40, 40);
+    WindowId w2 = platform::kNoWindow;
+    ASSERT_EQ(f.ws.createChild(parent2, 30, 30, &other, w2), WindowStatus::Ok);
+
+    f.driver->destroyParent(f.parent);
+    f.driver->wait(10);
+    f.ws.pump();
+    BackBuffer bb(64, 48);
+    f.ws.present(w, bb.source(), 0, 0, 64, 48, 0, 0);
+    f.ws.setTimer(w, 10);
+    f.ws.focus(w);
+    f.ws.capture(w);
+    f.ws.releaseCapture();
+    f.ws.pump();
+    EXPECT_FALSE(f.ws.isViewable(w));
+    EXPECT_EQ(f.ws.destroy(w), WindowStatus::Ok);
+    EXPECT_EQ(f.ws.destroy(w), WindowStatus::NotOpen);
+
+    // The other editor's window is untouched.
+    BackBuffer green(30, 30);
+    for (auto& p : green.pixels)
+        p = 0x0000FF00u;
+    EXPECT_EQ(f.ws.present(w2, green.source(), 0, 0, 30, 30, 0, 0), PresentStatus::Ok);
+    f.driver->wait(10);
+    uint32_t px = 0;
+    ASSERT_TRUE(f.driver->readPixel(w2, 29, 29, px));
+    EXPECT_EQ(px, 0x00FF00u);
+    EXPECT_EQ(f.ws.destroy(w2), WindowStatus::Ok);
+}
+
+}  // namespace
