@@ -1,7 +1,7 @@
 #pragma once
 
-#include "effect/dsp/EqBand.h"
 #include "effect/dsp/ParameterMap.h"
+#include "framework/dsp/EqBand.h"
 
 #include <atomic>
 #include <cstdint>

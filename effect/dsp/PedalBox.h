@@ -1,28 +1,13 @@
 #pragma once
 
 #include "effect/dsp/ParameterMap.h"
+#include "effect/pedals/PedalFactory.h"
 
 #include <atomic>
 #include <cstdint>
 
 class CPedalFX;
 class CProgram;
-
-// Pedal types as stored in the program (list positions of the box menus).
-enum PedalType : int32_t {
-    kPedalNone = 0,
-    kPedalDistortion = 1,
-    kPedalChorus = 2,
-    kPedalFlanger = 3,
-    kPedalPhaser = 4,
-    kPedalReverb = 5,
-    kPedalDelay = 6,
-    kPedalNoiseGate = 7,
-    kPedalEq = 8,
-    kPedalCompressor = 9,
-    kPedalModulator = 10,
-    kPedalTypeCount = 11,
-};
 
 // One of the chain's five effect boxes. Its pedal belongs to the audio thread:
 // other threads only leave requests here (a pending type, knob values with a
@@ -72,6 +57,3 @@ private:
     std::atomic<float> knobs_[kKnobs];
     std::atomic<uint32_t> pendingKnobs_ {0};
 };
-
-// Builds the pedal of a type (1..10); null for 0, other values or no memory.
-CPedalFX* createPedal(int32_t type);

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "effect/dsp/EqBand.h"
 #include "effect/pedals/CPedalFX.h"
 #include "framework/dsp/Biquad.h"
+#include "framework/dsp/EqBand.h"
 #include "framework/dsp/Relaxed.h"
 
 // The distortion pedal. Both channels are summed and split into two

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "effect/dsp/EqBand.h"
 #include "effect/pedals/CPedalFX.h"
+#include "framework/dsp/EqBand.h"
 #include "framework/dsp/Relaxed.h"
 
 // Four-band equaliser pedal: a 300 Hz low shelf, 700 Hz and 1800 Hz peaking

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <new>
 
+#include "effect/reverb/PlateEffect.h"
 #include "effect/reverb/ReverbParameters.h"
-#include "effect/reverb/fxReverb.h"
 
 CPedal_Reverb::CPedal_Reverb()
-    : reverb_(new (std::nothrow) fxReverb(nullptr))
+    : reverb_(new (std::nothrow) plate::PlateEffect)
 {
 }
 
@@ -47,6 +47,5 @@ void CPedal_Reverb::process(float* left, float* right, int frames)
 {
     if (!reverb_ || !left || !right)
         return;
-    float* io[2] = {left, right};
-    reverb_->processReplacing(io, io, frames);
+    reverb_->process(left, right, left, right, frames, false);
 }

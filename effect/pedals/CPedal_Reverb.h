@@ -2,7 +2,9 @@
 
 #include "effect/pedals/CPedalFX.h"
 
-class fxReverb;
+namespace plate {
+class PlateEffect;
+}
 
 // The plate reverb as a pedal: three knobs reach three of the plate's
 // parameters, the high cut is off and the diffusion full.
@@ -16,10 +18,10 @@ public:
     void reset() override;
     void setParameter(int index, float value) override;
 
-    const fxReverb* reverb() const { return reverb_; }
+    const plate::PlateEffect* reverb() const { return reverb_; }
 
 private:
     ~CPedal_Reverb() override;
 
-    fxReverb* reverb_ = nullptr;
+    plate::PlateEffect* reverb_ = nullptr;
 };

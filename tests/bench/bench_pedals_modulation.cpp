@@ -6,7 +6,7 @@
 #include "effect/pedals/CPedal_Modulator.h"
 #include "effect/pedals/CPedal_Phaser.h"
 #include "effect/pedals/CPedal_Reverb.h"
-#include "effect/reverb/fxReverb.h"
+#include "effect/reverb/vst/fxReverb.h"
 #include "tests/bench/bench_pedals_loop.h"
 
 using pedalbench::pedal;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "effect/pedals/CPedal_Reverb.h"
-#include "effect/reverb/fxReverb.h"
+#include "effect/reverb/PlateEffect.h"
 #include "tests/effect/pedals/mod_pedal_rig.h"
 #include "tests/support/SignalGenerators.h"
 #include "tests/support/SignalMeasure.h"
@@ -18,7 +18,7 @@ namespace {
 std::string display(const CPedal_Reverb& pedal, int index)
 {
     char text[64];
-    const_cast<fxReverb*>(pedal.reverb())->getParameterDisplay(index, text);
+    pedal.reverb()->getParameterDisplay(index, text);
     return text;
 }
 

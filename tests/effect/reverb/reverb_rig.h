@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "effect/reverb/fxReverb.h"
+#include "effect/reverb/vst/fxReverb.h"
 
 // A plate reverb at a chosen rate, set up the way its pedal drives it
 // (rate, suspend), with helpers to set natural values and render.

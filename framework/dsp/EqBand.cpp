@@ -1,4 +1,4 @@
-#include "effect/dsp/EqBand.h"
+#include "framework/dsp/EqBand.h"
 
 #include <cmath>
 

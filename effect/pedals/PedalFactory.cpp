@@ -1,4 +1,4 @@
-#include "effect/dsp/PedalBox.h"
+#include "effect/pedals/PedalFactory.h"
 
 #include "effect/pedals/CPedalFX.h"
 #include "effect/pedals/CPedal_Chorus.h"

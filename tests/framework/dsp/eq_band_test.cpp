@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "effect/dsp/EqBand.h"
+#include "framework/dsp/EqBand.h"
 #include "tests/support/SignalGenerators.h"
 #include "tests/support/SignalMeasure.h"
 
