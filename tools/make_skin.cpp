@@ -646,6 +646,10 @@ std::unique_ptr<Canvas> drawFace(const Pedal& p)
     // Footswitch recess.
     roundRect(*c, kSwitchX - 2.0f, kSwitchY - 2.0f, kSwitchW + 4.0f, kSwitchH + 4.0f, 8.0f, scaleRgb(base, 0.3f), 0.8f);
     text(*c, "ON / OFF", static_cast<int>(x), kSwitchY + kSwitchH + 4, static_cast<int>(w), 12, 0, ink);
+    // Whole pixels only along the outline (the soft outer half of the rim goes).
+    uint8_t* plane = c->buf.getAlphaPlane();
+    for (int64_t i = 0; i < static_cast<int64_t>(kBoxW) * kBoxH; ++i)
+        plane[i] = plane[i] >= 128 ? 255 : 0;
     return c;
 }
 
