@@ -65,6 +65,12 @@ class IWindowSystem {
 public:
     virtual ~IWindowSystem() = default;
 
+    // The connection to the display, one per process and shared by every editor
+    // window: the frame connects before its first window opens and disconnects
+    // after its last one closed.
+    virtual WindowStatus connect() = 0;
+    virtual void disconnect() = 0;
+
     // A child window of `parent` (the host's native window handle) at (0, 0) of
     // the given size, shown. The listener must outlive the window.
     virtual WindowStatus createChild(

@@ -45,3 +45,22 @@ struct Color {
 // Key of a cached picture; -1 means none.
 using BitmapKey = int32_t;
 constexpr BitmapKey kNoBitmap = -1;
+
+// Mouse events as the editor hands them to control groups. The wheel carries
+// x = 0 and y = the signed number of wheel steps.
+enum MouseCode : int32_t {
+    kMouseLeftDown = 0,
+    kMouseMiddleDown = 1,
+    kMouseRightDown = 2,
+    kMouseLeftUp = 3,
+    kMouseMiddleUp = 4,
+    kMouseRightUp = 5,
+    kMouseMove = 6,
+    kMouseWheel = 7,
+};
+
+// Modifier keys held at the time of a mouse event.
+using ModifierKeys = uint32_t;
+constexpr ModifierKeys kModifierCtrl = 1u << 0;
+constexpr ModifierKeys kModifierShift = 1u << 1;
+constexpr ModifierKeys kModifierAlt = 1u << 2;
