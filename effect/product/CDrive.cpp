@@ -6,7 +6,7 @@
 #include "effect/product/ProgramChunk.h"
 #include "framework/engine/CPluginDefinition.h"
 #include "framework/engine/CPluginWrapper.h"
-#include "framework/gui/CPluginUI.h"
+#include "framework/engine/EditorView.h"
 #include "framework/util/CFileStreamer.h"
 
 #include <cstring>

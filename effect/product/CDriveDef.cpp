@@ -28,7 +28,7 @@ CDriveDef::CDriveDef()
     uniqueId = kUniqueId;
 }
 
-CPluginUI* CDriveDef::createEditor(CSynthesizer* engine)
+EditorView* CDriveDef::createEditor(CSynthesizer* engine)
 {
     // The pedal-board editor is not part of this build yet: without one the
     // adaptors run the plug-in headless.

@@ -11,7 +11,7 @@ public:
 
     CDriveDef();
 
-    CPluginUI* createEditor(CSynthesizer* engine) override;
+    EditorView* createEditor(CSynthesizer* engine) override;
     CSynthesizer* createEngine(CPluginWrapper* wrapper) override;
 };
 

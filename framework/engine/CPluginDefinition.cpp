@@ -19,7 +19,7 @@ CPluginDefinition::CPluginDefinition()
     modulePath[0] = '\0';
 }
 
-CPluginUI* CPluginDefinition::createEditor(CSynthesizer* engine)
+EditorView* CPluginDefinition::createEditor(CSynthesizer* engine)
 {
     (void)engine;
     return nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-class CPluginUI;
+class EditorView;
 class CPluginWrapper;
 class CSynthesizer;
 
@@ -23,7 +23,7 @@ public:
     virtual ~CPluginDefinition() = default;
 
     // Adaptor creation entry (host thread). Null: no editor.
-    virtual CPluginUI* createEditor(CSynthesizer* engine);
+    virtual EditorView* createEditor(CSynthesizer* engine);
     // Adaptor creation entry (host thread). Null: no engine.
     virtual CSynthesizer* createEngine(CPluginWrapper* wrapper);
     // Host thread. Writes "<name> <pair>" into text (at most

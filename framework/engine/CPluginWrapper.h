@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-class CPluginUI;
+class EditorView;
 
 // The way back from engine and editor to whichever host adaptor created them
 // (VST 2.4 or the native protocol). Every operation has a harmless default so an
@@ -22,7 +22,7 @@ public:
     virtual void setCurrentProgram(int32_t index) { (void)index; }
     // Host/UI thread (selectProgram, product engine); audio thread from
     // onController. The editor, or null when none is attached.
-    virtual CPluginUI* getEditor() { return nullptr; }
+    virtual EditorView* getEditor() { return nullptr; }
     // UI thread: start and end of a control gesture.
     virtual void beginEdit(int32_t index) { (void)index; }
     virtual void endEdit(int32_t index) { (void)index; }

@@ -6,7 +6,7 @@
 
 #include "framework/engine/CPluginDefinition.h"
 #include "framework/engine/CPluginWrapper.h"
-#include "framework/gui/CPluginUI.h"
+#include "framework/engine/EditorView.h"
 #include "framework/util/TextCopy.h"
 
 namespace {
@@ -266,8 +266,8 @@ int32_t CSynthesizer::selectProgram(int32_t index)
     endProgramSwitch();
 
     if (wrapper != nullptr) {
-        if (CPluginUI* editor = wrapper->getEditor()) {
-            editor->updateAllValues();
+        if (EditorView* editor = wrapper->getEditor()) {
+            editor->requestAllValues();
             return 0;
         }
     }

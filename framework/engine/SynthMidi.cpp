@@ -3,7 +3,7 @@
 
 #include "framework/engine/CPluginWrapper.h"
 #include "framework/engine/CSynthesizer.h"
-#include "framework/gui/CPluginUI.h"
+#include "framework/engine/EditorView.h"
 
 namespace {
 constexpr int kSustain = 64;
@@ -121,8 +121,8 @@ void CSynthesizer::onController(int8_t controller)
             wrapper->parameterChanged(i, value);
         setParameter(i, value);
         if (wrapper != nullptr) {
-            if (CPluginUI* editor = wrapper->getEditor())
-                editor->setParameterValue(i, value);
+            if (EditorView* editor = wrapper->getEditor())
+                editor->requestParameterValue(i, value);
         }
     }
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "framework/gui/CPluginUI.h"
+#include "framework/engine/EditorView.h"
 
 namespace {
 
@@ -19,16 +19,16 @@ CVstEditor::CVstEditor(AudioEffect* effect)
 CVstEditor::~CVstEditor()
 {
     if (editor)
-        editor->destroy();
+        editor->destroyView();
     editor = nullptr;
 }
 
-void CVstEditor::setPluginUI(CPluginUI* ui)
+void CVstEditor::setPluginUI(EditorView* ui)
 {
     editor = ui;
     rect = ERect {0, 0, 0, 0};
     if (ui) {
-        const EditorSize size = ui->getEditorSize();
+        const ViewSize size = ui->viewSize();
         rect.bottom = toRectCoordinate(size.height);
         rect.right = toRectCoordinate(size.width);
     }
@@ -47,11 +47,17 @@ bool CVstEditor::open(void* parentWindow)
     if (!editor)
         return false;
     systemWindow = parentWindow;
-    return editor->open(rect.bottom, rect.right, parentWindow);
+    return editor->openView(parentWindow, ViewSize {rect.right, rect.bottom});
 }
 
 void CVstEditor::close()
 {
     if (editor)
-        editor->close();
+        editor->closeView();
+}
+
+void CVstEditor::idle()
+{
+    if (editor)
+        editor->idleView();
 }

@@ -11,7 +11,7 @@
 
 #include "framework/engine/CPluginDefinition.h"
 #include "framework/engine/CSynthesizer.h"
-#include "framework/gui/CPluginUI.h"
+#include "framework/engine/EditorView.h"
 #include "framework/vst/CVstEditor.h"
 #include "framework/vst/VstText.h"
 
@@ -53,11 +53,17 @@ CVstWrapper::CVstWrapper(audioMasterCallback audioMaster)
 
     chunkBuffer = nullptr;
     if (engine && definition && definition->hasEditor) {
-        // Out of memory here means an instance without an editor; a throw
-        // would leave the engine behind, since this object is never finished.
-        if (auto* vstEditor = new (std::nothrow) CVstEditor(this)) {
-            vstEditor->setPluginUI(definition->createEditor(engine));
-            setEditor(vstEditor);
+        // The has-editor flag goes only with an editor that can open: a host
+        // shows an editor button for it. Out of memory here means an instance
+        // without an editor; a throw would leave the engine behind, since this
+        // object is never finished.
+        if (EditorView* view = definition->createEditor(engine)) {
+            if (auto* vstEditor = new (std::nothrow) CVstEditor(this)) {
+                vstEditor->setPluginUI(view);
+                setEditor(vstEditor);
+            } else {
+                view->destroyView();
+            }
         }
     }
 
@@ -115,7 +121,7 @@ void CVstWrapper::setSampleRate(float rate)
 
 // ---- parameters --------------------------------------------------------------
 
-CPluginUI* CVstWrapper::pluginEditor() const
+EditorView* CVstWrapper::pluginEditor() const
 {
     auto* vstEditor = static_cast<CVstEditor*>(editor);
     return vstEditor ? vstEditor->getPluginUI() : nullptr;
@@ -126,8 +132,8 @@ void CVstWrapper::setParameter(VstInt32 index, float value)
     if (!engine || !isPublished(index))
         return;
     engine->setParameter(index, value);
-    if (CPluginUI* ui = pluginEditor())
-        ui->setParameterValue(index, value);
+    if (EditorView* ui = pluginEditor())
+        ui->requestParameterValue(index, value);
 }
 
 float CVstWrapper::getParameter(VstInt32 index)
@@ -292,7 +298,7 @@ void CVstWrapper::Bridge::parameterChanged(int32_t index, float value)
 
 void CVstWrapper::Bridge::setCurrentProgram(int32_t index) { owner.curProgram = index; }
 
-CPluginUI* CVstWrapper::Bridge::getEditor() { return owner.pluginEditor(); }
+EditorView* CVstWrapper::Bridge::getEditor() { return owner.pluginEditor(); }
 
 void CVstWrapper::Bridge::beginEdit(int32_t index)
 {

@@ -74,7 +74,7 @@ private:
         }
         void parameterChanged(int32_t index, float value) override;
         void setCurrentProgram(int32_t index) override;
-        CPluginUI* getEditor() override;
+        EditorView* getEditor() override;
         void beginEdit(int32_t index) override;
         void endEdit(int32_t index) override;
 
@@ -82,7 +82,7 @@ private:
         CVstWrapper& owner;
     };
 
-    CPluginUI* pluginEditor() const;
+    EditorView* pluginEditor() const;
     bool isPublished(VstInt32 index) const { return index >= 0 && index < numParams; }
     void releaseAll();
     void updateTransport();

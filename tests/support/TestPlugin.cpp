@@ -64,7 +64,7 @@ CSynthesizer* TestDefinition::createEngine(CPluginWrapper* wrapper)
     return new TestEngine(wrapper);
 }
 
-CPluginUI* TestDefinition::createEditor(CSynthesizer* engine)
+EditorView* TestDefinition::createEditor(CSynthesizer* engine)
 {
     (void)engine;
     if (!makeEditor)

@@ -10,7 +10,7 @@
 #include "framework/engine/CPluginWrapper.h"
 #include "framework/engine/CProgram.h"
 #include "framework/engine/CSynthesizer.h"
-#include "framework/gui/CPluginUI.h"
+#include "framework/engine/EditorView.h"
 
 // Values 0..count-1, all 0.25 by default, named "P<index>".
 class TestProgram : public CProgram {
@@ -36,7 +36,7 @@ class TestDefinition : public CPluginDefinition {
 public:
     TestDefinition();
     CSynthesizer* createEngine(CPluginWrapper* wrapper) override;
-    CPluginUI* createEditor(CSynthesizer* engine) override;
+    EditorView* createEditor(CSynthesizer* engine) override;
 
     int32_t enginesCreated = 0;
     int32_t editorsCreated = 0;
@@ -56,15 +56,11 @@ private:
     CPluginDefinition* previous;
 };
 
-class RecordingEditor : public CPluginUI {
+class RecordingEditor : public EditorView {
 public:
-    void updateAllValues() override { ++updates; }
-    EditorSize getEditorSize() override { return {120, 200}; }
-    bool setParameterValue(int32_t id, float value) override
-    {
-        shown.emplace_back(id, value);
-        return true;
-    }
+    void requestAllValues() override { ++updates; }
+    ViewSize viewSize() override { return {200, 120}; }
+    void requestParameterValue(int32_t id, float value) override { shown.emplace_back(id, value); }
 
     int32_t updates = 0;
     std::vector<std::pair<int32_t, float>> shown;
@@ -73,8 +69,8 @@ public:
 class RecordingWrapper : public CPluginWrapper {
 public:
     void parameterChanged(int32_t index, float value) override { changes.emplace_back(index, value); }
-    CPluginUI* getEditor() override { return editor; }
+    EditorView* getEditor() override { return editor; }
 
-    CPluginUI* editor = nullptr;
+    EditorView* editor = nullptr;
     std::vector<std::pair<int32_t, float>> changes;
 };

@@ -16,7 +16,7 @@
 #include "framework/engine/CPluginWrapper.h"
 #include "framework/engine/CProgram.h"
 #include "framework/engine/CSynthesizer.h"
-#include "framework/gui/CPluginUI.h"
+#include "framework/engine/EditorView.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ public:
     std::atomic<float> level {0.0f};
 };
 
-class ModuleEditor : public CPluginUI {
+class ModuleEditor : public EditorView {
 public:
     explicit ModuleEditor(CSynthesizer* engine)
         : engine(engine)
@@ -81,24 +81,19 @@ public:
         // be a use after free.
         lastSeen = engine->getParameter(0);
     }
-    EditorSize getEditorSize() override { return {120, 200}; }
-    bool open(int32_t height, int32_t width, void* parent) override
+    ViewSize viewSize() override { return {200, 120}; }
+    bool openView(void* parent, ViewSize size) override
     {
-        isOpen = parent != nullptr && height == 120 && width == 200;
+        isOpen = parent != nullptr && size.height == 120 && size.width == 200;
         return isOpen;
     }
-    int32_t close() override
-    {
-        isOpen = false;
-        return 0;
-    }
-    bool setParameterValue(int32_t id, float) override
+    void closeView() override { isOpen = false; }
+    void requestParameterValue(int32_t id, float) override
     {
         if (id >= 0 && id < kStored)
             ++shown[id];
-        return true;
     }
-    void updateAllValues() override { ++updates; }
+    void requestAllValues() override { ++updates; }
 
     int shown[kStored] = {};
     int updates = 0;
@@ -210,7 +205,7 @@ public:
         uniqueId = ('T' << 24) | ('V' << 16) | ('S' << 8) | 'T';
     }
     CSynthesizer* createEngine(CPluginWrapper* wrapper) override { return new ModuleEngine(wrapper); }
-    CPluginUI* createEditor(CSynthesizer* engine) override { return new ModuleEditor(engine); }
+    EditorView* createEditor(CSynthesizer* engine) override { return new ModuleEditor(engine); }
 };
 
 // A static object rather than a never-freed allocation: tests load and unload

@@ -82,7 +82,7 @@ public:
         lastEngine = new HoldableEngine(wrapper);
         return lastEngine;
     }
-    CPluginUI* createEditor(CSynthesizer*) override { return makeEditor ? new WatchingEditor : nullptr; }
+    EditorView* createEditor(CSynthesizer*) override { return makeEditor ? new WatchingEditor : nullptr; }
 
     bool makeEngine = true;
     HoldableEngine* lastEngine = nullptr;
@@ -221,14 +221,15 @@ TEST_F(VstWrapperTest, EditorNeedsTheFlagAndAnEngine)
     EXPECT_EQ(wrapper()->pluginWrapper()->getEditor(), nullptr);
 }
 
-TEST_F(VstWrapperTest, EditorObjectWithoutAFrameworkEditorCannotOpen)
+// Regression: a definition whose createEditor made nothing still set the
+// has-editor flag, and Ardour showed an editor button that could not open.
+TEST_F(VstWrapperTest, NoEditorMadeMeansNoEditorFlag)
 {
     definition.makeEditor = false;
     ASSERT_NE(create(), nullptr);
-    EXPECT_TRUE(e->flags & effFlagsHasEditor);
+    EXPECT_EQ(e->flags & effFlagsHasEditor, 0);
     ERect* rect = nullptr;
-    ASSERT_EQ(dispatch(effEditGetRect, 0, 0, &rect), 1);
-    EXPECT_EQ(rect->bottom, 0);
+    EXPECT_EQ(dispatch(effEditGetRect, 0, 0, &rect), 0);
     int parent = 0;
     EXPECT_EQ(dispatch(effEditOpen, 0, 0, &parent), 0);
 }
