@@ -87,6 +87,16 @@ WindowStatus HeadlessWindowSystem::setTimer(WindowId window, int32_t millisecond
     return WindowStatus::Ok;
 }
 
+WindowStatus HeadlessWindowSystem::connect()
+{
+    if (!connected_)
+        ++connects_;
+    connected_ = true;
+    return WindowStatus::Ok;
+}
+
+void HeadlessWindowSystem::disconnect() { connected_ = false; }
+
 void HeadlessWindowSystem::pump()
 {
     // Only what is queued now is handled: a listener that injects or pumps again

@@ -22,6 +22,8 @@ public:
     explicit HeadlessWindowSystem(int32_t screenWidth = 1920, int32_t screenHeight = 1080);
 
     // IWindowSystem
+    WindowStatus connect() override;
+    void disconnect() override;
     WindowStatus createChild(
         uintptr_t parent, int32_t width, int32_t height, IWindowListener* listener, WindowId& out) override;
     WindowStatus destroy(WindowId window) override;
@@ -78,8 +80,11 @@ public:
     // What was presented, top-down in window coordinates; 0 outside or when closed.
     uint32_t pixel(WindowId window, int32_t x, int32_t y) const;
     int presentCount(WindowId window) const;
-    // Number of windows that exist (the headless stand-in for the display connection's users).
+    // Number of windows that exist.
     int windowCount() const { return static_cast<int>(windows_.size()); }
+    // Whether the display connection is open, and how often it was opened.
+    bool connected() const { return connected_; }
+    int connectCount() const { return connects_; }
     WindowId windowAt(ScreenPoint p) const;
     int32_t timerInterval(WindowId window) const;
     int timerTicks(WindowId window) const;
@@ -133,6 +138,8 @@ private:
     WindowId capture_ = kNoWindow;
     WindowId focus_ = kNoWindow;
     bool cursorVisible_ = true;
+    bool connected_ = false;
+    int connects_ = 0;
     int64_t now_ = 0;
 };
 
