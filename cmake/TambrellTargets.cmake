@@ -36,7 +36,7 @@ endfunction()
 
 # tb_plugin_module(<target> [OUTPUT_NAME <name>] SOURCES <file>... LIBS <target>...)
 # A plug-in module <name>.so (no "lib" prefix) that a host loads with dlopen.
-# It carries the VST entry points and exports nothing but the entries listed
+# It carries the VST and native entry points and exports nothing but the entries listed
 # in the version script below; the static libraries' symbols stay inside, so
 # two plug-ins built on different framework versions never meet. The module
 # load hook of the engine library is pulled in explicitly, since nothing
@@ -48,9 +48,10 @@ function(tb_plugin_module target)
   endif()
   set(exports ${CMAKE_CURRENT_BINARY_DIR}/${target}.exports)
   file(WRITE ${exports} "{\n  global: VSTPluginMain; main; CreatePlugInstance;\n  local: *;\n};\n")
-  add_library(${target} MODULE ${A_SOURCES} ${PROJECT_SOURCE_DIR}/framework/vst/entry/VstExports.cpp)
+  add_library(${target} MODULE ${A_SOURCES} ${PROJECT_SOURCE_DIR}/framework/vst/entry/VstExports.cpp
+    ${PROJECT_SOURCE_DIR}/framework/native/entry/NativeExports.cpp)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${A_OUTPUT_NAME} LINK_DEPENDS ${exports})
-  target_link_libraries(${target} PRIVATE ${A_LIBS} tb_vst tb_engine)
+  target_link_libraries(${target} PRIVATE ${A_LIBS} tb_vst tb_native tb_engine)
   target_link_options(${target} PRIVATE
     -Wl,--exclude-libs,ALL
     -Wl,--version-script=${exports}

@@ -374,6 +374,12 @@ double CSynthesizer::getControllerValue(int32_t controller) const
     return controller >= 0 && controller < kControllers ? controllerValues[controller] : 0.0;
 }
 
+void CSynthesizer::setControllerValue(int32_t controller, double value)
+{
+    if (controller >= 0 && controller < kControllers)
+        controllerValues[controller] = value;
+}
+
 KeyRecord* CSynthesizer::getKeyRecord(int32_t note) { return note >= 0 && note < kKeys ? &keys[note] : nullptr; }
 
 uint8_t CSynthesizer::getKeyDown(int32_t note) const { return note >= 0 && note < kKeys ? keyDown[note] : 0; }

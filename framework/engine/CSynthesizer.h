@@ -136,6 +136,11 @@ public:
     void setSongPosition(double position) { songPosition = position; }
     double getControllerValue(int32_t controller) const;
     double getChannelPressure() const { return channelPressure; }
+    // Native adaptor, host thread (its parameter access runs beside rendering
+    // as VST automation does): store a controller (0..127) or the channel
+    // pressure without decoding a MIDI message.
+    void setControllerValue(int32_t controller, double value);
+    void setChannelPressure(double value) { channelPressure = value; }
     double getPitchBend() const { return pitchBend; }
     // Null for a note outside 0..127.
     KeyRecord* getKeyRecord(int32_t note);

@@ -28,6 +28,9 @@ public:
         return false;
     }
     virtual void closeView() { }
+    // The native handle of the open editor window (an X11 Window id), 0 while
+    // closed; the native adaptor hands it to its host.
+    virtual uintptr_t viewHandle() const { return 0; }
     // The host's idle call: the editor handles its window's events and runs its
     // timer when due. A plug-in has no event loop of its own.
     virtual void idleView() { }

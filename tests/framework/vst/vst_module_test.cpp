@@ -64,7 +64,7 @@ TEST(VstModuleEntry, OnlyTheEntryPointsAreExported)
             names.insert(name);
     }
     ASSERT_EQ(pclose(pipe), 0);
-    EXPECT_EQ(names, (std::set<std::string> {"VSTPluginMain", "main"}));
+    EXPECT_EQ(names, (std::set<std::string> {"VSTPluginMain", "main", "CreatePlugInstance"}));
 }
 
 TEST(VstModuleEntry, OnlyMainSetsFlushToZeroInTheCaller)
