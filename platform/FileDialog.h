@@ -35,6 +35,12 @@ public:
     virtual DialogResult run(const DialogRequest& request) = 0;
     // Yes/no question before a file is replaced; false means "keep it".
     virtual bool confirmOverwrite(const std::string& title, const std::string& path) = 0;
+    // Tells the user that something they asked for did not happen.
+    virtual void showMessage(const std::string& title, const std::string& text)
+    {
+        (void)title;
+        (void)text;
+    }
 };
 
 // The process's dialog backend: the one installed, else the desktop one.

@@ -105,6 +105,16 @@ namespace {
             }
             return false;
         }
+
+        void showMessage(const std::string& title, const std::string& text) override
+        {
+            if (std::string zenity = findProgram("zenity"); !zenity.empty()) {
+                runProgram({zenity, "--error", "--no-markup", "--title=" + title, "--text=" + text});
+                return;
+            }
+            if (std::string kdialog = findProgram("kdialog"); !kdialog.empty())
+                runProgram({kdialog, "--title", title, "--error", text});
+        }
     };
 
     IFileDialog* installed = nullptr;

@@ -15,9 +15,14 @@ public:
 
     DialogResult run(const DialogRequest& request) override;
     bool confirmOverwrite(const std::string& title, const std::string& path) override;
+    void showMessage(const std::string& title, const std::string& text) override
+    {
+        messages.push_back(title + ": " + text);
+    }
 
     std::vector<DialogRequest> requests;
     std::vector<std::string> overwriteQuestions;
+    std::vector<std::string> messages;
 
 private:
     std::deque<DialogResult> results;

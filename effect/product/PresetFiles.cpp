@@ -1,0 +1,163 @@
+#include "effect/product/PresetFiles.h"
+
+#include "effect/product/CDrive.h"
+#include "effect/product/ProgramChunk.h"
+#include "framework/engine/CProgram.h"
+#include "framework/util/CFileStreamer.h"
+#include "framework/util/TextCopy.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace presetfiles {
+
+namespace {
+
+    // Base names are taken whole here: a name that does not fit a program's
+    // name must not turn into a shorter, different one.
+    constexpr size_t kLongName = 1024;
+
+    const char* programName(CDrive& engine)
+    {
+        CProgram* p = engine.getCurrentProgram();
+        return p != nullptr ? p->name : "";
+    }
+
+    bool writeAll(int fd, const uint8_t* data, size_t size)
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(fd, data, size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+}  // namespace
+
+LoadResult load(CDrive& engine, const char* path, const char* baseName)
+{
+    if (path == nullptr)
+        return LoadResult::NotRead;
+    CFileStreamer file;
+    if (!file.open(path, "rb") || file.getSize() <= 0)
+        return LoadResult::NotRead;
+    // The engine takes at most one chunk; what lies beyond it is never read.
+    uint8_t chunk[programchunk::kSize] = {};
+    const int32_t size = file.getSize() < programchunk::kSize ? file.getSize() : programchunk::kSize;
+    const bool read = file.readExact(chunk, size);
+    file.close();
+    if (!read)
+        return LoadResult::NotRead;
+    if (engine.setProgramChunk(chunk, size) == 0)
+        return LoadResult::Refused;
+    engine.setProgramName(0, baseName != nullptr ? baseName : "");
+    return LoadResult::Accepted;
+}
+
+SaveResult save(CDrive& engine, const char* path)
+{
+    if (path == nullptr || path[0] == 0)
+        return SaveResult::Failed;
+    uint8_t chunk[programchunk::kSize];
+    if (engine.getProgramChunk(chunk) != programchunk::kSize)
+        return SaveResult::Failed;
+
+    // The rename below replaces whatever has the name: a link is followed to
+    // the file it names, and anything but a regular file is left alone.
+    std::string target = path;
+    struct stat st { };
+    if (::lstat(path, &st) == 0) {
+        if (S_ISLNK(st.st_mode)) {
+            char resolved[PATH_MAX];
+            if (::realpath(path, resolved) == nullptr || ::stat(resolved, &st) != 0)
+                return SaveResult::Failed;
+            target = resolved;
+        }
+        if (!S_ISREG(st.st_mode))
+            return SaveResult::Failed;
+    }
+
+    // The temporary file lies in the target's folder, so the rename that puts
+    // it in place never crosses file systems.
+    std::string temp = target + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return SaveResult::Failed;
+    // mkstemp makes the file private; a preset is an ordinary document.
+    ::fchmod(fd, 0644);
+    const bool written = writeAll(fd, chunk, sizeof chunk) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || std::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return SaveResult::Failed;
+    }
+
+    char baseName[kProgramNameCapacity];
+    fileBaseName(path, baseName, sizeof baseName);
+    engine.setProgramName(0, baseName);
+    engine.getPresetList().scanFolder(engine.getPresetsFolder());
+    return SaveResult::Saved;
+}
+
+StepResult step(CDrive& engine, int direction)
+{
+    const CFileList& list = engine.getPresetList();
+    const char* current = programName(engine);
+    char baseName[kLongName];
+    int32_t match = -1;
+    for (int32_t i = 0;; ++i) {
+        const char* path = list.getEntry(i, baseName, sizeof baseName);
+        if (path == nullptr || path[0] == 0)
+            break;
+        if (std::strcmp(baseName, current) == 0) {
+            match = i;
+            break;
+        }
+    }
+    if (match < 0)
+        return StepResult::NoMatch;
+    const char* target = list.getEntry(match + (direction < 0 ? -1 : 1), baseName, sizeof baseName);
+    if (target == nullptr)
+        return StepResult::AtEnd;
+    if (std::strlen(baseName) >= static_cast<size_t>(kProgramNameCapacity))
+        return StepResult::NameTooLong;
+    switch (load(engine, target, baseName)) {
+    case LoadResult::NotRead: return StepResult::NotRead;
+    case LoadResult::Refused: return StepResult::Refused;
+    case LoadResult::Accepted: break;
+    }
+    return StepResult::Accepted;
+}
+
+void buildMenu(CDrive& engine, const std::function<void(const char* text, int32_t kind, bool highlighted)>& add)
+{
+    const char* name = programName(engine);
+    add(name[0] != 0 ? name : "<none>", kCommand, false);
+    add("Options", kTitle, false);
+    add("Save Program", kCommand, false);
+    add("Load Program", kCommand, false);
+    add("Reset Program", kCommand, false);
+    add("Program List", kTitle, false);
+    const CFileList& list = engine.getPresetList();
+    char baseName[kLongName];
+    int32_t k = 0;
+    for (; list.getEntry(k, baseName, sizeof baseName) != nullptr; ++k)
+        add(baseName[0] != 0 ? baseName : "<none>", kCommand, std::strcmp(baseName, name) == 0);
+    if (k == 0)
+        add("<none>", kCommand, false);
+}
+
+}  // namespace presetfiles

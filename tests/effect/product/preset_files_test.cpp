@@ -1,0 +1,267 @@
+// Preset files, the program menu and its commands, on a temporary presets
+// folder with the dialogs answered by a script.
+#include "effect/product/CDrive.h"
+#include "effect/product/PresetFiles.h"
+#include "effect/product/ProgramCommands.h"
+#include "platform/headless/ScriptedFileDialog.h"
+#include "tests/effect/product/product_rig.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace producttest;
+
+struct Item {
+    std::string text;
+    int32_t kind;
+    bool highlighted;
+};
+
+std::vector<Item> menuOf(CDrive& engine)
+{
+    std::vector<Item> items;
+    presetfiles::buildMenu(engine, [&](const char* t, int32_t k, bool h) { items.push_back({t, k, h}); });
+    return items;
+}
+
+std::vector<uint8_t> presetWith(float firstValue, const char* name = "inside")
+{
+    float values[programchunk::kValueCount];
+    defaultValues(values);
+    values[0] = firstValue;
+    return makeChunk(values, name);
+}
+
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit r = old_;
+        r.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &r);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit old_ {};
+    void (*previous_)(int) = nullptr;
+};
+
+class PresetFiles : public ::testing::Test {
+protected:
+    PresetFiles() { platform::setFileDialog(&dialog); }
+    ~PresetFiles() override { platform::setFileDialog(nullptr); }
+
+    void run(CDrive& engine, int32_t position)
+    {
+        programcommands::run(engine, position, nullptr, nullptr, [&] { ++menuBuilds; });
+    }
+    std::string name(CDrive& engine) { return engine.getCurrentProgram()->name; }
+
+    DataRoot root;
+    platform::ScriptedFileDialog dialog;
+    RecordingWrapper host;
+    int menuBuilds = 0;
+};
+
+TEST_F(PresetFiles, EmptyFolderMenuHasSevenItemsAndItsNoneEntryDoesNothing)
+{
+    CDrive engine(&host);
+    const std::vector<Item> menu = menuOf(engine);
+    ASSERT_EQ(menu.size(), 7u);
+    EXPECT_EQ(menu[0].text, "<noname>");
+    EXPECT_EQ(menu[1].kind, presetfiles::kTitle);
+    EXPECT_EQ(menu[5].text, "Program List");
+    EXPECT_EQ(menu[6].text, "<none>");
+    run(engine, 6);
+    EXPECT_EQ(menuBuilds, 0);
+    EXPECT_TRUE(host.changes.empty());
+}
+
+TEST_F(PresetFiles, MenuListsPresetsAndHighlightsTheCurrentOneCaseSensitively)
+{
+    root.addPreset("b.tbprg", presetWith(0.2f));
+    root.addPreset("a.tbprg", presetWith(0.1f));
+    root.addPreset("x.y.tbprg", presetWith(0.3f));
+    root.addPreset("Caps.TBPRG", presetWith(0.4f));
+    CDrive engine(&host);  // loads "a", the first in sorted order
+    std::vector<Item> menu = menuOf(engine);
+    ASSERT_EQ(menu.size(), 9u) << "an extension in capitals is not listed";
+    EXPECT_EQ(menu[0].text, "a");
+    EXPECT_TRUE(menu[6].highlighted);
+    EXPECT_EQ(menu[7].text, "b");
+    EXPECT_FALSE(menu[7].highlighted);
+    EXPECT_EQ(menu[8].text, "x.y");
+    engine.setProgramName(0, "B");
+    menu = menuOf(engine);
+    EXPECT_FALSE(menu[7].highlighted);
+
+    // The capitalised file can still be loaded through the dialog.
+    dialog.pushResult(platform::DialogStatus::Chosen, root.path() + "/Presets/Caps.TBPRG");
+    run(engine, presetfiles::kLoadPosition);
+    EXPECT_EQ(name(engine), "Caps");
+    EXPECT_FLOAT_EQ(engine.getCurrentProgram()->getParameter(0), 0.4f);
+    EXPECT_EQ(menuBuilds, 1);
+}
+
+TEST_F(PresetFiles, MenuEntryLoadSelectsTheProgramAndADeletedEntryChangesNothing)
+{
+    root.addPreset("a.tbprg", presetWith(0.1f));
+    const std::string b = root.addPreset("b.tbprg", presetWith(0.9f));
+    CDrive engine(&host);
+    host.changes.clear();
+    run(engine, 7);
+    EXPECT_EQ(name(engine), "b");
+    EXPECT_FLOAT_EQ(engine.getCurrentProgram()->getParameter(0), 0.9f);
+    // Loaded from the menu, the program is selected twice: 50 values each time.
+    EXPECT_EQ(host.changes.size(), 100u);
+    EXPECT_EQ(menuBuilds, 1);
+
+    ASSERT_EQ(::unlink(b.c_str()), 0);
+    engine.setProgramName(0, "kept");
+    host.changes.clear();
+    run(engine, 7);
+    EXPECT_EQ(name(engine), "kept");
+    EXPECT_TRUE(host.changes.empty());
+    EXPECT_EQ(menuBuilds, 1);
+    run(engine, 99);
+    EXPECT_EQ(menuBuilds, 1);
+}
+
+TEST_F(PresetFiles, RefusedMenuEntryKeepsValuesAndNameButRebuildsAndSelects)
+{
+    root.addPreset("a.tbprg", presetWith(0.1f));
+    std::vector<uint8_t> wrong = presetWith(0.8f);
+    wrong[0] ^= 0xFF;
+    root.addPreset("bad.tbprg", wrong);
+    CDrive engine(&host);
+    host.changes.clear();
+    run(engine, 7);
+    EXPECT_EQ(name(engine), "a");
+    EXPECT_FLOAT_EQ(engine.getCurrentProgram()->getParameter(0), 0.1f);
+    EXPECT_EQ(menuBuilds, 1);
+    EXPECT_EQ(host.changes.size(), 50u);
+}
+
+TEST_F(PresetFiles, SaveWritesOneChunkRenamesTheProgramAndListsIt)
+{
+    CDrive engine(&host);
+    run(engine, presetfiles::kResetPosition);
+    EXPECT_EQ(name(engine), "<noname>");
+    engine.getCurrentProgram()->setParameter(1, 0.25f);
+    dialog.pushResult(platform::DialogStatus::Chosen, root.path() + "/Presets/lead");
+    run(engine, presetfiles::kSavePosition);
+    ASSERT_EQ(dialog.requests.size(), 1u);
+    EXPECT_EQ(dialog.requests[0].title, "Save Program");
+    EXPECT_EQ(dialog.requests[0].fileName, " noname ") << "angle brackets become blanks";
+    const std::vector<uint8_t> bytes = tbtest::readAll(root.path() + "/Presets/lead.tbprg");
+    ASSERT_EQ(bytes.size(), 460u);
+    EXPECT_EQ(name(engine), "lead");
+    const std::vector<Item> menu = menuOf(engine);
+    ASSERT_EQ(menu.size(), 7u);
+    EXPECT_EQ(menu[6].text, "lead");
+    EXPECT_TRUE(menu[6].highlighted);
+    struct stat st { };
+    ASSERT_EQ(::stat((root.path() + "/Presets/lead.tbprg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    EXPECT_TRUE(dialog.messages.empty());
+}
+
+// Regression: a write that failed used to rename the program and rescan the
+// list as if the preset had been saved.
+TEST_F(PresetFiles, FailedSaveKeepsTheOldFileAndNameAndSaysSo)
+{
+    const std::string old = root.addPreset("keep.tbprg", presetWith(0.1f, "keep"));
+    CDrive engine(&host);
+    engine.setProgramName(0, "mine");
+    dialog.pushResult(platform::DialogStatus::Chosen, old);
+    dialog.pushOverwriteAnswer(true);
+    {
+        // Files may not grow beyond 100 bytes for a moment (root included).
+        FileSizeLimit limit(100);
+        run(engine, presetfiles::kSavePosition);
+    }
+    EXPECT_EQ(name(engine), "mine");
+    EXPECT_EQ(tbtest::readAll(old), presetWith(0.1f, "keep"));
+    EXPECT_EQ(menuBuilds, 0);
+    ASSERT_EQ(dialog.messages.size(), 1u);
+    EXPECT_NE(dialog.messages[0].find("could not be saved"), std::string::npos);
+    EXPECT_EQ(engine.getPresetList().getCount(), 1);
+}
+
+// Regression: saving onto a device or pipe replaced it with a regular file.
+TEST_F(PresetFiles, SaveLeavesAnythingButARegularFileAlone)
+{
+    CDrive engine(&host);
+    engine.setProgramName(0, "mine");
+    const std::string fifo = root.path() + "/Presets/pipe.tbprg";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    EXPECT_EQ(presetfiles::save(engine, fifo.c_str()), presetfiles::SaveResult::Failed);
+    struct stat st { };
+    ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(presetfiles::save(engine, (root.path() + "/no/such/x.tbprg").c_str()), presetfiles::SaveResult::Failed);
+    EXPECT_EQ(name(engine), "mine");
+
+    // A link is written through: the file it names gets the preset.
+    const std::string real = root.addPreset("real.tbprg", presetWith(0.1f));
+    const std::string link = root.path() + "/Presets/link.tbprg";
+    ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+    EXPECT_EQ(presetfiles::save(engine, link.c_str()), presetfiles::SaveResult::Saved);
+    struct stat ls { };
+    ASSERT_EQ(::lstat(link.c_str(), &ls), 0);
+    EXPECT_TRUE(S_ISLNK(ls.st_mode));
+    EXPECT_EQ(tbtest::readAll(real).size(), 460u);
+}
+
+TEST_F(PresetFiles, StepsThroughTheListWithoutWrapping)
+{
+    root.addPreset("a.tbprg", presetWith(0.1f));
+    root.addPreset("b.tbprg", presetWith(0.2f));
+    root.addPreset("c.tbprg", presetWith(0.3f));
+    CDrive engine(&host);
+    engine.setProgramName(0, "b");
+    EXPECT_EQ(presetfiles::step(engine, +1), presetfiles::StepResult::Accepted);
+    EXPECT_EQ(name(engine), "c");
+    EXPECT_FLOAT_EQ(engine.getCurrentProgram()->getParameter(0), 0.3f);
+    EXPECT_EQ(presetfiles::step(engine, +1), presetfiles::StepResult::AtEnd);
+    EXPECT_EQ(name(engine), "c");
+    engine.setProgramName(0, "b");
+    EXPECT_EQ(presetfiles::step(engine, -1), presetfiles::StepResult::Accepted);
+    EXPECT_EQ(name(engine), "a");
+    EXPECT_EQ(presetfiles::step(engine, -1), presetfiles::StepResult::AtEnd);
+    engine.setProgramName(0, "B");
+    EXPECT_EQ(presetfiles::step(engine, +1), presetfiles::StepResult::NoMatch);
+}
+
+// File names hold at most 255 bytes, so a listed base name has at most 249
+// characters and always fits a program name whole.
+TEST_F(PresetFiles, StepCarriesTheLongestPossibleNameWhole)
+{
+    root.addPreset("a.tbprg", presetWith(0.1f));
+    const std::string longName = "b" + std::string(248, 'x');
+    root.addPreset(longName + ".tbprg", presetWith(0.2f));
+    CDrive engine(&host);
+    ASSERT_EQ(name(engine), "a");
+    EXPECT_EQ(presetfiles::step(engine, +1), presetfiles::StepResult::Accepted);
+    EXPECT_EQ(name(engine), longName);
+    EXPECT_EQ(presetfiles::step(engine, -1), presetfiles::StepResult::Accepted);
+    EXPECT_EQ(name(engine), "a");
+}
+
+}  // namespace
