@@ -110,16 +110,9 @@ int32_t CDrive::selectProgram(int32_t index)
 {
     (void)index;
     const int32_t result = CSynthesizer::selectProgram(0);
-    CPluginWrapper* wrapper = getWrapper();
-    if (wrapper != nullptr && wrapper->getEditor() != nullptr)
-        rebuildPedalGroups();
+    // The pedal boxes belong to the editor's thread: this only tells it.
+    programSwitches_.fetch_add(1, std::memory_order_acq_rel);
     return result;
-}
-
-void CDrive::rebuildPedalGroups()
-{
-    // The pedal-board editor is not part of this build yet; it rebuilds its
-    // five box groups from the program's box types here.
 }
 
 void CDrive::renderAfterEffect(float* inL, float* inR, float* mixL, float* mixR, int32_t frames)

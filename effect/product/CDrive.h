@@ -56,10 +56,9 @@ public:
     CDriveEffect* getChain() const { return chain_; }
     bool isLoading() const { return loading_.load(std::memory_order_relaxed); }
 
-protected:
-    // With the editor open, rebuilds its five pedal groups from the program's
-    // box types.
-    virtual void rebuildPedalGroups();
+    // Program switches so far. The open editor rebuilds its pedal boxes on
+    // its own thread whenever the count has moved, whichever thread switched.
+    uint32_t getProgramSwitchCount() const { return programSwitches_.load(std::memory_order_acquire); }
 
 private:
     void findFolders();
@@ -71,4 +70,5 @@ private:
     CDriveEffect* chain_ = nullptr;
     std::atomic<float> inputPeak_ {0.5f};
     std::atomic<float> outputPeak_ {0.5f};
+    std::atomic<uint32_t> programSwitches_ {0};
 };

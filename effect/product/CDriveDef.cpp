@@ -3,6 +3,7 @@
 #include "effect/product/CDrive.h"
 #include "effect/product/CDriveProgram.h"
 
+#include <atomic>
 #include <new>
 
 extern "C" {
@@ -28,12 +29,20 @@ CDriveDef::CDriveDef()
     uniqueId = kUniqueId;
 }
 
+namespace {
+// Constant-initialised, so a factory handed in by another translation unit's
+// static initialiser is never overwritten, whatever the order.
+std::atomic<CDriveDef::EditorFactory> editorFactory {nullptr};
+}
+
+void CDriveDef::setEditorFactory(EditorFactory factory) noexcept { editorFactory.store(factory); }
+
 EditorView* CDriveDef::createEditor(CSynthesizer* engine)
 {
-    // The pedal-board editor is not part of this build yet: without one the
-    // adaptors run the plug-in headless.
-    (void)engine;
-    return nullptr;
+    // Without a factory (a build without the editor) the adaptors run the
+    // plug-in without an editor.
+    const EditorFactory factory = editorFactory.load();
+    return factory != nullptr ? factory(engine) : nullptr;
 }
 
 CSynthesizer* CDriveDef::createEngine(CPluginWrapper* wrapper) { return new (std::nothrow) CDrive(wrapper); }

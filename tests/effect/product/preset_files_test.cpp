@@ -125,7 +125,9 @@ TEST_F(PresetFiles, MenuEntryLoadSelectsTheProgramAndADeletedEntryChangesNothing
     const std::string b = root.addPreset("b.tbprg", presetWith(0.9f));
     CDrive engine(&host);
     host.changes.clear();
+    const uint32_t switches = engine.getProgramSwitchCount();
     run(engine, 7);
+    EXPECT_EQ(engine.getProgramSwitchCount(), switches + 2) << "the open board rebuilds after each switch";
     EXPECT_EQ(name(engine), "b");
     EXPECT_FLOAT_EQ(engine.getCurrentProgram()->getParameter(0), 0.9f);
     // Loaded from the menu, the program is selected twice: 50 values each time.
