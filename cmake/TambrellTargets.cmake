@@ -36,11 +36,12 @@ endfunction()
 
 # tb_plugin_module(<target> [OUTPUT_NAME <name>] SOURCES <file>... LIBS <target>...)
 # A plug-in module <name>.so (no "lib" prefix) that a host loads with dlopen.
-# It carries the VST and native entry points and exports nothing but the entries listed
-# in the version script below; the static libraries' symbols stay inside, so
-# two plug-ins built on different framework versions never meet. The module
-# load hook of the engine library is pulled in explicitly, since nothing
-# references it and the linker would drop it with its constructor.
+# It carries the VST and native entry points and exports nothing but the
+# entries listed in the version script below; the static libraries' symbols
+# stay inside, so two plug-ins built on different framework versions never
+# meet. The entry
+# points and the load-time hook are compiled into the module itself, so the
+# linker keeps them without being told to.
 function(tb_plugin_module target)
   cmake_parse_arguments(A "" "OUTPUT_NAME" "SOURCES;LIBS" ${ARGN})
   if(NOT A_OUTPUT_NAME)
@@ -48,14 +49,15 @@ function(tb_plugin_module target)
   endif()
   set(exports ${CMAKE_CURRENT_BINARY_DIR}/${target}.exports)
   file(WRITE ${exports} "{\n  global: VSTPluginMain; main; CreatePlugInstance;\n  local: *;\n};\n")
-  add_library(${target} MODULE ${A_SOURCES} ${PROJECT_SOURCE_DIR}/framework/vst/entry/VstExports.cpp
-    ${PROJECT_SOURCE_DIR}/framework/native/entry/NativeExports.cpp)
+  add_library(${target} MODULE ${A_SOURCES}
+    ${PROJECT_SOURCE_DIR}/framework/vst/entry/VstExports.cpp
+    ${PROJECT_SOURCE_DIR}/framework/native/entry/NativeExports.cpp
+    ${PROJECT_SOURCE_DIR}/framework/engine/entry/ModuleLoadHook.cpp)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${A_OUTPUT_NAME} LINK_DEPENDS ${exports})
   target_link_libraries(${target} PRIVATE ${A_LIBS} tb_vst tb_native tb_engine)
   target_link_options(${target} PRIVATE
     -Wl,--exclude-libs,ALL
     -Wl,--version-script=${exports}
-    -Wl,--undefined=tb_module_load_anchor
     -Wl,--no-undefined)
   tb_strict(${target})
 endfunction()

@@ -1,9 +1,11 @@
-// The plug-in module: the product's definition comes in from its static
-// library through the link anchor; the entry points come from the adaptor.
+// The plug-in module: the multi-effect's definition, installed when the module
+// is loaded; the entry points and the load-time hook come with the module
+// target.
 #include "effect/product/CDriveDef.h"
 
 namespace {
-// Keeps the definition's object file in the link on every toolchain, even one
-// that would ignore the anchor option.
-[[maybe_unused]] int* const keepDefinition = &tb_product_definition_anchor;
+// A static object rather than a heap one: a host that unloads and reloads the
+// library must not leave one definition behind per load.
+CDriveDef definitionObject;
+[[maybe_unused]] CPluginDefinition* const theDefinition = installPluginDefinition(&definitionObject);
 }

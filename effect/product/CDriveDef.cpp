@@ -6,10 +6,6 @@
 #include <atomic>
 #include <new>
 
-extern "C" {
-__attribute__((visibility("default"), used)) int tb_product_definition_anchor = 0;
-}
-
 CDriveDef::CDriveDef()
 {
     setName("Tambrell");
@@ -46,12 +42,3 @@ EditorView* CDriveDef::createEditor(CSynthesizer* engine)
 }
 
 CSynthesizer* CDriveDef::createEngine(CPluginWrapper* wrapper) { return new (std::nothrow) CDrive(wrapper); }
-
-namespace {
-// A static object rather than a heap one: a host that unloads and reloads the
-// library must not leave one definition behind per load.
-CDriveDef definitionObject;
-CDriveDef* const theDefinition = static_cast<CDriveDef*>(installPluginDefinition(&definitionObject));
-}
-
-CDriveDef* driveDefinition() noexcept { return theDefinition; }

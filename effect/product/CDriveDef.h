@@ -3,8 +3,8 @@
 #include "framework/engine/CPluginDefinition.h"
 
 // The multi-effect's definition: its texts, counts and unique ID, and the
-// factory of its engine. One instance exists per process, installed at static
-// initialisation.
+// factory of its engine. The plug-in module holds the one instance and installs
+// it at static initialisation.
 class CDriveDef : public CPluginDefinition {
 public:
     static constexpr int32_t kUniqueId = ('T' << 24) | ('B' << 16) | ('R' << 8) | '1';
@@ -20,10 +20,3 @@ public:
     EditorView* createEditor(CSynthesizer* engine) override;
     CSynthesizer* createEngine(CPluginWrapper* wrapper) override;
 };
-
-// The process-wide definition of the multi-effect.
-CDriveDef* driveDefinition() noexcept;
-
-// Referenced by the plug-in module's link so that the definition's object file,
-// and with it the static installation, is never dropped.
-extern "C" int tb_product_definition_anchor;

@@ -5,10 +5,6 @@
 #include "framework/engine/CPluginDefinition.h"
 #include "framework/util/TextCopy.h"
 
-extern "C" {
-int tb_module_load_anchor = 0;
-}
-
 namespace {
 // Written only on the loader's thread, before any entry point can run.
 void* gModuleHandle = nullptr;
@@ -34,7 +30,3 @@ bool moduleAttach() noexcept
 void* moduleHandle() noexcept { return gModuleHandle; }
 
 const char* modulePath() noexcept { return gModulePath; }
-
-namespace {
-__attribute__((constructor)) void attachOnLoad() { moduleAttach(); }
-}

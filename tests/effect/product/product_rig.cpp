@@ -6,6 +6,13 @@
 
 #include <cstdlib>
 
+namespace {
+CDriveDef definitionObject;
+CDriveDef* const theDefinition = static_cast<CDriveDef*>(installPluginDefinition(&definitionObject));
+}
+
+CDriveDef* driveDefinition() noexcept { return theDefinition; }
+
 namespace producttest {
 
 ScopedEnv::ScopedEnv(const char* name, const char* value)

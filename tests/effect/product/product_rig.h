@@ -10,6 +10,12 @@
 #include <utility>
 #include <vector>
 
+class CDriveDef;
+
+// The multi-effect's definition, installed when the test program starts, as the
+// plug-in module installs its own.
+CDriveDef* driveDefinition() noexcept;
+
 namespace producttest {
 
 // Records what the engine tells the host.

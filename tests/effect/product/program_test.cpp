@@ -1,5 +1,6 @@
 #include "effect/product/CDriveDef.h"
 #include "effect/product/CDriveProgram.h"
+#include "tests/effect/product/product_rig.h"
 
 #include <gtest/gtest.h>
 
