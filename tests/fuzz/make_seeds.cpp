@@ -1,5 +1,5 @@
 // Writes small valid pictures into <dir>/bmp and <dir>/tga, and program chunks
-// into <dir>/program, as fuzzing seeds.
+// into <dir>/program, native state streams into <dir>/native, as fuzzing seeds.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -50,5 +50,15 @@ int main(int argc, char** argv)
     ok &= save(root + "/program/whole.tbprg", chunk);
     chunk.resize(programchunk::kValuesEnd);
     ok &= save(root + "/program/values-only.tbprg", chunk);
+    // Native host state streams: "SSXM", the chunk's size, the chunk, the index.
+    for (int length : {programchunk::kSize, programchunk::kValuesEnd}) {
+        std::vector<uint8_t> stream
+            = {'S', 'S', 'X', 'M', static_cast<uint8_t>(length & 0xff), static_cast<uint8_t>(length >> 8), 0, 0};
+        std::vector<uint8_t> whole(programchunk::kSize);
+        programchunk::write(values, "Warm Lead", whole.data());
+        stream.insert(stream.end(), whole.begin(), whole.begin() + length);
+        stream.insert(stream.end(), {0, 0, 0, 0});
+        ok &= save(root + "/native/state-" + std::to_string(length) + ".bin", stream);
+    }
     return ok ? 0 : 1;
 }
