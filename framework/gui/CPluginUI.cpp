@@ -106,14 +106,15 @@ void CPluginUI::requestAllValues() { allValuesRequested.store(true, std::memory_
 
 void CPluginUI::applyRequests()
 {
+    if (someValueRequested.exchange(false, std::memory_order_acq_rel)) {
+        for (int32_t id = 0; id < kRequestIds; ++id) {
+            if (valueRequested[id].exchange(false, std::memory_order_acq_rel))
+                setParameterValue(id, requestedValue[id].load(std::memory_order_relaxed));
+        }
+    }
+    // Last, so that a value marked before a program switch cannot outlive it.
     if (allValuesRequested.exchange(false, std::memory_order_acq_rel))
         updateAllValues();
-    if (!someValueRequested.exchange(false, std::memory_order_acq_rel))
-        return;
-    for (int32_t id = 0; id < kRequestIds; ++id) {
-        if (valueRequested[id].exchange(false, std::memory_order_acq_rel))
-            setParameterValue(id, requestedValue[id].load(std::memory_order_relaxed));
-    }
 }
 
 void CPluginUI::dropRequests()

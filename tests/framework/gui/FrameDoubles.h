@@ -124,7 +124,12 @@ public:
         drops.emplace_back(path);
         return acceptDrops;
     }
-    void updateValues() override { ++updates; }
+    void updateValues() override
+    {
+        ++updates;
+        for (CControl* c = controls; c != nullptr; c = c->next)
+            c->setValue(editor->getParameterValue(c));
+    }
 
     std::vector<MouseCall> mouse;
     std::vector<std::string> drops;
