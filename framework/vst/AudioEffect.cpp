@@ -100,80 +100,136 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
 {
     char* text = static_cast<char*>(ptr);
     switch (opcode) {
-    case effOpen: open(); return 0;
-    case effClose: close(); return 0;
-    case effSetProgram:
-        if (value >= 0 && value < numPrograms)
-            setProgram(static_cast<VstInt32>(value));
-        return 0;
+    case effOpen: return dispatchOpen();
+    case effClose: return dispatchClose();
+    case effSetProgram: return dispatchSetProgram(value);
     case effGetProgram: return getProgram();
-    case effSetProgramName:
-        if (text)
-            setProgramName(text);
-        return 0;
-    case effGetProgramName:
-        if (text)
-            getProgramName(text);
-        return 0;
-    case effGetParamLabel:
-        if (text)
-            getParameterLabel(index, text);
-        return 0;
-    case effGetParamDisplay:
-        if (text)
-            getParameterDisplay(index, text);
-        return 0;
-    case effGetParamName:
-        if (text)
-            getParameterName(index, text);
-        return 0;
-    case effGetVu: {
-        const float vu = getVu() * 32767.0f;
-        if (!std::isfinite(vu) || std::fabs(vu) > 2147483647.0f)
-            return 0;
-        return static_cast<VstIntPtr>(vu);
-    }
-    case effSetSampleRate:
-        if (std::isfinite(opt) && opt > 0.0f)
-            setSampleRate(opt);
-        return 0;
-    case effSetBlockSize:
-        if (fitsInt32(value))
-            setBlockSize(static_cast<VstInt32>(value));
-        return 0;
-    case effMainsChanged:
-        if (value)
-            resume();
-        else
-            suspend();
-        return 0;
-    case effEditGetRect:
-        if (editor && ptr)
-            return editor->getRect(static_cast<ERect**>(ptr)) ? 1 : 0;
-        return 0;
-    case effEditOpen:
-        if (editor)
-            return editor->open(ptr) ? 1 : 0;
-        return 0;
-    case effEditClose:
-        if (editor)
-            editor->close();
-        return 0;
-    case effEditIdle:
-        if (editor)
-            editor->idle();
-        return 0;
+    case effSetProgramName: return dispatchText(&AudioEffect::setProgramName, text);
+    case effGetProgramName: return dispatchText(&AudioEffect::getProgramName, text);
+    case effGetParamLabel: return dispatchParameterText(&AudioEffect::getParameterLabel, index, text);
+    case effGetParamDisplay: return dispatchParameterText(&AudioEffect::getParameterDisplay, index, text);
+    case effGetParamName: return dispatchParameterText(&AudioEffect::getParameterName, index, text);
+    case effGetVu: return dispatchGetVu();
+    case effSetSampleRate: return dispatchSetSampleRate(opt);
+    case effSetBlockSize: return dispatchSetBlockSize(value);
+    case effMainsChanged: return dispatchMainsChanged(value);
+    case effEditGetRect: return dispatchEditGetRect(ptr);
+    case effEditOpen: return dispatchEditOpen(ptr);
+    case effEditClose: return dispatchEditClose();
+    case effEditIdle: return dispatchEditIdle();
     case effIdentify: return kEffectIdentify;
-    case effGetChunk:
-        if (!ptr)
-            return 0;
-        return getChunk(static_cast<void**>(ptr), index != 0);
-    case effSetChunk:
-        if (!ptr || value < 0 || !fitsInt32(value))
-            return 0;
-        return setChunk(ptr, static_cast<VstInt32>(value), index != 0);
+    case effGetChunk: return dispatchGetChunk(index, ptr);
+    case effSetChunk: return dispatchSetChunk(index, value, ptr);
     default: return 0;
     }
+}
+
+// ---- one handler per core opcode ----------------------------------------------
+
+VstIntPtr AudioEffect::dispatchOpen()
+{
+    open();
+    return 0;
+}
+
+VstIntPtr AudioEffect::dispatchClose()
+{
+    close();
+    return 0;
+}
+
+VstIntPtr AudioEffect::dispatchSetProgram(VstIntPtr value)
+{
+    if (value >= 0 && value < numPrograms)
+        setProgram(static_cast<VstInt32>(value));
+    return 0;
+}
+
+VstIntPtr AudioEffect::dispatchText(void (AudioEffect::*get)(char*), char* text)
+{
+    if (text)
+        (this->*get)(text);
+    return 0;
+}
+
+VstIntPtr AudioEffect::dispatchParameterText(void (AudioEffect::*get)(VstInt32, char*), VstInt32 index, char* text)
+{
+    if (text)
+        (this->*get)(index, text);
+    return 0;
+}
+
+VstIntPtr AudioEffect::dispatchGetVu()
+{
+    const float vu = getVu() * 32767.0f;
+    if (!std::isfinite(vu) || std::fabs(vu) > 2147483647.0f)
+        return 0;
+    return static_cast<VstIntPtr>(vu);
+}
+
+VstIntPtr AudioEffect::dispatchSetSampleRate(float opt)
+{
+    if (std::isfinite(opt) && opt > 0.0f)
+        setSampleRate(opt);
+    return 0;
+}
+
+VstIntPtr AudioEffect::dispatchSetBlockSize(VstIntPtr value)
+{
+    if (fitsInt32(value))
+        setBlockSize(static_cast<VstInt32>(value));
+    return 0;
+}
+
+VstIntPtr AudioEffect::dispatchMainsChanged(VstIntPtr value)
+{
+    if (value)
+        resume();
+    else
+        suspend();
+    return 0;
+}
+
+VstIntPtr AudioEffect::dispatchEditGetRect(void* ptr)
+{
+    if (editor && ptr)
+        return editor->getRect(static_cast<ERect**>(ptr)) ? 1 : 0;
+    return 0;
+}
+
+VstIntPtr AudioEffect::dispatchEditOpen(void* ptr)
+{
+    if (editor)
+        return editor->open(ptr) ? 1 : 0;
+    return 0;
+}
+
+VstIntPtr AudioEffect::dispatchEditClose()
+{
+    if (editor)
+        editor->close();
+    return 0;
+}
+
+VstIntPtr AudioEffect::dispatchEditIdle()
+{
+    if (editor)
+        editor->idle();
+    return 0;
+}
+
+VstIntPtr AudioEffect::dispatchGetChunk(VstInt32 index, void* ptr)
+{
+    if (!ptr)
+        return 0;
+    return getChunk(static_cast<void**>(ptr), index != 0);
+}
+
+VstIntPtr AudioEffect::dispatchSetChunk(VstInt32 index, VstIntPtr value, void* ptr)
+{
+    if (!ptr || value < 0 || !fitsInt32(value))
+        return 0;
+    return setChunk(ptr, static_cast<VstInt32>(value), index != 0);
 }
 
 // ---- the record's entry functions ---------------------------------------------

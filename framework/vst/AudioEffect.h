@@ -107,6 +107,24 @@ protected:
     AEffect cEffect;
 
 private:
+    // The dispatcher's cases, one handler per core opcode; each checks what the
+    // host handed in before it reaches a virtual operation.
+    VstIntPtr dispatchOpen();
+    VstIntPtr dispatchClose();
+    VstIntPtr dispatchSetProgram(VstIntPtr value);
+    VstIntPtr dispatchText(void (AudioEffect::*get)(char*), char* text);
+    VstIntPtr dispatchParameterText(void (AudioEffect::*get)(VstInt32, char*), VstInt32 index, char* text);
+    VstIntPtr dispatchGetVu();
+    VstIntPtr dispatchSetSampleRate(float opt);
+    VstIntPtr dispatchSetBlockSize(VstIntPtr value);
+    VstIntPtr dispatchMainsChanged(VstIntPtr value);
+    VstIntPtr dispatchEditGetRect(void* ptr);
+    VstIntPtr dispatchEditOpen(void* ptr);
+    VstIntPtr dispatchEditClose();
+    VstIntPtr dispatchEditIdle();
+    VstIntPtr dispatchGetChunk(VstInt32 index, void* ptr);
+    VstIntPtr dispatchSetChunk(VstInt32 index, VstIntPtr value, void* ptr);
+
     // The functions stored in the AEffect record; each finds the object
     // through the record's object field.
     static VstIntPtr entryDispatcher(

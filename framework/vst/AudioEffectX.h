@@ -132,5 +132,13 @@ protected:
     // Opcodes whose ptr (and for some value) the operations dereference; a
     // null pointer from the host is answered with 0 instead.
     static bool needsPointer(VstInt32 opcode);
+    // The dispatcher's cases that check or convert what the host handed in.
     VstIntPtr dispatchEditorKey(VstInt32 opcode, VstInt32 index, VstIntPtr value, float opt);
+    VstIntPtr dispatchConnectInput(VstInt32 index, VstIntPtr value);
+    VstIntPtr dispatchConnectOutput(VstInt32 index, VstIntPtr value);
+    VstIntPtr dispatchSetSpeakerArrangement(VstIntPtr value, void* ptr);
+    VstIntPtr dispatchGetSpeakerArrangement(VstIntPtr value, void* ptr);
+    VstIntPtr dispatchSetBlockSizeAndSampleRate(VstInt32 size, float opt);
+    VstIntPtr dispatchGetParameterProperties(VstInt32 index, void* ptr);
+    VstIntPtr dispatchSetEditKnobMode(VstInt32 mode);
 };

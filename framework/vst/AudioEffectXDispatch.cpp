@@ -79,8 +79,8 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     case effGetNumProgramCategories: return getNumCategories();
     case effGetProgramNameIndexed: return asFlag(getProgramNameIndexed(v32, index, text));
     case effCopyProgram: return asFlag(copyProgram(index));
-    case effConnectInput: inputConnected(index, value != 0); return 1;
-    case effConnectOutput: outputConnected(index, value != 0); return 1;
+    case effConnectInput: return dispatchConnectInput(index, value);
+    case effConnectOutput: return dispatchConnectOutput(index, value);
     case effGetInputProperties: return asFlag(getInputProperties(index, static_cast<VstPinProperties*>(ptr)));
     case effGetOutputProperties: return asFlag(getOutputProperties(index, static_cast<VstPinProperties*>(ptr)));
     case effGetPlugCategory: return getPlugCategory();
@@ -90,17 +90,8 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     case effOfflinePrepare: return asFlag(offlinePrepare(static_cast<VstOfflineTask*>(ptr), v32));
     case effOfflineRun: return asFlag(offlineRun(static_cast<VstOfflineTask*>(ptr), v32));
     case effProcessVarIo: return asFlag(processVariableIo(static_cast<VstVariableIo*>(ptr)));
-    case effSetSpeakerArrangement:
-        if (!value)
-            return 0;
-        return asFlag(setSpeakerArrangement(
-            reinterpret_cast<VstSpeakerArrangement*>(value), static_cast<VstSpeakerArrangement*>(ptr)));
-    case effSetBlockSizeAndSampleRate: {
-        // A rate that is not a positive number keeps the one we have.
-        const float rate = std::isfinite(opt) && opt > 0.0f ? opt : sampleRate;
-        setBlockSizeAndSampleRate(v32, rate);
-        return 1;
-    }
+    case effSetSpeakerArrangement: return dispatchSetSpeakerArrangement(value, ptr);
+    case effSetBlockSizeAndSampleRate: return dispatchSetBlockSizeAndSampleRate(v32, opt);
     case effSetBypass: return asFlag(setBypass(value != 0));
     case effGetEffectName: return asFlag(getEffectName(text));
     case effGetErrorText: return asFlag(getErrorText(text));
@@ -113,13 +104,12 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     case effIdle: return fxIdle();
     case effGetIcon: return reinterpret_cast<VstIntPtr>(getIcon());
     case effSetViewPosition: return asFlag(setViewPosition(index, v32));
-    case effGetParameterProperties:
-        return asFlag(getParameterProperties(index, static_cast<VstParameterProperties*>(ptr)));
+    case effGetParameterProperties: return dispatchGetParameterProperties(index, ptr);
     case effKeysRequired: return keysRequired() ? 0 : 1;
     case effGetVstVersion: return getVstVersion();
     case effEditKeyDown:
     case effEditKeyUp: return dispatchEditorKey(opcode, index, value, opt);
-    case effSetEditKnobMode: return editor ? asFlag(editor->setKnobMode(v32)) : 0;
+    case effSetEditKnobMode: return dispatchSetEditKnobMode(v32);
     case effGetMidiProgramName: return getMidiProgramName(index, static_cast<MidiProgramName*>(ptr));
     case effGetCurrentMidiProgram: return getCurrentMidiProgram(index, static_cast<MidiProgramName*>(ptr));
     case effGetMidiProgramCategory: return getMidiProgramCategory(index, static_cast<MidiProgramCategory*>(ptr));
@@ -127,11 +117,7 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     case effGetMidiKeyName: return asFlag(getMidiKeyName(index, static_cast<MidiKeyName*>(ptr)));
     case effBeginSetProgram: return asFlag(beginSetProgram());
     case effEndSetProgram: return asFlag(endSetProgram());
-    case effGetSpeakerArrangement:
-        if (!value)
-            return 0;
-        return asFlag(getSpeakerArrangement(
-            reinterpret_cast<VstSpeakerArrangement**>(value), static_cast<VstSpeakerArrangement**>(ptr)));
+    case effGetSpeakerArrangement: return dispatchGetSpeakerArrangement(value, ptr);
     case effShellGetNextPlugin: return getNextShellPlugin(text);
     case effStartProcess: return startProcess();
     case effStopProcess: return stopProcess();
@@ -144,4 +130,52 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     case effGetNumMidiOutputChannels: return getNumMidiOutputChannels();
     default: return 0;
     }
+}
+
+// ---- handlers of the cases that check or convert what the host handed in ----
+
+VstIntPtr AudioEffectX::dispatchConnectInput(VstInt32 index, VstIntPtr value)
+{
+    inputConnected(index, value != 0);
+    return 1;
+}
+
+VstIntPtr AudioEffectX::dispatchConnectOutput(VstInt32 index, VstIntPtr value)
+{
+    outputConnected(index, value != 0);
+    return 1;
+}
+
+VstIntPtr AudioEffectX::dispatchSetSpeakerArrangement(VstIntPtr value, void* ptr)
+{
+    if (!value)
+        return 0;
+    return asFlag(setSpeakerArrangement(
+        reinterpret_cast<VstSpeakerArrangement*>(value), static_cast<VstSpeakerArrangement*>(ptr)));
+}
+
+VstIntPtr AudioEffectX::dispatchGetSpeakerArrangement(VstIntPtr value, void* ptr)
+{
+    if (!value)
+        return 0;
+    return asFlag(getSpeakerArrangement(
+        reinterpret_cast<VstSpeakerArrangement**>(value), static_cast<VstSpeakerArrangement**>(ptr)));
+}
+
+VstIntPtr AudioEffectX::dispatchSetBlockSizeAndSampleRate(VstInt32 size, float opt)
+{
+    // A rate that is not a positive number keeps the one we have.
+    const float rate = std::isfinite(opt) && opt > 0.0f ? opt : sampleRate;
+    setBlockSizeAndSampleRate(size, rate);
+    return 1;
+}
+
+VstIntPtr AudioEffectX::dispatchGetParameterProperties(VstInt32 index, void* ptr)
+{
+    return asFlag(getParameterProperties(index, static_cast<VstParameterProperties*>(ptr)));
+}
+
+VstIntPtr AudioEffectX::dispatchSetEditKnobMode(VstInt32 mode)
+{
+    return editor ? asFlag(editor->setKnobMode(mode)) : 0;
 }
