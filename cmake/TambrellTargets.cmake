@@ -40,8 +40,8 @@ endfunction()
 # entries listed in the version script below; the static libraries' symbols
 # stay inside, so two plug-ins built on different framework versions never
 # meet. The entry
-# points and the load-time hook are compiled into the module itself, so the
-# linker keeps them without being told to.
+# points, the load-time hook and the installer of the X11 window system are
+# compiled into the module itself, so the linker keeps them without being told to.
 function(tb_plugin_module target)
   cmake_parse_arguments(A "" "OUTPUT_NAME" "SOURCES;LIBS" ${ARGN})
   if(NOT A_OUTPUT_NAME)
@@ -52,9 +52,10 @@ function(tb_plugin_module target)
   add_library(${target} MODULE ${A_SOURCES}
     ${PROJECT_SOURCE_DIR}/framework/vst/entry/VstExports.cpp
     ${PROJECT_SOURCE_DIR}/framework/native/entry/NativeExports.cpp
-    ${PROJECT_SOURCE_DIR}/framework/engine/entry/ModuleLoadHook.cpp)
+    ${PROJECT_SOURCE_DIR}/framework/engine/entry/ModuleLoadHook.cpp
+    ${PROJECT_SOURCE_DIR}/platform/x11/entry/X11Default.cpp)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${A_OUTPUT_NAME} LINK_DEPENDS ${exports})
-  target_link_libraries(${target} PRIVATE ${A_LIBS} tb_vst tb_native tb_engine)
+  target_link_libraries(${target} PRIVATE ${A_LIBS} tb_vst tb_native tb_engine tb_platform_x11)
   target_link_options(${target} PRIVATE
     -Wl,--exclude-libs,ALL
     -Wl,--version-script=${exports}

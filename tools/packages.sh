@@ -23,7 +23,11 @@ tb_ensure_packages() {
 }
 
 # What the plug-in and its tests need to build.
-TB_BUILD_PACKAGES=(g++ cmake make pkg-config clang-format-14 libgtest-dev libgmock-dev googletest libbenchmark-dev)
+TB_BUILD_PACKAGES=(g++ cmake make pkg-config clang-format-14 libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libx11-dev libxext-dev)
+
+# What the editor's tests against a real X server need: a virtual server and XTest.
+TB_X11_TEST_PACKAGES=(xvfb xauth libxtst-dev)
 
 # What the bounded fuzz stage of ./test needs (libFuzzer comes with clang's runtime).
 TB_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
