@@ -119,6 +119,7 @@ struct X11WindowSystem::State {
 
     Display* display = nullptr;
     bool broken = false;
+    bool held = false;  // connect() without its disconnect() yet
     bool shmAllowed = true;
     bool shmOffered = false;
     int pumping = 0;
@@ -153,6 +154,13 @@ struct X11WindowSystem::State {
 
 bool X11WindowSystem::State::open()
 {
+    if (display != nullptr && !usable() && windows.empty() && pumping == 0) {
+        // The server went away earlier and nothing holds the dead connection: start anew.
+        const bool keep = held;
+        held = false;
+        closeIfUnused();
+        held = keep;
+    }
     if (display != nullptr)
         return usable();
     display = XOpenDisplay(nullptr);
@@ -185,7 +193,7 @@ bool X11WindowSystem::State::open()
 
 void X11WindowSystem::State::closeIfUnused()
 {
-    if (display == nullptr || !windows.empty() || pumping > 0)
+    if (display == nullptr || held || !windows.empty() || pumping > 0)
         return;
     {
         Guard guard(display);
@@ -494,6 +502,24 @@ X11WindowSystem::~X11WindowSystem()
         s_->releaseImage(w);
     s_->windows.clear();
     s_->pumping = 0;
+    s_->held = false;
+    s_->closeIfUnused();
+}
+
+WindowStatus X11WindowSystem::connect()
+{
+    State& s = *s_;
+    if (!s.open()) {
+        s.closeIfUnused();
+        return WindowStatus::NoDisplay;
+    }
+    s.held = true;
+    return WindowStatus::Ok;
+}
+
+void X11WindowSystem::disconnect()
+{
+    s_->held = false;
     s_->closeIfUnused();
 }
 

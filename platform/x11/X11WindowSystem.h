@@ -7,14 +7,17 @@
 namespace platform {
 
 // The window system of a Linux VST host: X11 through Xlib. The process opens one
-// display connection, shared by every editor window and closed with the last
-// one. No X error or lost connection ever ends the host: every call into Xlib
+// display connection, shared by every editor window: it opens at connect() (or
+// with the first window) and closes once the frame disconnected and the last
+// window is gone. No X error or lost connection ever ends the host: every call into Xlib
 // runs with a guarding error handler, and the host's handlers are put back after.
 class X11WindowSystem final : public IWindowSystem {
 public:
     X11WindowSystem();
     ~X11WindowSystem() override;
 
+    WindowStatus connect() override;
+    void disconnect() override;
     WindowStatus createChild(
         uintptr_t parent, int32_t width, int32_t height, IWindowListener* listener, WindowId& out) override;
     WindowStatus destroy(WindowId window) override;

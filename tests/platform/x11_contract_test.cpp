@@ -280,4 +280,13 @@ TEST(X11WindowSystem, StaleWindowsAreCaughtAndTheHostsHandlerStays)
     EXPECT_FALSE(ws.connected());
     EXPECT_EQ(hostErrors, 0);
     EXPECT_EQ(XSetErrorHandler(nullptr), &hostHandler);
+
+    // A connection the frame holds outlives its windows until it lets go.
+    ASSERT_EQ(ws.connect(), platform::WindowStatus::Ok);
+    const uintptr_t parent2 = driver->makeParent(40, 40);
+    ASSERT_EQ(ws.createChild(parent2, 20, 20, &quiet, w), platform::WindowStatus::Ok);
+    EXPECT_EQ(ws.destroy(w), platform::WindowStatus::Ok);
+    EXPECT_TRUE(ws.connected());
+    ws.disconnect();
+    EXPECT_FALSE(ws.connected());
 }
