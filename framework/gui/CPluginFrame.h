@@ -22,6 +22,9 @@ public:
     // Editor windows open in the process; the display connection lives while
     // this is above 0.
     static int32_t openWindows();
+    // The host adaptor's choice of window behaviour (bit 0: focus on a left
+    // press); the native host clears it.
+    void setFrameFlags(uint32_t value) { flags = value; }
 
 protected:
     // Makes the child window of `parent` (an X11 Window id); true when one exists.

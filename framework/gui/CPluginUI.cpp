@@ -85,6 +85,12 @@ int32_t CPluginUI::close()
 
 bool CPluginUI::openView(void* parent, ViewSize size) { return open(size.height, size.width, parent); }
 
+uintptr_t CPluginUI::viewHandle() const
+{
+    platform::IWindowSystem* system = windowSystem();
+    return system != nullptr && hasWindow() ? system->nativeHandle(window) : 0;
+}
+
 void CPluginUI::idleView()
 {
     if (platform::IWindowSystem* ws = windowSystem())

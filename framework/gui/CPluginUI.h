@@ -108,6 +108,7 @@ public:
     ViewSize viewSize() override { return {editorWidth, editorHeight}; }
     bool openView(void* parentWindow, ViewSize size) override;
     void closeView() override { close(); }
+    uintptr_t viewHandle() const override;
     void idleView() override;
     void destroyView() override { delete this; }
     void requestParameterValue(int32_t id, float value) override;

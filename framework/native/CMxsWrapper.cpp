@@ -11,6 +11,7 @@
 #include "framework/engine/CPluginDefinition.h"
 #include "framework/engine/CSynthesizer.h"
 #include "framework/engine/EditorView.h"
+#include "framework/gui/CPluginUI.h"
 #include "framework/native/NativeStateStream.h"
 #include "framework/util/TextCopy.h"
 
@@ -189,6 +190,9 @@ CMxsWrapper* CMxsWrapper::create(TOrvaneHost* host, int32_t tag) noexcept
         wrapper->engine_ = definition->createEngine(&wrapper->bridge_);
         if (wrapper->engine_ != nullptr && definition->hasEditor)
             wrapper->editor_ = definition->createEditor(wrapper->engine_);
+        // Under this host a click in the editor does not take the keyboard focus.
+        if (auto* frame = dynamic_cast<CPluginUI*>(wrapper->editor_))
+            frame->setFrameFlags(0);
     } catch (...) {
         if (wrapper != nullptr) {
             wrapper->release();
