@@ -1,0 +1,171 @@
+// The X11 popup menu against a real server, with XTest as the user's hand.
+// gtest before Xlib: Xlib's macros (None, Bool) break gtest's names.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/x11/X11PopupMenu.h"
+
+namespace {
+
+using platform::PopupItem;
+using platform::PopupRequest;
+using platform::X11PopupMenu;
+
+PopupRequest sampleMenu()
+{
+    PopupRequest r;
+    r.items = {{"Learn", 1024, false, false, false}, {"Forget", 1025, false, true, false},
+        {"-", 1026, false, false, true}, {"Locked", 1027, true, false, false}, {"Last", 1028, false, false, false}};
+    return r;
+}
+
+struct X11Popup : ::testing::Test {
+    Display* d = nullptr;
+    static constexpr int kX = 200, kY = 150;  // cursor when the menu opens
+
+    void SetUp() override
+    {
+        // A busy server may refuse a connection for a moment.
+        for (int i = 0; i < 20 && d == nullptr; ++i) {
+            d = XOpenDisplay(nullptr);
+            if (d == nullptr)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (d == nullptr)
+            GTEST_SKIP() << "no X display";
+        moveTo(kX, kY);
+    }
+    void TearDown() override
+    {
+        if (d != nullptr)
+            XCloseDisplay(d);
+    }
+    void moveTo(int x, int y)
+    {
+        XTestFakeMotionEvent(d, -1, x, y, CurrentTime);
+        XSync(d, False);
+    }
+    void button(int b, bool down)
+    {
+        XTestFakeButtonEvent(d, static_cast<unsigned>(b), down, CurrentTime);
+        XSync(d, False);
+    }
+    void key(KeySym sym)
+    {
+        const KeyCode code = XKeysymToKeycode(d, sym);
+        XTestFakeKeyEvent(d, code, True, CurrentTime);
+        XTestFakeKeyEvent(d, code, False, CurrentTime);
+        XSync(d, False);
+    }
+    // Point inside item `index` of the menu that opened at the cursor.
+    void moveToItem(const PopupRequest& r, size_t index)
+    {
+        moveTo(kX + 1 + 30, kY + 1 + X11PopupMenu::itemTop(r, index) + X11PopupMenu::kItemHeight / 2);
+    }
+    bool menuShown()
+    {
+        Window root = DefaultRootWindow(d), parent, *children = nullptr;
+        unsigned n = 0;
+        bool found = false;
+        if (XQueryTree(d, root, &root, &parent, &children, &n) != 0) {
+            for (unsigned i = 0; i < n && !found; ++i) {
+                XWindowAttributes a;
+                found = XGetWindowAttributes(d, children[i], &a) != 0 && a.override_redirect
+                    && a.map_state == IsViewable && a.x == kX + 1 && a.y == kY + 1;
+            }
+            XFree(children);
+        }
+        return found;
+    }
+    // Opens the menu on another thread, lets `user` act once it shows, and
+    // returns the answer; Escape ends a menu that is still open after 3 s.
+    template <typename F> int32_t run(const PopupRequest& r, F user)
+    {
+        moveTo(kX, kY);
+        std::atomic<int32_t> result {-99};
+        std::thread t([&] { result = platform::x11PopupMenu().track(r); });
+        // The menu takes the keyboard last: once we cannot, it is ready.
+        for (int i = 0; i < 500 && result == -99; ++i) {
+            const int grab = XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+            if (grab == GrabSuccess)
+                XUngrabKeyboard(d, CurrentTime);
+            XSync(d, False);
+            if (grab == AlreadyGrabbed && menuShown())
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        user();
+        for (int i = 0; i < 300 && result == -99; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (result == -99)
+            key(XK_Escape);
+        t.join();
+        return result;
+    }
+};
+
+TEST_F(X11Popup, ReleaseOverAnItemChoosesIt)
+{
+    const PopupRequest r = sampleMenu();
+    EXPECT_EQ(run(r,
+                  [&] {
+                      moveToItem(r, 1);
+                      button(1, true);
+                      button(1, false);
+                  }),
+        1025);
+    EXPECT_FALSE(menuShown());
+}
+
+TEST_F(X11Popup, DisabledItemsAndLinesCannotBeChosen)
+{
+    const PopupRequest r = sampleMenu();
+    bool stillShown = false;
+    EXPECT_EQ(run(r,
+                  [&] {
+                      for (size_t i : {2u, 3u}) {
+                          moveToItem(r, i);
+                          button(1, true);
+                          button(1, false);
+                      }
+                      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                      stillShown = menuShown();
+                      key(XK_Escape);
+                  }),
+        0);
+    EXPECT_TRUE(stillShown);
+}
+
+TEST_F(X11Popup, PressOutsideOrEscapeDismisses)
+{
+    const PopupRequest r = sampleMenu();
+    EXPECT_EQ(run(r,
+                  [&] {
+                      moveTo(kX - 50, kY - 50);
+                      button(1, true);
+                      button(1, false);
+                  }),
+        0);
+    EXPECT_EQ(run(r, [&] { key(XK_Escape); }), 0);
+}
+
+TEST_F(X11Popup, KeysWalkPastDisabledItems)
+{
+    const PopupRequest r = sampleMenu();  // the pointer rests just outside the menu
+    EXPECT_EQ(run(r,
+                  [&] {
+                      key(XK_Up);  // from nothing to the last item
+                      key(XK_Up);  // skips the locked item and the line
+                      key(XK_Return);
+                  }),
+        1025);
+}
+
+}  // namespace
