@@ -52,6 +52,8 @@ bool CPluginUI::open(int32_t height, int32_t width, void* parent)
         close();
         return false;
     }
+    ownerOfDialogs.nativeWindow = windowSystem()->nativeHandle(window);
+    ownerOfDialogs.whileWaiting = [this] { serveWhileDialog(); };
     idleCursor = getCursorPos();
     lastMousePos = idleCursor;
     groups = new (std::nothrow) CControlGroup(this, -1);
@@ -138,6 +140,9 @@ void CPluginUI::onWindowEvent(const platform::WindowEvent& event)
     using Kind = platform::WindowEvent::Kind;
     if (!hasWindow())
         return;
+    if (dialogDepth > 0 && event.kind != Kind::Expose)
+        return;
+    const platform::DialogOwnerScope dialogs(&ownerOfDialogs);
     switch (event.kind) {
     case Kind::Expose: paintRect(Rect {event.x, event.y, event.w, event.h}); break;
     case Kind::KeyDown: onKeyDown(event.key); break;
@@ -181,11 +186,21 @@ void CPluginUI::onWindowTimer()
     if (!hasWindow() || inTimer)
         return;
     inTimer = true;
+    const platform::DialogOwnerScope dialogs(&ownerOfDialogs);
     applyRequests();
     preIdle();
     idle();
     postIdle();
     inTimer = false;
+}
+
+void CPluginUI::serveWhileDialog()
+{
+    if (!hasWindow())
+        return;
+    ++dialogDepth;
+    windowSystem()->pump();
+    --dialogDepth;
 }
 
 void CPluginUI::startTimer(int32_t milliseconds)

@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/DialogOwner.h"
 #include "platform/FileDialog.h"
 #include "platform/desktop/ProgramRunner.h"
 
@@ -62,6 +63,26 @@ namespace {
         return f;
     }
 
+    enum class Program { Zenity, Kdialog };
+
+    // Runs a dialog program attached to the window of the dialog's owner, whose
+    // events are served meanwhile so that it keeps painting.
+    ProgramOutput runDialog(Program program, std::vector<std::string> argv)
+    {
+        const DialogOwner* owner = dialogOwner();
+        if (owner == nullptr)
+            return runProgram(argv);
+        if (owner->nativeWindow != 0 && argv.size() > 1) {
+            const std::string id = std::to_string(owner->nativeWindow);
+            if (program == Program::Zenity) {
+                argv.push_back("--attach=" + id);
+            } else {
+                argv.insert(argv.begin() + 1, {"--attach", id});
+            }
+        }
+        return runProgram(argv, 1 << 16, owner->whileWaiting);
+    }
+
     class DesktopFileDialog final : public IFileDialog {
     public:
         DialogResult run(const DialogRequest& r) override
@@ -75,7 +96,7 @@ namespace {
                 for (const DialogFilter& f : orderedFilters(r)) {
                     argv.push_back("--file-filter=" + f.description + " | " + patternsOf(f, " "));
                 }
-                return resultOf(runProgram(argv));
+                return resultOf(runDialog(Program::Zenity, argv));
             }
             if (std::string kdialog = findProgram("kdialog"); !kdialog.empty()) {
                 std::vector<std::string> argv {kdialog, "--title", r.title,
@@ -89,7 +110,7 @@ namespace {
                 }
                 if (!filter.empty())
                     argv.push_back(filter);
-                return resultOf(runProgram(argv));
+                return resultOf(runDialog(Program::Kdialog, argv));
             }
             return {};  // nothing to show a dialog with: the user could not choose
         }
@@ -98,10 +119,12 @@ namespace {
         {
             const std::string question = "\"" + path + "\" already exists. Replace it?";
             if (std::string zenity = findProgram("zenity"); !zenity.empty()) {
-                return runProgram({zenity, "--question", "--title=" + title, "--text=" + question}).exitCode == 0;
+                return runDialog(Program::Zenity, {zenity, "--question", "--title=" + title, "--text=" + question})
+                           .exitCode
+                    == 0;
             }
             if (std::string kdialog = findProgram("kdialog"); !kdialog.empty()) {
-                return runProgram({kdialog, "--title", title, "--yesno", question}).exitCode == 0;
+                return runDialog(Program::Kdialog, {kdialog, "--title", title, "--yesno", question}).exitCode == 0;
             }
             return false;
         }
@@ -109,11 +132,11 @@ namespace {
         void showMessage(const std::string& title, const std::string& text) override
         {
             if (std::string zenity = findProgram("zenity"); !zenity.empty()) {
-                runProgram({zenity, "--error", "--no-markup", "--title=" + title, "--text=" + text});
+                runDialog(Program::Zenity, {zenity, "--error", "--no-markup", "--title=" + title, "--text=" + text});
                 return;
             }
             if (std::string kdialog = findProgram("kdialog"); !kdialog.empty())
-                runProgram({kdialog, "--title", title, "--error", text});
+                runDialog(Program::Kdialog, {kdialog, "--title", title, "--error", text});
         }
     };
 

@@ -1,6 +1,7 @@
 #include "platform/desktop/ProgramRunner.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,6 +15,10 @@
 extern char** environ;
 
 namespace platform {
+
+namespace {
+    constexpr int kWaitStepMs = 15;
+}  // namespace
 
 std::string findProgram(const char* name)
 {
@@ -43,7 +48,8 @@ std::string findProgram(const char* name)
     return {};
 }
 
-ProgramOutput runProgram(const std::vector<std::string>& argv, size_t maxOutput)
+ProgramOutput runProgram(
+    const std::vector<std::string>& argv, size_t maxOutput, const std::function<void()>& whileWaiting)
 {
     ProgramOutput out;
     if (argv.empty() || argv[0].empty())
@@ -75,6 +81,15 @@ ProgramOutput runProgram(const std::vector<std::string>& argv, size_t maxOutput)
     out.started = true;
     char buf[4096];
     for (;;) {
+        if (whileWaiting) {
+            // The caller's window keeps being served while the program runs.
+            pollfd pfd {fds[0], POLLIN, 0};
+            const int ready = ::poll(&pfd, 1, kWaitStepMs);
+            if (ready == 0 || (ready < 0 && errno == EINTR)) {
+                whileWaiting();
+                continue;
+            }
+        }
         const ssize_t n = ::read(fds[0], buf, sizeof buf);
         if (n > 0) {
             const size_t room = maxOutput - std::min(maxOutput, out.standardOutput.size());
@@ -87,9 +102,17 @@ ProgramOutput runProgram(const std::vector<std::string>& argv, size_t maxOutput)
     }
     ::close(fds[0]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &status, whileWaiting ? WNOHANG : 0);
+        if (done == pid)
+            break;
+        if (done < 0 && errno != EINTR)
             return out;
+        if (done == 0) {
+            // Output closed but still running: keep serving the caller meanwhile.
+            whileWaiting();
+            ::poll(nullptr, 0, kWaitStepMs);
+        }
     }
     if (WIFEXITED(status))
         out.exitCode = WEXITSTATUS(status);

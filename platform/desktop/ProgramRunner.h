@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@ struct ProgramOutput {
 
 // Runs argv[0] (a full path) with the given arguments through posix_spawn, never a
 // shell, and collects its standard output (at most maxOutput bytes are kept).
-ProgramOutput runProgram(const std::vector<std::string>& argv, size_t maxOutput = 1 << 16);
+// While it runs, whileWaiting (when given) is called every few milliseconds.
+ProgramOutput runProgram(
+    const std::vector<std::string>& argv, size_t maxOutput = 1 << 16, const std::function<void()>& whileWaiting = {});
 
 }  // namespace platform

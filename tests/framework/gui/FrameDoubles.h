@@ -2,6 +2,7 @@
 #include <cstring>
 // Controls and groups for the editor frame's tests: they record what the frame
 // hands them, and a control paints its rectangle in one colour.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,11 @@ public:
     bool onMouse(int32_t x, int32_t y, ModifierKeys m, MouseCode code) override
     {
         mouse.push_back({x, y, m, code});
+        if (code == kMouseLeftDown && duringLeftDown) {
+            auto once = std::move(duringLeftDown);
+            duringLeftDown = nullptr;
+            once();
+        }
         return true;
     }
     void idle(bool moved, int32_t, int32_t) override
@@ -131,6 +137,7 @@ public:
             c->setValue(editor->getParameterValue(c));
     }
 
+    std::function<void()> duringLeftDown;  // runs once, inside the next left press
     std::vector<MouseCall> mouse;
     std::vector<std::string> drops;
     int idles = 0, cancels = 0, updates = 0;
