@@ -26,6 +26,10 @@ tb_ensure_packages() {
 TB_BUILD_PACKAGES=(g++ cmake make pkg-config clang-format-14 libgtest-dev libgmock-dev googletest libbenchmark-dev
   libx11-dev libxext-dev)
 
+# What the editor needs when it runs: a dialog program for loading and saving
+# presets (kdialog serves too where it is installed).
+TB_RUN_PACKAGES=(zenity)
+
 # What the editor's tests against a real X server need: a virtual server and XTest.
 TB_X11_TEST_PACKAGES=(xvfb xauth libxtst-dev)
 
