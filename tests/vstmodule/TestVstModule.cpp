@@ -17,6 +17,9 @@
 #include "framework/engine/CProgram.h"
 #include "framework/engine/CSynthesizer.h"
 #include "framework/engine/EditorView.h"
+#ifdef TB_TEST_MODULE_FRAME_EDITOR
+#include "TestVstEditor.h"
+#endif
 
 namespace {
 
@@ -129,6 +132,11 @@ public:
     // was told about this parameter and whether it is open.
     void getParameterLabel(int32_t index, char* text) override
     {
+#ifdef TB_TEST_MODULE_FRAME_EDITOR
+        // The frame editor counts nothing.
+        CSynthesizer::getParameterLabel(index, text);
+        return;
+#endif
         auto* editor = static_cast<ModuleEditor*>(getWrapper()->getEditor());
         if (!editor)
             std::snprintf(text, kParameterTextCapacity, "no editor");
@@ -205,7 +213,11 @@ public:
         uniqueId = ('T' << 24) | ('V' << 16) | ('S' << 8) | 'T';
     }
     CSynthesizer* createEngine(CPluginWrapper* wrapper) override { return new ModuleEngine(wrapper); }
+#ifdef TB_TEST_MODULE_FRAME_EDITOR
+    EditorView* createEditor(CSynthesizer* engine) override { return makeTestFrameEditor(engine); }
+#else
     EditorView* createEditor(CSynthesizer* engine) override { return new ModuleEditor(engine); }
+#endif
 };
 
 // A static object rather than a never-freed allocation: tests load and unload
