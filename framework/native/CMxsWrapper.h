@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
 #include "framework/engine/CPluginWrapper.h"
 #include "framework/native/NativeProtocol.h"
@@ -29,6 +30,7 @@ struct NativePlugObject {
     TOrvanePlug record;
     CMxsWrapper* owner;
 };
+static_assert(std::is_standard_layout_v<NativePlugObject>);
 
 // The protocol's default operations, for slots an adaptor leaves alone:
 // nothing happens, and AccessParameter hands the value back.
