@@ -43,7 +43,6 @@ public:
     int32_t currentType() const { return currentType_; }
     int32_t pendingType() const { return pendingType_.load(std::memory_order_relaxed); }
     bool bypassed() const { return bypass_.load(std::memory_order_relaxed); }
-    bool resetRequested() const { return resetRequest_.load(std::memory_order_relaxed); }
 
 private:
     void applyPendingType(double rate, CProgram* program, int boxIndex);

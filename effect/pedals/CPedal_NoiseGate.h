@@ -22,7 +22,6 @@ public:
     // Read-only views for tests.
     float gainLeft() const { return gainLeft_; }
     float gainRight() const { return gainRight_; }
-    int32_t counterLeft() const { return counterLeft_; }
     float threshold() const { return threshold_; }
 
     static constexpr float kGainFloor = 1e-7f;

@@ -47,7 +47,6 @@ public:
     // is added to what the outputs hold instead of replacing it.
     void process(const float* inL, const float* inR, float* outL, float* outR, int32_t frames, bool accumulate);
 
-    const Coefficients& coefficients() const { return k_; }
     const ReverbMemory& memory() const { return memory_; }
     int32_t outputTapLeft(int i) const { return tapL_[i]; }
     int32_t outputTapRight(int i) const { return tapR_[i]; }

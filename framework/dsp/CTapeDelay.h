@@ -42,7 +42,6 @@ public:
     double speed() const { return speed_; }
     float outputGain() const { return outputGain_; }
     double writePosition() const { return writePosition_; }
-    double lfoPhase() const { return lfoPhase_; }
     bool valid() const { return lapA_.values && lapB_.values; }
 
     // The bounds of the tape speed, in tape per sample.

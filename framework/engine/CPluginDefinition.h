@@ -55,8 +55,7 @@ public:
     int32_t inputChannels = 0;
     int32_t outputPairs = 1;
     int32_t uniqueId = 0;
-    // Full path of this library, empty until the module-load hook ran; later
-    // Parts derive the data folder from it.
+    // Full path of this library, empty until the module-load hook ran.
     char modulePath[kModulePathCapacity];
 };
 
