@@ -64,3 +64,15 @@ using ModifierKeys = uint32_t;
 constexpr ModifierKeys kModifierCtrl = 1u << 0;
 constexpr ModifierKeys kModifierShift = 1u << 1;
 constexpr ModifierKeys kModifierAlt = 1u << 2;
+
+// One row of a drop-down list, in a singly linked list in insertion order (its
+// index is its position).
+struct DropDownItem {
+    enum Kind : uint8_t { kNormal = 0, kCommand = 1, kSeparator = 2, kTitle = 3 };
+    static constexpr int32_t kMaxText = 256;
+    uint8_t highlighted = 0;  // drawn as the current item
+    uint8_t disabled = 0;  // never hovered nor chosen
+    uint8_t kind = kNormal;
+    char text[kMaxText + 1] = {};
+    DropDownItem* next = nullptr;
+};

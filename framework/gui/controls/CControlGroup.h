@@ -7,36 +7,38 @@ class CBitmap;
 class CControl;
 class CPluginUI;
 
-// A list of controls the editor routes mouse events, idle passes and value
-// updates to. It owns its controls, keeps the mouse capture and a focused
-// control, and forwards the controls' parameter questions and edits to the
-// editor. The editor keeps its groups in a list through nextGroup; its root
-// group has id -1. UI thread only.
+// Owns a list of controls, routes the editor's mouse events to them, keeps the
+// mouse capture and a focused control, and runs the per-tick idle pass. A
+// control's handler may remove controls of the group, or the group itself,
+// while the group is walking its list: every walk reads the next control only
+// after a call returns and never touches a control that has been destroyed.
+// UI thread only.
 class CControlGroup {
 public:
     CControlGroup(CPluginUI* editor, int32_t id);
     CControlGroup(const CControlGroup&) = delete;
     CControlGroup& operator=(const CControlGroup&) = delete;
-    // Releases the capture, then deletes every control.
     virtual ~CControlGroup();
 
     virtual int32_t getId() const;
-    virtual void setId(int32_t id);
+    virtual void setId(int32_t newId);
+    // Takes ownership; the control's value comes from the editor.
     virtual void addControl(CControl* control);
-    // The control that followed the removed one; null when not found.
+    // Deletes the control; the control that followed it, or null.
     virtual CControl* removeControl(CControl* control);
     virtual int32_t removeAllControls();
-    virtual CControl* getControlById(int32_t id);
-    virtual CControl* getControlByIndex(int32_t index);
+    virtual CControl* getControlById(int32_t controlId);
+    virtual CControl* getControlByIndex(int32_t n);
     virtual CBitmap* getBitmap(BitmapKey key);
+    // Pulls every control's value from the editor without reporting changes.
     virtual void updateValues();
     virtual void cancelAll();
     virtual bool onFileDrop(const char* path, int32_t x, int32_t y);
     virtual bool isActive();
     virtual void setActive(bool active);
     virtual void setFocusControl(CControl* control);
-    // Deletes the group.
     virtual void destroy();
+    // True when a control received the event.
     virtual bool onMouse(int32_t x, int32_t y, ModifierKeys modifiers, MouseCode code);
     virtual void setCapture(CControl* control, bool hideCursor);
     virtual void releaseCapture();
@@ -58,4 +60,20 @@ public:
     int32_t id = 0;
     ModifierKeys lastModifiers = 0;
     bool wasActive = false;
+
+private:
+    // A walk over the list in progress; removals and the group's destruction
+    // during a call out keep it pointing at live controls.
+    struct Walk {
+        CControl* current = nullptr;
+        CControl* following = nullptr;  // used when current was removed
+        bool currentGone = false;
+        bool groupGone = false;
+        Walk* outer = nullptr;
+    };
+    class WalkScope;
+    void forgetControl(CControl* control);
+    void deleteAll();
+
+    Walk* walks_ = nullptr;
 };
