@@ -22,6 +22,51 @@ void writeUndefined(char* text)
 
 }  // namespace
 
+// Registers a walk over the group list with the editor for its lifetime; after
+// each call out, advance() reads the next group from the list as it stands then.
+class CPluginUI::GroupWalkScope {
+public:
+    explicit GroupWalkScope(CPluginUI* ui)
+        : ui_(ui)
+    {
+        walk_.outer = ui->groupWalks;
+        walk_.current = ui->groups;
+        // The walk leaves the list again in the destructor, before it goes out of scope.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdangling-pointer"
+        ui->groupWalks = &walk_;
+#pragma GCC diagnostic pop
+    }
+    ~GroupWalkScope() { ui_->groupWalks = walk_.outer; }
+    GroupWalkScope(const GroupWalkScope&) = delete;
+    GroupWalkScope& operator=(const GroupWalkScope&) = delete;
+
+    CControlGroup* current() const { return walk_.current; }
+    void advance()
+    {
+        if (walk_.current != nullptr)
+            walk_.current = walk_.currentGone ? walk_.following : walk_.current->nextGroup;
+        walk_.currentGone = false;
+        walk_.following = nullptr;
+    }
+
+private:
+    CPluginUI* ui_;
+    GroupWalk walk_;
+};
+
+void CPluginUI::forgetGroup(CControlGroup* group)
+{
+    for (GroupWalk* w = groupWalks; w != nullptr; w = w->outer) {
+        if (w->current == group && !w->currentGone) {
+            w->currentGone = true;
+            w->following = group != nullptr ? group->nextGroup : nullptr;
+        } else if (w->currentGone && w->following == group) {
+            w->following = group != nullptr ? group->nextGroup : nullptr;
+        }
+    }
+}
+
 CPluginUI::CPluginUI(void* moduleHandle, int32_t height, int32_t width)
     : CPluginFrame(moduleHandle)
     , backBuffer(new CDrawBuffer)
@@ -73,6 +118,10 @@ int32_t CPluginUI::close()
 {
     releaseMouse();
     destroyWindow();
+    for (GroupWalk* w = groupWalks; w != nullptr; w = w->outer) {
+        w->currentGone = true;
+        w->following = nullptr;
+    }
     for (CControlGroup* g = groups; g != nullptr;) {
         CControlGroup* next = g->nextGroup;
         g->destroy();
@@ -227,11 +276,10 @@ void CPluginUI::idle()
     if (activeGroup != nullptr) {
         activeGroup->idle(cursorMoved, idleCursor.x, idleCursor.y);
     } else {
-        for (CControlGroup* g = groups; g != nullptr;) {
+        for (GroupWalkScope walk(this); walk.current() != nullptr; walk.advance()) {
             // Once a group's idle made a group active, only that one still runs.
-            if (activeGroup == nullptr || g == activeGroup)
-                g->idle(cursorMoved, idleCursor.x, idleCursor.y);
-            g = g->nextGroup;
+            if (activeGroup == nullptr || walk.current() == activeGroup)
+                walk.current()->idle(cursorMoved, idleCursor.x, idleCursor.y);
         }
     }
     const bool r = needsRedraw();
@@ -243,14 +291,14 @@ void CPluginUI::idle()
 
 void CPluginUI::preIdle()
 {
-    for (CControlGroup* g = groups; g != nullptr; g = g->nextGroup)
-        g->preIdle();
+    for (GroupWalkScope walk(this); walk.current() != nullptr; walk.advance())
+        walk.current()->preIdle();
 }
 
 void CPluginUI::postIdle()
 {
-    for (CControlGroup* g = groups; g != nullptr; g = g->nextGroup)
-        g->postIdle();
+    for (GroupWalkScope walk(this); walk.current() != nullptr; walk.advance())
+        walk.current()->postIdle();
 }
 
 bool CPluginUI::needsRedraw() { return false; }
@@ -315,8 +363,8 @@ void CPluginUI::updateAllValues()
         return;
     }
     beginUpdate();
-    for (CControlGroup* g = groups; g != nullptr; g = g->nextGroup)
-        g->updateValues();
+    for (GroupWalkScope walk(this); walk.current() != nullptr; walk.advance())
+        walk.current()->updateValues();
     setDirty(true);
     // No repaint now: the next idle repaints everything.
     releaseUpdate(false);
@@ -348,8 +396,8 @@ void CPluginUI::cancelLostCapture()
 
 void CPluginUI::cancelMouse()
 {
-    for (CControlGroup* g = groups; g != nullptr; g = g->nextGroup)
-        g->cancelAll();
+    for (GroupWalkScope walk(this); walk.current() != nullptr; walk.advance())
+        walk.current()->cancelAll();
     releaseMouse();
 }
 
@@ -434,8 +482,8 @@ bool CPluginUI::onMouse(int32_t x, int32_t y, ModifierKeys modifiers, MouseCode 
     if (activeGroup != nullptr)
         return activeGroup->onMouse(x, y, modifiers, code);
     bool result = false;
-    for (CControlGroup* g = groups; g != nullptr; g = g->nextGroup)
-        result = g->onMouse(x, y, modifiers, code);
+    for (GroupWalkScope walk(this); walk.current() != nullptr; walk.advance())
+        result = walk.current()->onMouse(x, y, modifiers, code);
     return result;
 }
 
@@ -446,8 +494,8 @@ bool CPluginUI::onFileDrop(const char* path, int32_t x, int32_t y)
 {
     if (activeGroup != nullptr)
         return activeGroup->onFileDrop(path, x, y);
-    for (CControlGroup* g = groups; g != nullptr; g = g->nextGroup) {
-        if (g->onFileDrop(path, x, y))
+    for (GroupWalkScope walk(this); walk.current() != nullptr; walk.advance()) {
+        if (walk.current()->onFileDrop(path, x, y))
             return true;
     }
     return false;
@@ -487,6 +535,7 @@ CControlGroup* CPluginUI::removeGroup(CControlGroup* group)
             modalGroup = nullptr;
         }
         CControlGroup* following = group->nextGroup;
+        forgetGroup(group);
         prev->nextGroup = following;
         group->destroy();
         setDirty(true);

@@ -132,6 +132,18 @@ protected:
     bool dirty = true;
 
 private:
+    // A walk over the group list in progress: a group removed by a call out
+    // (a control's change handler rebuilding groups) is never touched again.
+    struct GroupWalk {
+        CControlGroup* current = nullptr;
+        CControlGroup* following = nullptr;  // used when current was removed
+        bool currentGone = false;
+        GroupWalk* outer = nullptr;
+    };
+    class GroupWalkScope;
+    void forgetGroup(CControlGroup* group);
+
+    GroupWalk* groupWalks = nullptr;
     void endlessDragStep();
     // While a dialog program runs on top of this editor: its window keeps being
     // painted (and its timer served), but takes no input, as an owner window
