@@ -267,3 +267,26 @@ TEST(NativeEntry, NoDefinitionNoInstance)
 }
 
 }  // namespace
+
+TEST_F(NativeWrapper, SmallMessagesAndHostCommands)
+{
+    definition.nativeSwitch = true;
+    host.message(kOrvaneMsgSwitch);
+    bridge().hostCommand50();
+    bridge().hostCommand3();
+    const auto calls = host.callsOf(0);
+    ASSERT_EQ(calls.size(), 4u);  // the instrument's announcement first
+    EXPECT_EQ((std::vector<intptr_t> {calls[1].message, calls[1].index, calls[1].value}),
+        (std::vector<intptr_t> {kOrvaneHostSwitchAnswer, 0, 1}));
+    EXPECT_EQ((std::vector<intptr_t> {calls[2].message, calls[2].index, calls[2].value}),
+        (std::vector<intptr_t> {kOrvaneHostCommand50, 1, 0}));
+    EXPECT_EQ((std::vector<intptr_t> {calls[3].message, calls[3].index, calls[3].value}),
+        (std::vector<intptr_t> {kOrvaneHostCommand3, 0, 2}));
+    host.ops().receiveEvent(host.plug(), 0, 93.0f, 0);
+    EXPECT_EQ(definition.engine->getTempo(), 93.0);
+    host.ops().killAllVoices(host.plug());
+    EXPECT_EQ(definition.engine->getQueueCount(), 128);
+    const uint8_t note[4] = {0x91, 60, 100, 0};
+    host.ops().receiveMidi(host.plug(), note);  // no MIDI port: nothing queued
+    EXPECT_EQ(definition.engine->getQueueCount(), 128);
+}
