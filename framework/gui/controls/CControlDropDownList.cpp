@@ -99,6 +99,14 @@ DropDownItem* CControlDropDownList::addItem(const char* itemText, bool isCommand
     return item;
 }
 
+DropDownItem* CControlDropDownList::addTitleItem(const char* itemText)
+{
+    DropDownItem* item = addItem(itemText, false, false, false);
+    if (item != nullptr)
+        item->kind = DropDownItem::kTitle;
+    return item;
+}
+
 void CControlDropDownList::removeAllItems()
 {
     while (items != nullptr) {

@@ -34,6 +34,8 @@ public:
     // "<none>", text past 256 bytes is cut at a character boundary. The owner
     // may set the kind of the returned item (separators, titles).
     DropDownItem* addItem(const char* itemText, bool isCommand, bool isHighlighted, bool isDisabled);
+    // Appends a heading row (kind title) that reports nothing when clicked.
+    DropDownItem* addTitleItem(const char* itemText);
     void removeAllItems();
     DropDownItem* getItem(int32_t index) const;
     int32_t getItemCount() const;

@@ -112,7 +112,7 @@ TEST(DropDownList, CommandItemIsSeenOnceAndTheFormerChoiceStays)
     auto* list = makeList(h, 3);
     list->addItem("Run", true, false, false);
     list->addItem("", false, false, false)->kind = DropDownItem::kSeparator;
-    list->addItem("Heading", false, false, false)->kind = DropDownItem::kTitle;
+    list->addTitleItem("Heading");
     list->setValue(1.0f);
     float seen = -1.0f;
     h.onChange = [&](CControl* c) {
