@@ -1,6 +1,7 @@
 // Writes small valid pictures into <dir>/bmp and <dir>/tga, and program chunks
 // into <dir>/program, native state streams into <dir>/native, as fuzzing seeds.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -60,5 +61,24 @@ int main(int argc, char** argv)
         stream.insert(stream.end(), {0, 0, 0, 0});
         ok &= save(root + "/native/state-" + std::to_string(length) + ".bin", stream);
     }
+    // A chunk bank and a parameter bank of two programs of two values.
+    std::vector<uint8_t> bank(160 + 4, 0);
+    std::memcpy(bank.data(), "CcnK", 4);
+    std::memcpy(bank.data() + 8, "FBCh", 4);
+    bank[15] = 1;
+    bank[159] = 4;
+    ok &= save(root + "/bank/chunk.fxb", bank);
+    bank.assign(156 + 2 * 64, 0);
+    std::memcpy(bank.data(), "CcnK", 4);
+    std::memcpy(bank.data() + 8, "FxBk", 4);
+    bank[15] = 1;
+    bank[27] = 2;
+    for (std::size_t record : {156u, 220u}) {
+        std::memcpy(bank.data() + record, "CcnK", 4);
+        std::memcpy(bank.data() + record + 8, "FxCk", 4);
+        bank[record + 27] = 2;
+        std::memcpy(bank.data() + record + 28, "Seed", 4);
+    }
+    ok &= save(root + "/bank/params.fxb", bank);
     return ok ? 0 : 1;
 }

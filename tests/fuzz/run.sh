@@ -16,12 +16,12 @@ if ! cmake --build "$dir" -j "$(nproc 2>/dev/null || echo 4)" >"$dir.build.log" 
 fi
 corpus=$dir/corpus
 rm -rf "$corpus"
-mkdir -p "$corpus/bmp" "$corpus/tga" "$corpus/program" "$corpus/native"
+mkdir -p "$corpus/bmp" "$corpus/tga" "$corpus/program" "$corpus/native" "$corpus/bank"
 "$dir/fuzz_seeds" "$corpus" || { echo "fuzz: seeds FAILED"; exit 1; }
 
 passed=0
 failed=0
-for target in bmp_reader tga_reader program_state native_state; do
+for target in bmp_reader tga_reader program_state native_state bank_reader; do
   seeds=$corpus/${target%_*}
   log=$dir/$target.log
   mkdir -p "$dir/artifacts"
