@@ -7,7 +7,9 @@
 #      name, the session is reloaded, the state is read back and rendered again;
 #   4. the renders are checked: finite, not silent, the two empty-chain renders
 #      alike, and the pedal heard.
-# Usage: run_ardour_test.sh --probe TB_ARDOUR_PROBE (--plugin PATH/Tambrell.so | --install BUILD_DIR)
+# Usage: run_ardour_test.sh --probe TB_ARDOUR_PROBE --crash-report LIB (--plugin PATH/Tambrell.so | --install BUILD_DIR)
+# LIB is preloaded into Ardour's session runner and prints the crashing
+# thread's frames at a fatal signal.
 # With --install, the build is installed into a temporary prefix first and the
 # installed copy is tested. Exits 0 on success, 1 on failure, 77 (skip) when
 # Ardour is not installed.
@@ -25,12 +27,13 @@ PEDAL_EDIT="45=1"
 RELOAD_NAME="Ardour Reload"
 FACTORY_NAME="01 Clean"
 
-probe="" plugin="" install_from=""
+probe="" plugin="" install_from="" crash_report=""
 while [ $# -gt 0 ]; do
     case $1 in
         --probe) probe=$2; shift 2 ;;
         --plugin) plugin=$2; shift 2 ;;
         --install) install_from=$2; shift 2 ;;
+        --crash-report) crash_report=$2; shift 2 ;;
         *) echo "unknown argument: $1" >&2; exit 2 ;;
     esac
 done
@@ -42,6 +45,7 @@ if ! command -v "$LUA_BIN" >/dev/null 2>&1 || [ ! -x "$SCANNER" ]; then
     exit 77
 fi
 [ -x "$probe" ] || fail "the probe program '$probe' is missing"
+[ -f "$crash_report" ] || fail "the crash reporter '$crash_report' is missing"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tambrell-ardour.XXXXXX") || fail "cannot make a temporary folder"
 [ -n "${TB_KEEP_ARDOUR_WORK:-}" ] || trap 'rm -rf "$work"' EXIT
@@ -113,9 +117,26 @@ grep -q 'name="Tambrell"' "$work/scan.log" || fail "the scanner did not report T
 # threads around export and teardown; seen with only Ardour's own Lua plug-ins
 # on the track too; valgrind finds no bad access by the plug-in), in about one
 # run in four. A phase that dies by a signal is run again from the same saved
-# session, up to ATTEMPTS times; a phase that reports a failure is not.
+# session, up to ATTEMPTS times, but only when the crashing thread's stack,
+# printed by the preloaded reporter, holds no frame of Tambrell.so. A crash
+# inside the plug-in, or one without a stack to show where it was, fails.
 ATTEMPTS=6
 retried=0
+
+# The crash report in a log: "outside", "inside" (a frame of Tambrell.so) or
+# "unknown" (no report).
+crash_origin() {
+    local report
+    report=$(sed -n '/^CRASH signal/,/^CRASH END/p' "$1")
+    if [ -z "$report" ] || ! grep -q '^CRASH END' <<<"$report"; then
+        echo unknown
+    elif grep -q '^FRAME [^ ]*/Tambrell\.so ' <<<"$report"; then
+        echo inside
+    else
+        echo outside
+    fi
+}
+
 run_phase() { # mode, render name
     local mode=$1 name=$2 log=$work/$2.log attempt rc
     [ -f "$session/$sname.ardour" ] && cp "$session/$sname.ardour" "$work/before-$name.ardour"
@@ -124,7 +145,8 @@ run_phase() { # mode, render name
         [ -f "$work/before-$name.ardour" ] && cp "$work/before-$name.ardour" "$session/$sname.ardour"
         rm -f "$renders/$name.wav"
         MODE=$mode RENDER=$name SESS=$session SNAME=$sname PLUGIN=$plugin SETTINGS=$SETTINGS SECS=$SECS \
-            PRESET=$preset_id OUT=$renders timeout -k 10 300 "$LUA_BIN" "$HERE/ardour_session.lua" </dev/null >"$log" 2>&1
+            PRESET=$preset_id OUT=$renders LD_PRELOAD=$crash_report \
+            timeout -k 10 300 "$LUA_BIN" "$HERE/ardour_session.lua" </dev/null >"$log" 2>&1
         rc=$?
         grep -E '^(FOUND|INSTANCE|PARAM|SET|RELOAD|RELOADED|EXPORTED|PHASE|FAIL|Error)' "$log"
         if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then
@@ -134,7 +156,15 @@ run_phase() { # mode, render name
         if [ $rc -le 128 ] || [ $attempt -eq $ATTEMPTS ]; then
             tail -n 40 "$log"; fail "ardour7-lua ($mode, $name) failed (exit $rc)"
         fi
-        echo "NOTE: ardour7-lua died by signal $((rc - 128)); running the phase again"
+        case $(crash_origin "$log") in
+            inside)
+                sed -n '/^CRASH signal/,/^CRASH END/p' "$log"
+                fail "ardour7-lua ($mode, $name) crashed inside Tambrell (signal $((rc - 128)))" ;;
+            unknown)
+                tail -n 40 "$log"
+                fail "ardour7-lua ($mode, $name) died by signal $((rc - 128)) without a stack to show the crash is outside Tambrell" ;;
+        esac
+        echo "NOTE: ardour7-lua died by signal $((rc - 128)) with no Tambrell frame on the crashing stack; running the phase again"
         retried=$((retried + 1))
         [ "$mode" = create ] && rm -rf "$session"
     done
