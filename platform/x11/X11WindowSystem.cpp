@@ -498,8 +498,13 @@ X11WindowSystem::~X11WindowSystem()
 {
     // Editors close their windows before the module goes; whatever is left is
     // let go without touching a host that may be shutting down.
-    for (auto& [id, w] : s_->windows)
-        s_->releaseImage(w);
+    if (s_->display != nullptr) {
+        Guard guard(s_->display);
+        for (auto& [id, w] : s_->windows) {
+            s_->releaseImage(w);
+            XFreeGC(s_->display, w.gc);  // client memory too; the windows go with the connection
+        }
+    }
     s_->windows.clear();
     s_->pumping = 0;
     s_->held = false;
@@ -599,8 +604,8 @@ WindowStatus X11WindowSystem::destroy(WindowId window)
         if (s.drag.target == window)
             s.drag = {};
         s.releaseImage(*w);
+        XFreeGC(s.display, w->gc);  // also frees its client memory on a dead connection
         if (s.usable()) {
-            XFreeGC(s.display, w->gc);
             // Fails harmlessly (and is caught) when the host destroyed it already.
             if (!w->gone)
                 XDestroyWindow(s.display, w->xid);

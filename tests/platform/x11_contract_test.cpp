@@ -2,7 +2,14 @@
 // would rewrite their names.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "WindowContract.h"
@@ -289,4 +296,76 @@ TEST(X11WindowSystem, StaleWindowsAreCaughtAndTheHostsHandlerStays)
     EXPECT_TRUE(ws.connected());
     ws.disconnect();
     EXPECT_FALSE(ws.connected());
+}
+
+// The server itself goes away (it crashed, the session ended): Xlib would call
+// exit() from its I/O error path. The backend marks its windows gone instead,
+// and the host goes on.
+TEST(X11WindowSystem, ServerGoneIsNoExit)
+{
+    std::string xvfb;
+    for (const char* dir : {"/usr/bin/", "/usr/local/bin/"})
+        if (access((std::string(dir) + "Xvfb").c_str(), X_OK) == 0)
+            xvfb = std::string(dir) + "Xvfb";
+    int n = 150;
+    while (n < 200 && std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+        ++n;
+    if (xvfb.empty() || n == 200)
+        GTEST_SKIP() << "no Xvfb to sacrifice";
+    const std::string name = ":" + std::to_string(n);
+    std::vector<std::string> args {xvfb, name, "-screen", "0", "320x240x24", "-nolisten", "tcp", "-noreset"};
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, xvfb.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    Display* d = nullptr;
+    for (int i = 0; i < 100 && d == nullptr; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        d = XOpenDisplay(name.c_str());
+    }
+    if (d == nullptr) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        GTEST_SKIP() << "the sacrificial Xvfb did not start";
+    }
+    // The host's window stays when the host's connection closes.
+    const ::Window parent = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 100, 100, 0, 0, 0);
+    XMapWindow(d, parent);
+    XSetCloseDownMode(d, RetainPermanent);
+    XCloseDisplay(d);
+
+    const char* old = std::getenv("DISPLAY");
+    const std::string saved = old != nullptr ? old : "";
+    setenv("DISPLAY", name.c_str(), 1);
+    {
+        platform::X11WindowSystem ws;
+        struct Quiet final : platform::IWindowListener {
+            void onWindowEvent(const platform::WindowEvent&) override { }
+            void onWindowTimer() override { ++ticks; }
+            int ticks = 0;
+        } quiet;
+        platform::WindowId w = platform::kNoWindow;
+        ASSERT_EQ(ws.createChild(parent, 50, 50, &quiet, w), platform::WindowStatus::Ok);
+        ws.setTimer(w, 1);
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        std::vector<uint32_t> pixels(2500, 0x123456u);
+        for (int i = 0; i < 3; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ws.pump();
+            ws.present(w, {pixels.data(), 50, 50}, 0, 0, 50, 50, 0, 0);
+        }
+        platform::ScreenPoint p;
+        EXPECT_FALSE(ws.cursorPosition(p));
+        EXPECT_FALSE(ws.isViewable(w));
+        EXPECT_EQ(ws.present(w, {pixels.data(), 50, 50}, 0, 0, 50, 50, 0, 0), platform::PresentStatus::NoTarget);
+        EXPECT_EQ(ws.destroy(w), platform::WindowStatus::Ok);
+        EXPECT_FALSE(ws.connected());
+    }
+    if (saved.empty())
+        unsetenv("DISPLAY");
+    else
+        setenv("DISPLAY", saved.c_str(), 1);
 }
