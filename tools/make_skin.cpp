@@ -572,7 +572,7 @@ const Pedal kPedals[10] = {
     {"pedal_noisegate.tga", "NOISE GATE", {58, 60, 66}, 3, {"OPEN", "CLOSE", "THRESH", ""}},
     {"pedal_eq.tga", "EQUALIZER", {188, 190, 196}, 4, {"LOW", "LO-MID", "HI-MID", "HIGH"}},
     {"pedal_compressor.tga", "COMPRESSOR", {178, 32, 38}, 4, {"THRESH", "RATIO", "ATTACK", "RELEASE"}},
-    {"pedal_modulator.tga", "MODULATOR", {196, 60, 128}, 4, {"SPEED", "TREMOLO", "PAN", "VIBRATO"}},
+    {"pedal_modulator.tga", "MODULATOR", {196, 60, 128}, 4, {"VIBRATO", "TREMOLO", "PAN", "RATE"}},
 };
 
 bool isLight(Rgb c) { return 0.299f * c.r + 0.587f * c.g + 0.114f * c.b > 140.0f; }
