@@ -339,7 +339,13 @@ TEST_F(BoardX11, OpenedAndClosedAHundredTimesLeavesNothingBehind)
         if (i == 4)
             afterFirst = residentKb();
     }
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer keeps freed memory in quarantine: its leak check at exit
+    // stands in for the resident size.
+    (void)afterFirst;
+#else
     EXPECT_LT(residentKb() - afterFirst, 4096) << "kB grown over 95 open/close rounds";
+#endif
 }
 
 }  // namespace
