@@ -22,8 +22,13 @@ std::vector<std::string> RecordingHost::about(int32_t index) const
     return out;
 }
 
-Board::Board(bool withPictures)
+Board::Board(bool withPictures, const std::vector<std::string>& presets)
 {
+    for (const std::string& name : presets) {
+        float values[programchunk::kValueCount];
+        producttest::defaultValues(values);
+        root.addPreset(name + ".tbprg", producttest::makeChunk(values, name.c_str()));
+    }
     if (withPictures)
         ::symlink((std::string(TB_MODULE_DIR) + "/Gfx").c_str(), (root.path() + "/Gfx").c_str());
     platform::setWindowSystem(&ws);

@@ -35,7 +35,9 @@ public:
 // it, and the board open in a headless window.
 class Board {
 public:
-    explicit Board(bool withPictures = true);
+    // Preset files named in presets (in that order, each a default program
+    // named after its file) are in the presets folder before the engine starts.
+    explicit Board(bool withPictures = true, const std::vector<std::string>& presets = {});
     ~Board();
 
     bool open();

@@ -169,17 +169,7 @@ TEST(Board, MovesExchangeWholeNumberSwitchesAndWrapAround)
 
 TEST(Board, PresetButtonsStepAndRebuildTheMenu)
 {
-    Board board(true);
-    for (const char* n : {"a", "b", "c"}) {
-        float values[programchunk::kValueCount];
-        producttest::defaultValues(values);
-        board.root.addPreset(std::string(n) + ".tbprg", producttest::makeChunk(values, n));
-    }
-    board.drive = std::make_unique<CDrive>(&board.host);  // lists the presets, loads "a"
-    board.editor->engine = board.drive.get();
-    board.editor->destroyView();
-    board.editor = new CDriveEditor(board.drive.get());
-    board.host.editor = board.editor;
+    Board board(true, {"a", "b", "c"});  // starts on "a"
     ASSERT_TRUE(board.open());
     CDriveEditor& e = *board.editor;
     board.click(24 + 4, 17 + 17);  // previous at the first: nothing
