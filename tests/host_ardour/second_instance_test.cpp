@@ -70,7 +70,7 @@ void renderBlock(VstTestHost& host, const std::vector<float>& tone, int b, std::
 TEST(SecondInstance, RendersBesideTheFirstWithItsOwnParametersAndOutput)
 {
     ClearConfig config;
-    VstModule module(modulePath());
+    PluginModule module(modulePath());
     ASSERT_TRUE(module.isLoaded()) << module.error();
     const std::vector<float> tone = tbtest::makeSine(220.0, kRate, kBlock * kBlocks, 0.25f);
 

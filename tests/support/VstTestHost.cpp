@@ -1,7 +1,5 @@
 #include "tests/support/VstTestHost.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -28,31 +26,6 @@ VstInt32 framesOf(const std::vector<std::vector<float>>& inputs, const std::vect
 
 }  // namespace
 
-// ---- module --------------------------------------------------------------------
-
-VstModule::VstModule(const std::string& path)
-    : modulePath(path)
-{
-    handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* e = dlerror();
-        loadError = e ? e : "dlopen failed";
-    }
-}
-
-VstModule::~VstModule()
-{
-    if (handle)
-        dlclose(handle);
-}
-
-VstModule::Entry VstModule::entry(const char* name) const
-{
-    if (!handle)
-        return nullptr;
-    return reinterpret_cast<Entry>(dlsym(handle, name));
-}
-
 // ---- host ------------------------------------------------------------------------
 
 VstTestHost::~VstTestHost()
@@ -61,9 +34,9 @@ VstTestHost::~VstTestHost()
         close();
 }
 
-AEffect* VstTestHost::create(const VstModule& module, const char* entryName)
+AEffect* VstTestHost::create(const PluginModule& module, const char* entryName)
 {
-    const VstModule::Entry entry = module.entry(entryName);
+    const VstPluginEntry entry = module.entry(entryName);
     if (!entry)
         return nullptr;
     hostBeingCreated = this;
@@ -212,6 +185,20 @@ void VstTestHost::process(std::vector<std::vector<float>>& inputs, std::vector<s
     std::vector<float*> in = pointersTo(inputs);
     std::vector<float*> out = pointersTo(outputs);
     instance->process(instance, in.data(), out.data(), framesOf(inputs, outputs));
+}
+
+void VstTestHost::processInBlocks(std::vector<float> left, std::vector<float> right, std::vector<float>& outLeft,
+    std::vector<float>& outRight, int block)
+{
+    const int frames = static_cast<int>(std::min(left.size(), right.size()));
+    outLeft.assign(frames, 0.0f);
+    outRight.assign(frames, 0.0f);
+    for (int at = 0; instance && at < frames; at += block) {
+        const int n = std::min(block, frames - at);
+        float* in[2] = {left.data() + at, right.data() + at};
+        float* out[2] = {outLeft.data() + at, outRight.data() + at};
+        instance->processReplacing(instance, in, out, n);
+    }
 }
 
 VstIntPtr VstTestHost::close()

@@ -1,6 +1,6 @@
 #pragma once
-// A minimal VST 2.4 host for tests: loads a plug-in module with dlopen, creates
-// an instance through one of its exports, answers the host callback, records
+// A minimal VST 2.4 host for tests: creates an instance through one of the
+// exports of a module loaded by the project's loader (PluginModule), answers the host callback, records
 // every call the plug-in makes, and drives the instance only through AEffect.
 //
 // Thread use: the host callback may be entered from any thread (the plug-in
@@ -15,27 +15,7 @@
 
 #include "framework/vst/VstOpcodes.h"
 #include "framework/vst/VstRecords.h"
-
-class VstModule {
-public:
-    using Entry = AEffect* (*)(audioMasterCallback);
-
-    explicit VstModule(const std::string& path);
-    ~VstModule();
-    VstModule(const VstModule&) = delete;
-    VstModule& operator=(const VstModule&) = delete;
-
-    bool isLoaded() const { return handle != nullptr; }
-    const std::string& error() const { return loadError; }
-    const std::string& path() const { return modulePath; }
-    // The named export, or null.
-    Entry entry(const char* name) const;
-
-private:
-    void* handle = nullptr;
-    std::string modulePath;
-    std::string loadError;
-};
+#include "framework/vst/host/PluginModule.h"
 
 class VstTestHost {
 public:
@@ -54,7 +34,7 @@ public:
 
     // Creates an instance through the named export; null when the plug-in
     // declined. The calls the plug-in made meanwhile are recorded too.
-    AEffect* create(const VstModule& module, const char* entryName = "VSTPluginMain");
+    AEffect* create(const PluginModule& module, const char* entryName = "VSTPluginMain");
     AEffect* effect() const { return instance; }
 
     // What the host answers to audioMasterVersion (asked before creation).
@@ -82,6 +62,10 @@ public:
     // Runs processReplacing over whole channel buffers (frames = their length).
     void processReplacing(std::vector<std::vector<float>>& inputs, std::vector<std::vector<float>>& outputs);
     void process(std::vector<std::vector<float>>& inputs, std::vector<std::vector<float>>& outputs);
+    // Runs two channels through processReplacing in blocks of at most block
+    // frames; the inputs are copied first, since plug-ins may write to them.
+    void processInBlocks(std::vector<float> left, std::vector<float> right, std::vector<float>& outLeft,
+        std::vector<float>& outRight, int block = 512);
 
     // effClose; the instance is gone afterwards.
     VstIntPtr close();

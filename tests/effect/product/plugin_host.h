@@ -1,41 +1,47 @@
 #pragma once
 
-#include "framework/vst/VstTypes.h"
+#include "framework/vst/host/PluginModule.h"
+#include "tests/support/VstTestHost.h"
 
-#include <atomic>
 #include <string>
 #include <vector>
 
 namespace producttest {
 
-// Loads the built Tambrell.so and drives one instance through its VST 2.4
-// record, as a host does.
+// The built Tambrell.so, loaded by the project's loader and driven through
+// its VST 2.4 record by the tests' host.
 class PluginHost {
 public:
     PluginHost();
-    ~PluginHost();
-    PluginHost(const PluginHost&) = delete;
-    PluginHost& operator=(const PluginHost&) = delete;
 
     static std::string moduleFolder();
 
     bool loaded() const { return effect != nullptr; }
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f);
-    std::string text(VstInt32 opcode, VstInt32 index = 0);
-    void start(float rate, int blockSize = 512);
-    std::vector<uint8_t> chunk();
-    VstIntPtr setChunk(const std::vector<uint8_t>& bytes);
-    VstIntPtr setChunk(const void* data, VstInt32 size);
-    // Runs both channels through processReplacing in blocks; returns the left
-    // and right outputs.
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f)
+    {
+        return host_.dispatch(opcode, index, value, ptr, opt);
+    }
+    std::string text(VstInt32 opcode, VstInt32 index = 0) { return host_.text(opcode, index); }
+    void start(float rate, int blockSize = 512) { host_.start(rate, blockSize); }
+    std::vector<uint8_t> chunk() { return host_.getChunk(false); }
+    VstIntPtr setChunk(const std::vector<uint8_t>& bytes) { return host_.setChunk(bytes, false); }
+    VstIntPtr setChunk(const void* data, VstInt32 size)
+    {
+        return dispatch(effSetChunk, 0, size, const_cast<void*>(data));
+    }
+    // Both channels through processReplacing in blocks.
     void process(std::vector<float> left, std::vector<float> right, std::vector<float>& outLeft,
-        std::vector<float>& outRight, int block = 512);
+        std::vector<float>& outRight, int block = 512)
+    {
+        host_.processInBlocks(std::move(left), std::move(right), outLeft, outRight, block);
+    }
+    int automations() const { return static_cast<int>(host_.automations().size()); }
 
     AEffect* effect = nullptr;
-    std::atomic<int> automations {0};
 
 private:
-    void* library_ = nullptr;
+    PluginModule module_;
+    VstTestHost host_;
 };
 
 }  // namespace producttest

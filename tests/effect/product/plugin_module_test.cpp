@@ -109,7 +109,7 @@ TEST_F(BarePlugin, DefaultChunkAndRandomRoundTrip)
     EXPECT_EQ(host.setChunk(in), 460);
     EXPECT_EQ(host.chunk(), in);
     EXPECT_EQ(host.effect->getParameter(host.effect, 7), values[7]);
-    EXPECT_GE(host.automations.load(), 44);
+    EXPECT_GE(host.automations(), 44);
 }
 
 TEST_F(BarePlugin, RefusedChunksChangeNothing)

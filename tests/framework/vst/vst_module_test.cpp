@@ -33,14 +33,14 @@ protected:
         e = host.effect();
     }
 
-    VstModule module {TB_TEST_VST_MODULE};
+    PluginModule module {TB_TEST_VST_MODULE};
     VstTestHost host;
     AEffect* e = nullptr;
 };
 
 TEST(VstModuleEntry, HostAnsweringVersionZeroGetsNoEffect)
 {
-    VstModule module(TB_TEST_VST_MODULE);
+    PluginModule module(TB_TEST_VST_MODULE);
     ASSERT_TRUE(module.isLoaded()) << module.error();
     for (const char* entry : {"VSTPluginMain", "main"}) {
         VstTestHost host;
@@ -69,7 +69,7 @@ TEST(VstModuleEntry, OnlyTheEntryPointsAreExported)
 
 TEST(VstModuleEntry, OnlyMainSetsFlushToZeroInTheCaller)
 {
-    VstModule module(TB_TEST_VST_MODULE);
+    PluginModule module(TB_TEST_VST_MODULE);
     const unsigned saved = readMxcsr();
     const unsigned clear = saved & ~(kMxcsrFlushToZero | kMxcsrDenormalsAreZero);
 
@@ -428,7 +428,7 @@ TEST_F(VstModuleTest, EditorOpensInTheHostsWindowAndConsumesNoKeys)
 
 TEST(VstModuleWithoutEditor, HasNoEditorFlagAndNoRectangle)
 {
-    VstModule module(TB_TEST_VST_MODULE_PLAIN);
+    PluginModule module(TB_TEST_VST_MODULE_PLAIN);
     ASSERT_TRUE(module.isLoaded()) << module.error();
     VstTestHost host;
     AEffect* e = host.create(module);

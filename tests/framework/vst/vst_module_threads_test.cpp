@@ -16,7 +16,7 @@ namespace {
 
 TEST(VstModuleThreads, BlocksRenderedDuringProgramSwitchesAreSilenceOrWhole)
 {
-    VstModule module(TB_TEST_VST_MODULE);
+    PluginModule module(TB_TEST_VST_MODULE);
     ASSERT_TRUE(module.isLoaded()) << module.error();
     VstTestHost host;
     AEffect* e = host.create(module);
@@ -79,7 +79,7 @@ TEST(VstModuleThreads, BlocksRenderedDuringProgramSwitchesAreSilenceOrWhole)
 
 TEST(VstModuleThreads, InstancesOnTwoThreadsStayApart)
 {
-    VstModule module(TB_TEST_VST_MODULE);
+    PluginModule module(TB_TEST_VST_MODULE);
     ASSERT_TRUE(module.isLoaded()) << module.error();
     VstTestHost first, second;
     ASSERT_NE(first.create(module), nullptr);
