@@ -23,8 +23,8 @@ tb_ensure_packages() {
 }
 
 # What the plug-in and its tests need to build.
-TB_BUILD_PACKAGES=(g++ cmake make pkg-config clang-format-14 libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libx11-dev libxext-dev)
+TB_BUILD_PACKAGES=(g++ cmake make pkg-config ccache clang-format-14 libgtest-dev libgmock-dev googletest
+  libbenchmark-dev libx11-dev libxext-dev)
 
 # What the editor needs when it runs: a dialog program for loading and saving
 # presets (kdialog serves too where it is installed).
@@ -32,6 +32,12 @@ TB_RUN_PACKAGES=(zenity)
 
 # What the editor's tests against a real X server need: a virtual server and XTest.
 TB_X11_TEST_PACKAGES=(xvfb xauth libxtst-dev)
+
+# What Kelbrin, the standalone program, needs: Debian's JUCE 7 (module sources
+# and the juceaide tool) and JUCE's Linux dependencies: ALSA, JACK, FreeType,
+# X11 and its extensions.
+TB_KELBRIN_PACKAGES=(juce-modules-source libasound2-dev libjack-jackd2-dev libfreetype-dev libx11-dev libxrandr-dev
+  libxinerama-dev libxcursor-dev libxext-dev libxcomposite-dev libxrender-dev libgl-dev libpng-dev libjpeg-dev)
 
 # What the bounded fuzz stage of ./test needs (libFuzzer comes with clang's runtime).
 TB_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)

@@ -115,7 +115,7 @@ private:
 
 // One plug-in instance whose editor lives in a host window.
 struct Instance {
-    explicit Instance(const VstModule& module) { EXPECT_NE(host.create(module), nullptr); }
+    explicit Instance(const PluginModule& module) { EXPECT_NE(host.create(module), nullptr); }
     bool open(::Window parent)
     {
         ERect* rect = nullptr;
@@ -135,7 +135,7 @@ protected:
         x = XHost::open();
         if (x == nullptr)
             GTEST_SKIP() << "no display with XTest";
-        module = std::make_unique<VstModule>(TB_TEST_VST_MODULE_EDITOR);
+        module = std::make_unique<PluginModule>(TB_TEST_VST_MODULE_EDITOR);
         ASSERT_TRUE(module->isLoaded()) << module->error();
     }
     // Idles the editors as a host does (every 10 ms here) until `done` holds.
@@ -156,7 +156,7 @@ protected:
     }
 
     std::unique_ptr<XHost> x;
-    std::unique_ptr<VstModule> module;
+    std::unique_ptr<PluginModule> module;
 };
 
 TEST_F(X11Editor, PaintsAndFollowsClicksDragsAndTheWheel)

@@ -1,0 +1,123 @@
+#include "host/plugin/OVPlugin.h"
+
+#include <thread>
+
+#include "host/plugin/OVPluginWindow.h"
+
+std::unique_ptr<OVPlugin> OVPlugin::createPluginInstance(PluginLoadInfo& info, juce::String* error)
+{
+    std::unique_ptr<OVPlugin> plugin(new OVPlugin);
+    std::string text;
+    plugin->plugin_ = HostedPlugin::create(info, plugin.get(), &text);
+    if (!plugin->plugin_) {
+        if (error != nullptr)
+            *error = juce::String(text);
+        return nullptr;
+    }
+    return plugin;
+}
+
+OVPlugin::~OVPlugin()
+{
+    stopTimer();
+    {
+        // The editor closes before the plug-in does.
+        std::lock_guard<std::recursive_mutex> lock(plugin_->dispatcherLock());
+        editorWindow_.reset();
+    }
+    plugin_.reset();
+}
+
+OVPluginWindow* OVPlugin::createEditorWindow()
+{
+    if (!editorWindow_)
+        editorWindow_ = std::make_unique<OVPluginWindow>(*this);
+    return editorWindow_.get();
+}
+
+void OVPlugin::forgetEditorWindow(OVPluginWindow* window)
+{
+    if (editorWindow_.get() == window)
+        editorWindow_.release();
+}
+
+void OVPlugin::prepareToPlay(int samplesPerBlockExpected, double sampleRate)
+{
+    midiInput_.reset(sampleRate);
+    blockMidi_.ensureSize(4096);
+    plugin_->prepareToPlay(samplesPerBlockExpected, sampleRate);
+}
+
+void OVPlugin::releaseResources()
+{
+    plugin_->releaseResources();
+    midiInput_.reset(plugin_->sampleRate());
+}
+
+void OVPlugin::getNextAudioBlock(const juce::AudioSourceChannelInfo& block)
+{
+    const int n = block.numSamples;
+    plugin_->beginBlockMidi();
+    if (plugin_->isProcessing()) {
+        midiInput_.removeNextBlockOfMessages(blockMidi_, n);
+        for (const auto message : blockMidi_)
+            plugin_->addBlockMidi(message.samplePosition, message.data, message.numBytes, n);
+        blockMidi_.clear();
+    }
+    plugin_->render(block.buffer->getArrayOfWritePointers(), block.buffer->getNumChannels(), block.startSample, n,
+        block.buffer->getNumSamples());
+
+    juce::AudioDeviceManager* manager = deviceManager_.load();
+    juce::MidiOutput* output = manager != nullptr ? manager->getDefaultMidiOutput() : nullptr;
+    if (output == nullptr) {
+        plugin_->takeOutgoingMidi(nullptr);
+        return;
+    }
+    plugin_->takeOutgoingMidi(
+        [output](const unsigned char* data, int size, int) { output->sendMessageNow(juce::MidiMessage(data, size)); });
+}
+
+void OVPlugin::timerCallback()
+{
+    if (plugin_->idle() == 0)
+        stopTimer();
+}
+
+void OVPlugin::startIdle(bool restart)
+{
+    if (restart || !isTimerRunning())
+        startTimer(50);
+}
+
+void OVPlugin::idleRequested(bool restart)
+{
+    if (juce::MessageManager::existsAndIsCurrentThread()) {
+        if (!restart)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        startIdle(restart);
+        return;
+    }
+    // Timers belong to the message thread; a request from the audio thread
+    // (or any other) is carried out there.
+    std::weak_ptr<OVPlugin*> weak = self_;
+    juce::MessageManager::callAsync([weak, restart] {
+        if (auto alive = weak.lock())
+            (*alive)->startIdle(restart);
+    });
+}
+
+void OVPlugin::editorSizeRequested(int width, int height)
+{
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384)
+        return;
+    std::weak_ptr<OVPlugin*> weak = self_;
+    auto resize = [weak, width, height] {
+        if (auto alive = weak.lock())
+            if (OVPluginWindow* window = (*alive)->editorWindow())
+                window->setSize(width, height);
+    };
+    if (juce::MessageManager::existsAndIsCurrentThread())
+        resize();
+    else
+        juce::MessageManager::callAsync(resize);
+}
