@@ -1,0 +1,72 @@
+// Kelbrin's JUCE side of the plug-in: the audio source the device pulls from
+// and the idle timer, with the recording stub plug-in behind them.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "host/plugin/OVPlugin.h"
+#include "tests/vstmodule/RecordingStub.h"
+
+namespace {
+
+class OVPluginTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        info = loadPluginModule(TB_RECORDING_VST_MODULE, 256, 48000.0);
+        ASSERT_TRUE(info);
+        stub = reinterpret_cast<RecordingStubState* (*)()>(info->module->symbol("tbRecordingStub"))();
+        *stub = RecordingStubState {};
+        plugin = OVPlugin::createPluginInstance(*info);
+        ASSERT_TRUE(plugin);
+    }
+    int count(VstInt32 opcode) const
+    {
+        int n = 0;
+        for (int i = 0; i < stub->callCount; ++i)
+            n += stub->calls[i].opcode == opcode ? 1 : 0;
+        return n;
+    }
+
+    juce::ScopedJuceInitialiser_GUI juce;
+    std::unique_ptr<PluginLoadInfo> info;
+    RecordingStubState* stub = nullptr;
+    std::unique_ptr<OVPlugin> plugin;
+};
+
+TEST_F(OVPluginTest, DeviceBlocksGoThroughThePluginWithTheVolume)
+{
+    juce::AudioBuffer<float> buffer(2, 256);
+    const juce::AudioSourceChannelInfo block(&buffer, 0, 256);
+    buffer.clear();
+    buffer.setSample(0, 10, 0.5f);
+    plugin->getNextAudioBlock(block);  // not prepared: silence, no call
+    EXPECT_EQ(buffer.getSample(0, 10), 0.0f);
+    EXPECT_EQ(stub->processCalls, 0);
+
+    plugin->prepareToPlay(256, 48000.0);
+    plugin->setVolume(50);
+    buffer.setSample(0, 10, 0.5f);
+    plugin->getNextAudioBlock(block);
+    EXPECT_EQ(buffer.getSample(0, 10), 0.25f);
+    EXPECT_EQ(stub->lastNumEvents, 0);
+    plugin->releaseResources();
+    EXPECT_EQ(count(effStopProcess), 1);
+}
+
+TEST_F(OVPluginTest, IdleAskedFromAnotherThreadStartsTheTimerOnTheMessageThread)
+{
+    AEffect* e = plugin->host().effect();
+    std::thread audio([e] { HostedPlugin::hostCallback(e, audioMasterNeedIdle, 0, 0, nullptr, 0.0f); });
+    audio.join();
+    EXPECT_FALSE(plugin->isTimerRunning());  // posted, not started on that thread
+    juce::MessageManager::getInstance()->runDispatchLoopUntil(50);
+    EXPECT_TRUE(plugin->isTimerRunning());
+    // The stub answers effIdle with 0, so the first tick stops the timer.
+    juce::MessageManager::getInstance()->runDispatchLoopUntil(200);
+    EXPECT_FALSE(plugin->isTimerRunning());
+    EXPECT_GE(count(effIdle), 1);
+}
+
+}  // namespace
