@@ -17,6 +17,9 @@
 #include "framework/vst/VstRecords.h"
 #include "framework/vst/host/PluginModule.h"
 
+// The tests load modules with the project's own loader.
+using VstModule = PluginModule;
+
 class VstTestHost {
 public:
     struct Call {
