@@ -76,7 +76,7 @@ __attribute__((constructor)) void install()
 {
     void* prime[1];
     backtrace(prime, 1);
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_sigaction = &report;
     action.sa_flags = SA_SIGINFO | SA_RESETHAND;
     sigemptyset(&action.sa_mask);
