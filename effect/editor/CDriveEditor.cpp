@@ -294,8 +294,10 @@ void CDriveEditor::buildProgramMenu()
         return;
     optionsList->removeAllItems();
     presetfiles::buildMenu(*drive_, [this](const char* text, int32_t kind, bool highlighted) {
-        if (DropDownItem* item = optionsList->addItem(text, kind == presetfiles::kCommand, highlighted, false))
-            item->kind = static_cast<uint8_t>(kind);
+        if (kind == presetfiles::kTitle)
+            optionsList->addTitleItem(text);
+        else
+            optionsList->addItem(text, kind == presetfiles::kCommand, highlighted, false);
     });
     optionsList->setDirty(true);
 }

@@ -61,6 +61,9 @@ TEST(Board, OpensWithOneGroupPerFilledBoxAndTheFacesByType)
     const int lamp2 = redOf(board.rgb(5 + 2 * 147 + 84, 67 + 127));
     EXPECT_GT(lamp2, lamp0 + 80);
     EXPECT_EQ(e.optionsList->getItemCount(), 7);
+    EXPECT_EQ(e.optionsList->getItem(1)->kind, DropDownItem::kTitle);
+    EXPECT_STREQ(e.optionsList->getItem(5)->text, "Program List");
+    EXPECT_EQ(e.optionsList->getItem(6)->kind, DropDownItem::kCommand);
     EXPECT_TRUE(board.saveBmp(std::string(TB_MODULE_DIR) + "/../board_headless.bmp"));
 }
 
