@@ -183,6 +183,22 @@ TEST(Board, PresetButtonsStepAndRebuildTheMenu)
     EXPECT_TRUE(e.optionsList->getItem(7)->highlighted);
 }
 
+TEST(Board, OptionsListRunsTheProgramCommands)
+{
+    Board board(true, {"a"});
+    board.drive->getCurrentProgram()->setParameter(45, 2.0f);
+    ASSERT_TRUE(board.open());
+    CDriveEditor& e = *board.editor;
+    board.choose(e.optionsList, 4);  // Reset Program
+    EXPECT_STREQ(board.drive->getCurrentProgram()->name, "<noname>");
+    EXPECT_STREQ(e.optionsList->getItem(0)->text, "<noname>");
+    EXPECT_FALSE(e.optionsList->getItem(6)->highlighted);
+    EXPECT_EQ(e.pedalGroups[0], nullptr) << "the reset program's boxes are empty";
+    board.choose(e.optionsList, 6);  // the preset "a"
+    EXPECT_STREQ(board.drive->getCurrentProgram()->name, "a");
+    EXPECT_TRUE(e.optionsList->getItem(6)->highlighted);
+}
+
 TEST(Board, ProgramSwitchFromAnotherThreadRebuildsOnTheNextTick)
 {
     Board board;
