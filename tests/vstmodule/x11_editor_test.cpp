@@ -201,6 +201,13 @@ TEST_F(X11Editor, PaintsAndFollowsClicksDragsAndTheWheel)
     const float v0 = e.host.getParameter(0);
     EXPECT_TRUE(shows(e, hostWindow, v0, 0.6f)) << x->mismatches(hostWindow, v0, 0.6f) << " pixels differ";
 
+    // A window that covered the editor goes: the server never clears the editor's
+    // window, so only the copy from the back buffer on Expose brings the picture back.
+    const ::Window cover = x->makeWindow(150, 150);
+    x->destroy(cover);
+    EXPECT_GT(x->mismatches(hostWindow, v0, 0.6f), 0);
+    EXPECT_TRUE(shows(e, hostWindow, v0, 0.6f)) << x->mismatches(hostWindow, v0, 0.6f) << " pixels differ";
+
     // A value the host sets shows on a later tick.
     e.host.setParameter(1, 0.25f);
     EXPECT_TRUE(shows(e, hostWindow, v0, 0.25f));
