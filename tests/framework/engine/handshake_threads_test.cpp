@@ -137,10 +137,14 @@ TEST_F(HandshakeTest, SwitchesNeverOverlapBlocksUnderLoad)
                 skipped.fetch_add(1);
         }
     });
+    // Switches start only once a block has rendered: otherwise all 40 can end
+    // before the audio thread is scheduled at all, and the test proves nothing
+    // (it failed that way about one run in ten on a loaded machine).
     std::thread ui([&] {
-        for (int i = 0; i < 40; ++i) {
+        while (rendered.load() == 0)
+            std::this_thread::yield();
+        for (int i = 0; i < 40; ++i)
             engine.selectProgram(i % 4);
-        }
     });
     ui.join();
     stop.store(true);
