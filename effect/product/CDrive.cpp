@@ -54,6 +54,7 @@ int32_t CDrive::loadStartupPreset(const char* path)
 {
     if (path == nullptr)
         return 0;
+    const ControlTurn turn = takeControlTurn();
     CFileStreamer file;
     if (!file.open(path, "rb") || file.getSize() <= 0)
         return 0;
@@ -74,6 +75,7 @@ int32_t CDrive::setBankChunk(const void* data, int32_t size) { return setProgram
 
 int32_t CDrive::setProgramChunk(const void* data, int32_t size)
 {
+    const ControlTurn turn = takeControlTurn();
     CProgram* program = getCurrentProgram();
     if (program == nullptr)
         return 0;
@@ -96,6 +98,7 @@ int32_t CDrive::getBankChunk(void* buffer) { return getProgramChunk(buffer); }
 int32_t CDrive::getProgramChunk(void* buffer)
 {
     if (buffer != nullptr) {
+        const ControlTurn turn = takeControlTurn();
         float values[programchunk::kValueCount] = {};
         CProgram* program = getCurrentProgram();
         if (program != nullptr)
@@ -109,6 +112,7 @@ int32_t CDrive::getProgramChunk(void* buffer)
 int32_t CDrive::selectProgram(int32_t index)
 {
     (void)index;
+    const ControlTurn turn = takeControlTurn();
     const int32_t result = CSynthesizer::selectProgram(0);
     // The pedal boxes belong to the editor's thread: this only tells it.
     programSwitches_.fetch_add(1, std::memory_order_acq_rel);
@@ -136,8 +140,10 @@ void CDrive::onParameterChanged(int32_t index, float value)
 
 void CDrive::reset()
 {
-    // Suspend, resume and rate changes come from the host's thread while the
-    // audio thread may be rendering: they take the same turn as a switch.
+    // Suspend, resume and rate changes come from the host's threads while the
+    // audio thread may be rendering: they take the control turn first, then
+    // the same hand-over with the audio thread as a switch.
+    const ControlTurn turn = takeControlTurn();
     beginProgramSwitch();
     CSynthesizer::reset();
     endProgramSwitch();
@@ -145,6 +151,10 @@ void CDrive::reset()
 
 void CDrive::setSampleRate(double rate)
 {
+    const ControlTurn turn = takeControlTurn();
+    // The same rate changes nothing, so it need not hold the audio thread up.
+    if (rate == getSampleRate())
+        return;
     beginProgramSwitch();
     CSynthesizer::setSampleRate(rate);
     endProgramSwitch();

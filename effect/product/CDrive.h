@@ -13,8 +13,9 @@ class CDriveEffect;
 // program chunk and the meter feed.
 //
 // Threads: chunks, program switches, sample rate and reset come from the host
-// or editor thread; every program switch, sample-rate change and reset runs
-// under the base's handshake, so no block renders meanwhile. render and its
+// or editor threads; they take turns under the base's control lock, and every
+// program switch, sample-rate change and reset also runs under the base's
+// handshake, so no block renders meanwhile. render and its
 // hooks run on the audio thread. Parameter changes may come from any thread:
 // the chain only takes them as requests for the audio thread.
 class CDrive : public CSynthesizer {

@@ -128,6 +128,7 @@ bool CSynthesizer::setProgramName(int32_t index, const char* text)
 {
     if (text == nullptr)
         return false;
+    const ControlTurn turn = takeControlTurn();
     CProgram* program = programAt(index);
     if (program == nullptr)
         return false;
@@ -139,6 +140,7 @@ bool CSynthesizer::getProgramName(int32_t index, char* text)
 {
     if (text == nullptr)
         return false;
+    const ControlTurn turn = takeControlTurn();
     CProgram* program = programAt(index);
     if (program == nullptr)
         return false;
@@ -254,6 +256,7 @@ int32_t CSynthesizer::selectProgram(int32_t index)
     if (programList == nullptr)
         return programCount;
 
+    const ControlTurn turn = takeControlTurn();
     beginProgramSwitch();
     if (index < 0)
         index = 0;
@@ -307,6 +310,7 @@ void CSynthesizer::setPlaying(bool playing) { (void)playing; }
 
 void CSynthesizer::reset()
 {
+    const ControlTurn turn = takeControlTurn();
     currentGainL = getOutputGain(false);
     currentGainR = getOutputGain(true);
 
@@ -334,6 +338,7 @@ void CSynthesizer::reset()
 
 void CSynthesizer::setSampleRate(double rate)
 {
+    const ControlTurn turn = takeControlTurn();
     if (rate == sampleRate)
         return;
     reset();

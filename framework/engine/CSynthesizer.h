@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "framework/engine/CFx.h"
 #include "framework/engine/CMidiController.h"
@@ -18,8 +19,12 @@ class CPluginWrapper;
 //
 // Threads: the host/UI thread calls parameter, program, chunk and editor
 // operations; the audio thread calls render and, just before it, the adaptor
-// fills the queue. No lock is taken anywhere: render and selectProgram exclude
-// each other through an atomic pending counter and busy flag.
+// fills the queue. The audio thread never takes a lock: render and
+// selectProgram exclude each other through an atomic pending counter and busy
+// flag. Control calls that touch the chain or the program (chunks, program
+// switches, rate, block size, suspend and resume) may come from several host
+// threads at once (a session loader and the UI thread), so they also take
+// turns under the control lock.
 class CSynthesizer : public CMidiController {
 public:
     static constexpr int32_t kQueueCapacity = 1024;
@@ -109,6 +114,14 @@ public:
     virtual void playMonoNote(int8_t note, int8_t velocity);
     // Target output gain of one side (true = right) from level, volume and pan.
     virtual float getOutputGain(bool right);
+
+    // Host/UI threads, never the audio thread: one turn for a control call
+    // that touches the chain or the program. The engine takes it in its own
+    // such operations; an adaptor takes it around a call that also touches its
+    // own state (a chunk buffer, a stored rate). Recursive, since a chunk
+    // restore switches the program and a switch resets.
+    using ControlTurn = std::unique_lock<std::recursive_mutex>;
+    [[nodiscard]] ControlTurn takeControlTurn() { return ControlTurn(controlMutex); }
 
     // --- MIDI queue (audio thread, between blocks) ---
     // Appends one event; false when the queue already holds kQueueCapacity.
@@ -246,6 +259,7 @@ private:
     std::unique_ptr<float[]> inCopyL;  // the piece's inputs, so hosts' buffers stay as they were
     std::unique_ptr<float[]> inCopyR;
 
+    std::recursive_mutex controlMutex;
     std::atomic<int32_t> pendingProgramChanges {0};
     std::atomic<bool> busy {false};
     std::atomic<int32_t> currentProgramIndex {0};

@@ -97,14 +97,21 @@ void CVstWrapper::open() { }
 
 void CVstWrapper::close() { releaseAll(); }
 
+CSynthesizer::ControlTurn CVstWrapper::controlTurn()
+{
+    return engine ? engine->takeControlTurn() : CSynthesizer::ControlTurn();
+}
+
 void CVstWrapper::suspend()
 {
+    const auto turn = controlTurn();
     if (engine)
         engine->reset();
 }
 
 void CVstWrapper::resume()
 {
+    const auto turn = controlTurn();
     AudioEffectX::resume();
     if (engine)
         engine->reset();
@@ -114,9 +121,16 @@ void CVstWrapper::setSampleRate(float rate)
 {
     if (!std::isfinite(rate) || rate <= 0.0f)
         return;
+    const auto turn = controlTurn();
     sampleRate = rate;
     if (engine)
         engine->setSampleRate(static_cast<double>(rate));
+}
+
+void CVstWrapper::setBlockSize(VstInt32 size)
+{
+    const auto turn = controlTurn();
+    AudioEffectX::setBlockSize(size);
 }
 
 // ---- parameters --------------------------------------------------------------
@@ -171,6 +185,7 @@ void CVstWrapper::getParameterName(VstInt32 index, char* text)
 
 void CVstWrapper::setProgram(VstInt32 program)
 {
+    const auto turn = controlTurn();
     if (engine)
         engine->selectProgram(program);
     curProgram = program;
@@ -207,6 +222,8 @@ bool CVstWrapper::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index, c
 
 VstInt32 CVstWrapper::getChunk(void** data, bool isPreset)
 {
+    // Two threads asking at once would free each other's buffer.
+    const auto turn = controlTurn();
     delete[] chunkBuffer;
     chunkBuffer = nullptr;
     if (!engine || !data)
@@ -230,6 +247,7 @@ VstInt32 CVstWrapper::setChunk(void* data, VstInt32 byteSize, bool isPreset)
 {
     if (!engine || !data || byteSize < 0)
         return 0;
+    const auto turn = controlTurn();
     return isPreset ? engine->setProgramChunk(data, byteSize) : engine->setBankChunk(data, byteSize);
 }
 

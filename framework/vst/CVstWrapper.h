@@ -4,19 +4,21 @@
 // host MIDI to the engine, and is the CPluginWrapper through which engine and
 // editor reach the host.
 //
-// Threads: the host thread calls the dispatcher, parameters, chunks and the
+// Threads: host threads call the dispatcher, parameters, chunks and the
 // editor; the audio thread calls processEvents and processReplacing/process.
-// No lock is taken: program switches and rendering exclude each other inside
-// the engine.
+// The audio path takes no lock: program switches and rendering exclude each
+// other inside the engine. Hosts may make control calls from several threads
+// at once, so chunks, programs, rate, block size, suspend and resume take the
+// engine's control turn.
 
 #include <cstdint>
 #include <memory>
 
 #include "framework/engine/CPluginWrapper.h"
+#include "framework/engine/CSynthesizer.h"
 #include "framework/engine/MidiQueueEvent.h"
 #include "framework/vst/AudioEffectX.h"
 
-class CSynthesizer;
 class CVstEditor;
 
 class CVstWrapper : public AudioEffectX {
@@ -29,6 +31,7 @@ public:
     void suspend() override;
     void resume() override;
     void setSampleRate(float rate) override;
+    void setBlockSize(VstInt32 size) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;
@@ -83,6 +86,8 @@ private:
     };
 
     EditorView* pluginEditor() const;
+    // The engine's control turn; an empty one without an engine.
+    CSynthesizer::ControlTurn controlTurn();
     bool isPublished(VstInt32 index) const { return index >= 0 && index < numParams; }
     void releaseAll();
     void updateTransport();

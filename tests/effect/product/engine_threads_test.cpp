@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <random>
 #include <thread>
 
@@ -101,4 +103,77 @@ TEST(DriveThreads, AutomationSwitchesAndPedalChangesWhileRendering)
         EXPECT_EQ(engine.getChain()->box(b).pedal() != nullptr, types[b] != 0) << b;
     }
     EXPECT_EQ(engine.getPendingProgramChanges(), 0);
+}
+
+// A session loader and the UI thread may both call in at once. Before control
+// calls took turns, one thread's rate change freed the reverb's and the delay's
+// lines while the other's reset or chunk restore wrote into them (a heap
+// use-after-free under ASan, a race under TSan). Blocks render meanwhile.
+TEST(DriveThreads, OverlappingControlCallsTakeTurns)
+{
+    DataRoot root;
+    CountingWrapper wrapper;
+    CDrive engine(&wrapper);
+    engine.setSampleRate(44100.0);
+    float values[50];
+    defaultValues(values);
+    const float types[5] = {5, 6, 2, 3, 10};  // reverb, delay, chorus, flanger, modulator
+    for (int b = 0; b < 5; ++b)
+        values[45 + b] = types[b];
+    const std::vector<uint8_t> chunk = makeChunk(values, "overlap");
+    ASSERT_EQ(engine.setProgramChunk(chunk.data(), 460), 460);
+
+    std::atomic<bool> stop {false};
+    std::atomic<long> rendered {0};
+    std::atomic<bool> finite {true};
+    std::thread audio([&] {
+        tbtest::NoiseSource noise(9u);
+        float l[256], r[256], ol[256], orr[256];
+        while (!stop.load()) {
+            noise.fill(l, 256, 0.3f);
+            noise.fill(r, 256, 0.3f);
+            float* in[2] = {l, r};
+            float* out[2] = {ol, orr};
+            if (engine.render(in, out, 256, true) == 0) {
+                rendered.fetch_add(1);
+                if (!tbtest::allFinite(ol, 256) || !tbtest::allFinite(orr, 256))
+                    finite.store(false);
+            } else {
+                std::this_thread::yield();
+            }
+        }
+    });
+    while (rendered.load() < 2)
+        std::this_thread::yield();
+
+    // 2.5 s keeps the suite quick; TB_THREADS_SECONDS runs it longer as a soak.
+    const char* seconds = std::getenv("TB_THREADS_SECONDS");
+    const double span = seconds != nullptr ? std::atof(seconds) : 2.5;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(span);
+    std::atomic<long> calls {0};
+    auto control = [&](int offset) {
+        for (int i = offset; std::chrono::steady_clock::now() < until; ++i) {
+            switch (i % 3) {
+            case 0: engine.setProgramChunk(chunk.data(), 460); break;
+            case 1: engine.setSampleRate(i % 2 ? 44100.0 : 48000.0); break;
+            default: engine.reset(); break;
+            }
+            calls.fetch_add(1);
+        }
+    };
+    std::thread loader(control, 0);
+    std::thread ui(control, 1);
+    loader.join();
+    ui.join();
+    const long seen = rendered.load();
+    while (rendered.load() < seen + 2)
+        std::this_thread::yield();
+    stop.store(true);
+    audio.join();
+
+    EXPECT_TRUE(finite.load());
+    EXPECT_GT(calls.load(), 20);
+    EXPECT_EQ(engine.getPendingProgramChanges(), 0);
+    for (int b = 0; b < 5; ++b)
+        EXPECT_NE(engine.getChain()->box(b).pedal(), nullptr) << b;
 }
