@@ -13,6 +13,22 @@ namespace {
 
 constexpr float kGainGlide = 0.001f;
 constexpr double kHighPassHz = 30.0;
+// The loudest input the filters and feedback lines survive. A host may hand
+// over anything: one infinite sample would stay in the high-pass and in every
+// feedback line until the next reset, and max-float overflows on its way.
+constexpr float kInputLimit = 1e6f;
+
+// Normal input passes untouched; anything else is made safe before the
+// first recursive state sees it: not a number or infinite becomes silence,
+// a huge finite sample the limit.
+inline float limitInput(float x)
+{
+    if (x >= -kInputLimit && x <= kInputLimit)
+        return x;
+    if (!std::isfinite(x))
+        return 0.0f;
+    return x > 0.0f ? kInputLimit : -kInputLimit;
+}
 
 }  // namespace
 
@@ -81,8 +97,8 @@ void CDriveEffect::process(float* inL, float* inR, float* outL, float* outR, int
     const float inTarget = inputTarget_.load(std::memory_order_relaxed);
     for (int k = 0; k < n; ++k) {
         const float g = inputGain_;
-        const float l = highPass_[0].highPass(left[k]) * g;
-        const float r = highPass_[1].highPass(right[k]) * g;
+        const float l = highPass_[0].highPass(limitInput(left[k])) * g;
+        const float r = highPass_[1].highPass(limitInput(right[k])) * g;
         left[k] = l;
         right[k] = r;
         inPeak = std::max(inPeak, std::fabs(l + r));
