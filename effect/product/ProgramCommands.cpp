@@ -60,12 +60,16 @@ void run(
     switch (position) {
     case presetfiles::kSavePosition: saveProgram(engine, ownerWindow, moduleHandle, rebuildMenu); return;
     case presetfiles::kLoadPosition: loadProgram(engine, ownerWindow, moduleHandle, rebuildMenu); return;
-    case presetfiles::kResetPosition:
+    case presetfiles::kResetPosition: {
+        // The reset values and their switch in one turn, so a host's chunk
+        // restore on another thread cannot land in between.
+        const auto turn = engine.takeControlTurn();
         if (CProgram* program = engine.getCurrentProgram())
             program->reset();
         rebuildMenu();
         engine.selectProgram(0);
         return;
+    }
     default: break;
     }
     if (position < presetfiles::kFirstPresetPosition)

@@ -329,6 +329,9 @@ void CMxsWrapper::setSampleRate(int32_t rate)
     // A rate of 0 or below would divide by zero and stop every filter.
     if (rate <= 0)
         return;
+    // The record and the first-rate flag are ours; hosts may call from
+    // several threads, so the engine's control turn covers them too.
+    const auto turn = engine_ != nullptr ? engine_->takeControlTurn() : CSynthesizer::ControlTurn();
     object_.record.pitchStep = static_cast<float>(4294967296.0 * 523.2511306 / rate);
     object_.record.sampleRate = rate;
     if (engine_ != nullptr) {
@@ -350,6 +353,9 @@ void CMxsWrapper::transferState(NativeByteStream* stream, bool save)
 {
     if (stream == nullptr)
         return;
+    // One turn for the whole stream, so a save sees one program and a restore
+    // selects the program it has just written.
+    const auto turn = engine_ != nullptr ? engine_->takeControlTurn() : CSynthesizer::ControlTurn();
     if (save)
         NativeStateStream::save(engine_, stream);
     else
