@@ -150,15 +150,15 @@ TEST(DriveThreads, OverlappingControlCallsTakeTurns)
     const char* seconds = std::getenv("TB_THREADS_SECONDS");
     const double span = seconds != nullptr ? std::atof(seconds) : 2.5;
     const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(span);
-    std::atomic<long> calls {0};
+    // Each thread makes every kind of call at least once, however slow the
+    // machine (a sanitizer build under load manages only a few a second).
     auto control = [&](int offset) {
-        for (int i = offset; std::chrono::steady_clock::now() < until; ++i) {
+        for (int i = offset; i < offset + 3 || std::chrono::steady_clock::now() < until; ++i) {
             switch (i % 3) {
             case 0: engine.setProgramChunk(chunk.data(), 460); break;
             case 1: engine.setSampleRate(i % 2 ? 44100.0 : 48000.0); break;
             default: engine.reset(); break;
             }
-            calls.fetch_add(1);
         }
     };
     std::thread loader(control, 0);
@@ -172,7 +172,6 @@ TEST(DriveThreads, OverlappingControlCallsTakeTurns)
     audio.join();
 
     EXPECT_TRUE(finite.load());
-    EXPECT_GT(calls.load(), 20);
     EXPECT_EQ(engine.getPendingProgramChanges(), 0);
     for (int b = 0; b < 5; ++b)
         EXPECT_NE(engine.getChain()->box(b).pedal(), nullptr) << b;
