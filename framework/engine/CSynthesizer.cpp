@@ -1,6 +1,7 @@
 #include "framework/engine/CSynthesizer.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -190,6 +191,10 @@ float CSynthesizer::getParameterDefault(int32_t index)
 
 void CSynthesizer::setParameter(int32_t index, float value)
 {
+    // A value that is not a number would be stored and written into every
+    // chunk, which the chunk reader then refuses: the parameter keeps its value.
+    if (!std::isfinite(value))
+        return;
     CProgram* program = getCurrentProgram();
     if (program == nullptr)
         return;

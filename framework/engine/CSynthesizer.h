@@ -72,7 +72,8 @@ public:
     // controller links and product hooks) ---
     virtual float getParameter(int32_t index);
     virtual float getParameterDefault(int32_t index);
-    // Stores in the current program, then onParameterChanged.
+    // Stores in the current program, then onParameterChanged. A value that is
+    // not finite is ignored.
     virtual void setParameter(int32_t index, float value);
     virtual void getParameterName(int32_t index, char* text);
     virtual void getParameterDisplay(int32_t index, char* text);

@@ -143,7 +143,8 @@ EditorView* CVstWrapper::pluginEditor() const
 
 void CVstWrapper::setParameter(VstInt32 index, float value)
 {
-    if (!engine || !isPublished(index))
+    // Ignored like the engine ignores it, so the editor does not show it either.
+    if (!engine || !isPublished(index) || !std::isfinite(value))
         return;
     engine->setParameter(index, value);
     if (EditorView* ui = pluginEditor())

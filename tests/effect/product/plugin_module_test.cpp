@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <dirent.h>
 #include <limits>
@@ -128,6 +130,35 @@ TEST_F(BarePlugin, RefusedChunksChangeNothing)
     EXPECT_EQ(host.setChunk(bad), 0);
     EXPECT_EQ(host.setChunk(nullptr, 460), 0);
     EXPECT_EQ(host.chunk(), before);
+}
+
+// A host's NaN or inf used to be stored and written into the chunk, which the
+// next load refused, so a saved session would not restore. Random automation,
+// wild values included: a non-finite write keeps the old value, and whatever
+// chunk the plug-in hands out, it takes back unchanged.
+TEST_F(BarePlugin, ChunkReadBackIsAlwaysAcceptedAgain)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float wild[] = {std::numeric_limits<float>::quiet_NaN(), inf, -inf, FLT_MAX, -1e30f, -1.0f, 2.0f, 16.0f};
+    std::mt19937 random(23u);
+    std::uniform_int_distribution<int> index(0, 43), pick(0, 3), which(0, 7);
+    std::uniform_real_distribution<float> fraction(0.0f, 1.0f);
+    for (int round = 0; round < 200; ++round) {
+        for (int w = 0; w < 20; ++w) {
+            const int i = index(random);
+            const float before = host.effect->getParameter(host.effect, i);
+            const float v = pick(random) == 0 ? wild[which(random)] : fraction(random);
+            host.effect->setParameter(host.effect, i, v);
+            const float after = host.effect->getParameter(host.effect, i);
+            if (std::isfinite(v))
+                ASSERT_EQ(after, v) << "parameter " << i;
+            else
+                ASSERT_EQ(after, before) << "parameter " << i << " took " << v;
+        }
+        const std::vector<uint8_t> saved = host.chunk();
+        ASSERT_EQ(host.setChunk(saved), 460) << "round " << round;
+        ASSERT_EQ(host.chunk(), saved) << "round " << round;
+    }
 }
 
 TEST_F(BarePlugin, GainLawsOnASine)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "tests/framework/engine/TestInstrument.h"
@@ -74,6 +75,19 @@ TEST_F(ProgramTest, ParametersGoToTheCurrentProgramAndNotifyTheEngine)
     EXPECT_STREQ(text, "---");
     engine.getParameterName(3, text);
     EXPECT_STREQ(text, "P3");
+}
+
+// A NaN or inf written by a host used to be stored and then written into the
+// chunk, which the next load refused: a saved session would not restore.
+TEST_F(ProgramTest, NonFiniteWritesAreIgnored)
+{
+    TestInstrument engine(&wrapper, 1);
+    engine.setParameter(3, 0.6f);
+    for (float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+             -std::numeric_limits<float>::infinity()})
+        engine.setParameter(3, bad);
+    EXPECT_FLOAT_EQ(engine.getParameter(3), 0.6f);
+    EXPECT_EQ(engine.log.size(), 1u) << "an ignored write must not reach onParameterChanged";
 }
 
 TEST_F(ProgramTest, ProgramNamesFollowOneIndexRule)
