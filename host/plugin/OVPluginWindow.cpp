@@ -82,8 +82,12 @@ void OVPluginWindow::openEditor()
         return;
     }
     child_ = children.back();  // the top-most: the one just opened
+    // The child keeps its own size until the component has adopted it:
+    // moving it now would stretch it to the default size first.
+    moving_ = true;
     setSize(kDefaultWidth, kDefaultHeight);
-    syncSizeToChild();
+    moving_ = false;
+    syncSizeToChild(true);
     moveChild();
     startTimer(18 + juce::Random::getSystemRandom().nextInt(5));
     repaint();
@@ -112,7 +116,7 @@ bool OVPluginWindow::childStillExists() const
     return false;
 }
 
-void OVPluginWindow::syncSizeToChild()
+void OVPluginWindow::syncSizeToChild(bool evenWhenHidden)
 {
     ::Display* d = display();
     if (child_ == 0 || d == nullptr || !childStillExists())
@@ -122,7 +126,7 @@ void OVPluginWindow::syncSizeToChild()
     unsigned int w = 0, h = 0, border = 0, depth = 0;
     if (juce::X11Symbols::getInstance()->xGetGeometry(d, child_, &root, &x, &y, &w, &h, &border, &depth) == 0)
         return;
-    if (isShowing() && w > 0 && h > 0 && w < 16384 && h < 16384
+    if ((evenWhenHidden || isShowing()) && w > 0 && h > 0 && w < 16384 && h < 16384
         && (static_cast<int>(w) != getWidth() || static_cast<int>(h) != getHeight())) {
         setSize(static_cast<int>(w), static_cast<int>(h));
         sizeCheckCountdown_ = 0;

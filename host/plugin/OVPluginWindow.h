@@ -27,7 +27,9 @@ public:
 
     void openEditor();
     void closeEditor();
-    void syncSizeToChild();
+    // Adopts the child's size; only while showing unless told otherwise (on
+    // opening, before anything has moved the child).
+    void syncSizeToChild(bool evenWhenHidden = false);
     void moveChild();
 
     void paint(juce::Graphics&) override { }

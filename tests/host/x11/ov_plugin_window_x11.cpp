@@ -1,0 +1,112 @@
+// Kelbrin's editor window in a real X server: the test plug-in's editor opens
+// as a child of the top-level window, at the component's place, the component
+// takes the child's size and follows it when the plug-in resizes it, and the
+// editor closes when the component is hidden and opens again when shown.
+
+#define JUCE_GUI_BASICS_INCLUDE_XHEADERS 1
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "host/plugin/OVPlugin.h"
+#include "host/plugin/OVPluginWindow.h"
+
+namespace {
+
+struct Geometry {
+    int x = -1, y = -1;
+    unsigned w = 0, h = 0;
+};
+
+Geometry geometryOf(::Window w)
+{
+    Geometry g;
+    ::Window root = 0;
+    unsigned border = 0, depth = 0;
+    juce::X11Symbols::getInstance()->xGetGeometry(
+        juce::XWindowSystem::getInstance()->getDisplay(), w, &root, &g.x, &g.y, &g.w, &g.h, &border, &depth);
+    return g;
+}
+
+// Kelbrin, a JUCE application, has JUCE's X error handler, which reports and
+// carries on; a test program is no JUCE application and gets the same here.
+int xErrors = 0;
+int countXError(::Display*, XErrorEvent*)
+{
+    ++xErrors;
+    return 0;
+}
+
+// Runs the message loop until done() or the time is up; the milliseconds taken.
+template <typename F> int pumpUntil(F done, int ms)
+{
+    const auto start = std::chrono::steady_clock::now();
+    auto elapsed = [&] {
+        return static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+    };
+    while (!done() && elapsed() < ms)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
+    return elapsed();
+}
+
+TEST(OVPluginWindowX11, HostsTheEditorFollowsItsSizeAndReopensWhenShown)
+{
+    if (std::getenv("DISPLAY") == nullptr)
+        GTEST_SKIP() << "no X display";
+    juce::ScopedJuceInitialiser_GUI juce;
+    juce::XWindowSystem::getInstance();
+    juce::X11Symbols::getInstance()->xSetErrorHandler(countXError);
+    std::string error;
+    auto info = loadPluginModule(TB_TEST_VST_MODULE_EDITOR, 256, 48000.0, &error);
+    ASSERT_TRUE(info) << error;
+    auto plugin = OVPlugin::createPluginInstance(*info);
+    ASSERT_TRUE(plugin);
+
+    OVPluginWindow* window = plugin->createEditorWindow();
+    juce::Component top;
+    top.setOpaque(true);
+    top.setBounds(100, 100, 820, 540);
+    top.addAndMakeVisible(window);
+    window->setTopLeftPosition(12, 8);
+    top.addToDesktop(0);
+    top.setVisible(true);
+
+    pumpUntil([&] { return window->isEditorOpen() && window->getWidth() == 300; }, 2000);
+    ASSERT_TRUE(window->isEditorOpen());
+    const ::Window child = window->childWindow();
+    ASSERT_NE(child, 0u);
+    EXPECT_EQ(window->getWidth(), 300);  // the test editor's size, not 766 x 484
+    EXPECT_EQ(window->getHeight(), 200);
+    pumpUntil([&] { return geometryOf(child).x == 12; }, 500);
+    const Geometry placed = geometryOf(child);
+    EXPECT_EQ(placed.x, 12);
+    EXPECT_EQ(placed.y, 8);
+    EXPECT_FALSE(plugin->keysWanted());  // the framework's editor takes keys
+
+    // The plug-in grows its window: the component follows within ten ticks.
+    ::Display* d = juce::XWindowSystem::getInstance()->getDisplay();
+    juce::X11Symbols::getInstance()->xMoveResizeWindow(d, child, 12, 8, 360, 240);
+    juce::X11Symbols::getInstance()->xFlush(d);
+    const int took = pumpUntil([&] { return window->getWidth() == 360 && window->getHeight() == 240; }, 1000);
+    EXPECT_EQ(window->getWidth(), 360);
+    EXPECT_LE(took, 300) << "ms until the component followed";
+
+    window->setVisible(false);
+    pumpUntil([] { return false; }, 50);
+    EXPECT_FALSE(window->isEditorOpen());
+    EXPECT_EQ(window->childWindow(), 0u);
+
+    window->setVisible(true);
+    pumpUntil([&] { return window->isEditorOpen(); }, 1000);
+    EXPECT_TRUE(window->isEditorOpen());
+    EXPECT_NE(window->childWindow(), 0u);
+
+    // The plug-in's editor closes before the plug-in itself does.
+    top.removeChildComponent(window);
+    top.removeFromDesktop();
+    plugin.reset();
+}
+
+}  // namespace
