@@ -3,9 +3,14 @@
 #include "framework/dsp/Flush.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -26,6 +31,14 @@ constexpr Voicing kVoicings[ModelStage::kModels] = {
 constexpr float kOffset = 0.000001f;
 constexpr float kChainFeedback = 0.4548f;
 constexpr int kRingSteps = 64;
+
+// step / 64 for each of the ring's steps; every entry is exact in float.
+constexpr auto kRamp = [] {
+    std::array<float, kRingSteps> r {};
+    for (int step = 0; step < kRingSteps; ++step)
+        r[static_cast<size_t>(step)] = static_cast<float>(step) * (1.0f / kRingSteps);
+    return r;
+}();
 
 }  // namespace
 
@@ -110,7 +123,13 @@ void ModelStage::processModelStage(float* samples, int frames)
 {
     if (model_ == 0 || frames < 1 || samples == nullptr)
         return;
-    const bool ringUsable = ring_ && length_ > 0;
+    // The ring's state lives in locals for the block: stores into the ring
+    // could alias members, which would force a reload and a store of each on
+    // every one of the 64 steps.
+    float* const ring = ring_ && length_ > 0 ? ring_.get() : nullptr;
+    const int length = length_;
+    int index = index_;
+    float previous = previous_;
     for (int k = 0; k < frames; ++k) {
         const float x = samples[k];
         first_.run(x - kOffset + first_.feedback * kChainFeedback);
@@ -119,22 +138,51 @@ void ModelStage::processModelStage(float* samples, int frames)
         a = a + second_.feedback * second_.wet;
 
         // The ring is written 64 times per sample along a ramp from the
-        // previous input to this one, which smears it into a dense echo.
+        // previous input to this one, which smears it into a dense echo. The
+        // steps run in stretches up to the ring's end, so the wrap is tested
+        // once per stretch; the sum keeps its order, so its bits stay.
         float sum = 0.0f;
-        if (ringUsable) {
-            float* ring = ring_.get();
-            for (int step = 0; step < kRingSteps; ++step) {
-                const float h = static_cast<float>(step) * (1.0f / kRingSteps);
-                const float m = ring[index_];
-                sum = sum + m;
-                ring[index_] = previous_ + (a - previous_) * h - 0.25f * m;
-                if (++index_ >= length_)
-                    index_ = 0;
+        if (ring) {
+            const float rise = a - previous;
+            int step = 0;
+            while (step < kRingSteps) {
+                const int stretch = std::min(kRingSteps - step, length - index);
+                float* at = ring + index;
+                const float* ramp = kRamp.data() + step;
+                int i = 0;
+#if defined(__SSE2__)
+                // Four steps at once: each lane does the scalar step's
+                // operations in the same order, and the sum still takes the
+                // four values one after another.
+                const __m128 from = _mm_set1_ps(previous);
+                const __m128 slope = _mm_set1_ps(rise);
+                const __m128 quarter = _mm_set1_ps(0.25f);
+                for (; i + 4 <= stretch; i += 4) {
+                    const __m128 m = _mm_loadu_ps(at + i);
+                    const __m128 w = _mm_mul_ps(slope, _mm_loadu_ps(ramp + i));
+                    _mm_storeu_ps(at + i, _mm_sub_ps(_mm_add_ps(from, w), _mm_mul_ps(quarter, m)));
+                    sum = sum + _mm_cvtss_f32(m);
+                    sum = sum + _mm_cvtss_f32(_mm_shuffle_ps(m, m, 1));
+                    sum = sum + _mm_cvtss_f32(_mm_movehl_ps(m, m));
+                    sum = sum + _mm_cvtss_f32(_mm_shuffle_ps(m, m, 3));
+                }
+#endif
+                for (; i < stretch; ++i) {
+                    const float m = at[i];
+                    sum = sum + m;
+                    at[i] = previous + rise * ramp[i] - 0.25f * m;
+                }
+                step += stretch;
+                index += stretch;
+                if (index >= length)
+                    index = 0;
             }
         }
-        previous_ = a;
+        previous = a;
 
         const float l = tb::flush(a + (sum / static_cast<float>(kRingSteps)) * 0.5f);
         samples[k] = lowPass_.lowPass(l) * 0.3f;
     }
+    index_ = index;
+    previous_ = previous;
 }
