@@ -42,6 +42,9 @@ CDriveEffect::~CDriveEffect() = default;
 
 float CDriveEffect::gainForValue(float value)
 {
+    // A chunk or a host may hold any finite value; beyond 0..1 the law would
+    // reach 8.6e36 at 16. The stored value stays as it is.
+    value = std::clamp(value, 0.0f, 1.0f);
     return static_cast<float>(std::pow(10.0, (static_cast<double>(value) * 48.0 - 24.0) / 20.0));
 }
 

@@ -51,7 +51,8 @@ public:
     float inputGainTarget() const { return inputTarget_.load(std::memory_order_relaxed); }
     float outputGainTarget() const { return outputTarget_.load(std::memory_order_relaxed); }
 
-    // dB law of the input and output levels: 0 -> -24 dB, 0.5 -> 0 dB, 1 -> +24 dB.
+    // dB law of the input and output levels: 0 -> -24 dB, 0.5 -> 0 dB, 1 -> +24 dB;
+    // values beyond 0..1 act as the ends.
     static float gainForValue(float value);
 
 private:

@@ -1,5 +1,6 @@
 #include "effect/dsp/MasterEqualiser.h"
 
+#include <algorithm>
 #include <cmath>
 
 MasterEqualiser::MasterEqualiser()
@@ -19,6 +20,9 @@ MasterEqualiser::MasterEqualiser()
 
 float MasterEqualiser::gainForValue(float value)
 {
+    // Beyond 0..1 the band would reach hundreds of dB and its coefficients
+    // overflow into NaN; the stored value stays as it is.
+    value = std::clamp(value, 0.0f, 1.0f);
     const float t = (value - 0.5f) * 2.0f;
     return 18.0f * t * std::fabs(t);
 }

@@ -28,7 +28,8 @@ public:
     // Band b of channel 0 (left) or 1 (right), for inspection.
     const EqBand& band(int channel, int b) const { return bands_[channel][b]; }
 
-    // The gain law of a stored band value: signed square, +-18 dB at the ends.
+    // The gain law of a stored band value: signed square, +-18 dB at the ends;
+    // values beyond 0..1 act as the ends.
     static float gainForValue(float value);
 
 private:

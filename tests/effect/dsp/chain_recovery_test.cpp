@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
 
 using chaintest::ChainRig;
@@ -84,6 +85,53 @@ TEST(ChainRecovery, EveryConfigurationRecoversWithinASecondOfABadBlock)
             const double last = tbtest::rmsDb(trace.data() + trace.size() - kQuarter, kQuarter);
             EXPECT_TRUE(last < -40.0 || last < first - 12.0)
                 << config.name << ": " << first << " dB then " << last << " dB after " << sign * FLT_MAX;
+        }
+    }
+}
+
+// Finite values outside 0..1 from a chunk or a host used to reach the gain
+// laws and bands unclamped: an output level of 16 played at 8.6e36, a band at
+// 4 or more rendered NaN and stayed NaN after it went back to 0.5. Every slot
+// with every wild value must render finite, bounded output and play as before
+// once the slot has its value back. The boxes hold pedals without tails or
+// oscillators, whose state would rightly differ afterwards (the pedals' own
+// knob ranges are tested with each pedal).
+TEST(ChainRecovery, EverySlotSurvivesWildValuesAndRecovers)
+{
+    const float boxTypes[5] = {1, 8, 9, 7, 1};  // distortion, equaliser, compressor, noise gate, distortion
+    auto makeRig = [&] {
+        auto rig = std::make_unique<ChainRig>(kRate);
+        for (int b = 0; b < 5; ++b)
+            rig->set(45 + b, boxTypes[b]);
+        return rig;
+    };
+    constexpr int kShort = kSecond / 16;
+    const std::vector<float> tone = tbtest::makeSine(kTone, kRate, 3 * kShort, 0.1f);
+    auto play = [&](ChainRig& rig, int frames) {
+        std::vector<float> l(tone.begin(), tone.begin() + frames), r = l, ol, orr;
+        rig.render(l, r, ol, orr);
+        return ol;
+    };
+    auto reference = makeRig();
+    play(*reference, kShort);
+    const double expected = tbtest::levelDbAt(play(*reference, 3 * kShort).data() + 2 * kShort, kShort, kTone, kRate);
+
+    // One chain per slot takes every wild value in turn, each followed by the
+    // slot's own value.
+    for (int slot = 0; slot < 50; ++slot) {
+        auto rig = makeRig();
+        for (float wild : {-1e30f, -1.0f, 0.0f, 0.5f, 1.0f, 2.0f, 16.0f, 1e30f}) {
+            const float keep = rig->program.values[slot];
+            rig->set(slot, wild);
+            const std::vector<float> during = play(*rig, kShort);
+            ASSERT_TRUE(tbtest::allFinite(during)) << "slot " << slot << " at " << wild;
+            // Both gains and the centre band at their tops give about +84 dB.
+            ASSERT_LT(tbtest::peakAbs(during.data(), kShort), 1e4f) << "slot " << slot << " at " << wild;
+            rig->set(slot, keep);
+            const std::vector<float> after = play(*rig, 3 * kShort);
+            ASSERT_TRUE(tbtest::allFinite(after)) << "slot " << slot << " back from " << wild;
+            EXPECT_NEAR(tbtest::levelDbAt(after.data() + 2 * kShort, kShort, kTone, kRate), expected, 1.0)
+                << "slot " << slot << " back from " << wild;
         }
     }
 }
