@@ -38,7 +38,8 @@ namespace {
     {
         MemoryStream& m = streamOf(s);
         const size_t n = std::min(static_cast<size_t>(count < 0 ? 0 : count), m.bytes.size() - m.readAt);
-        std::memcpy(buffer, m.bytes.data() + m.readAt, n);
+        if (n > 0)  // an empty stream has no data pointer to copy from
+            std::memcpy(buffer, m.bytes.data() + m.readAt, n);
         m.readAt += n;
         return static_cast<int32_t>(n);
     }
