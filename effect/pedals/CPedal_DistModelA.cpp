@@ -182,6 +182,16 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
     if (ring2Index_ >= length2)
         ring2Index_ = 0;
 
+    // Rings, indices and the oversampled low-pass run in locals for the
+    // block: stores into the rings could alias members, which would reload
+    // and store each of them on every oversampled step.
+    float* const ring1 = ring1_;
+    float* const ring2 = ring2_;
+    const int32_t length1 = ring1Length_;
+    int32_t index1 = ring1Index_;
+    int32_t index2 = ring2Index_;
+    BiquadSection lowPass = lowPass_;
+
     for (int k = 0; k < frames; ++k) {
         const float s = flush(left[k] + right[k]);
         const float low = bandPass1_.run(s);
@@ -195,20 +205,20 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
             const float r = shape(p1.at(t), drive);
             const float g = shape(p2.at(t), drive);
 
-            const float old = ring1_[ring1Index_];
-            ring1_[ring1Index_] = g - 0.25f * old;
-            if (++ring1Index_ >= ring1Length_)
-                ring1Index_ = 0;
+            const float old = ring1[index1];
+            ring1[index1] = g - 0.25f * old;
+            if (++index1 >= length1)
+                index1 = 0;
             float x = r + 0.7f * old;
 
             if (length2 != 0) {
-                const float old2 = ring2_[ring2Index_];
-                ring2_[ring2Index_] = x;
-                if (++ring2Index_ >= length2)
-                    ring2Index_ = 0;
+                const float old2 = ring2[index2];
+                ring2[index2] = x;
+                if (++index2 >= length2)
+                    index2 = 0;
                 x = x - 0.3f * old2;
             }
-            o = lowPass_.lowPass(flush(x));
+            o = lowPass.lowPass(flush(x));
         }
 
         o = flush(o * gain);
@@ -216,4 +226,10 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
         left[k] = y;
         right[k] = y;
     }
+    ring1Index_ = index1;
+    ring2Index_ = index2;
+    lowPass_.x1 = lowPass.x1;
+    lowPass_.x2 = lowPass.x2;
+    lowPass_.y1 = lowPass.y1;
+    lowPass_.y2 = lowPass.y2;
 }
