@@ -3,12 +3,13 @@
 
 #include <memory>
 
-#include <juce_audio_devices/juce_audio_devices.h>
-#include <juce_gui_basics/juce_gui_basics.h>
+#include <juce_audio_utils/juce_audio_utils.h>
 
 #include "framework/vst/host/PluginModule.h"
+#include "host/app/KelbrinSettings.h"
+#include "host/app/MainWindow.h"
+#include "host/app/QKLookAndFeel.h"
 #include "host/plugin/OVPlugin.h"
-#include "host/plugin/OVPluginWindow.h"
 
 namespace {
 
@@ -31,84 +32,104 @@ juce::File findPluginLibrary()
     return candidates[0];
 }
 
-class MainWindow : public juce::DocumentWindow {
-public:
-    explicit MainWindow(OVPlugin* plugin)
-        : juce::DocumentWindow(kAppName, juce::Colours::black, juce::DocumentWindow::closeButton)
-    {
-        setUsingNativeTitleBar(true);
-        if (plugin != nullptr)
-            setContentNonOwned(plugin->createEditorWindow(), true);
-        else
-            setSize(OVPluginWindow::kDefaultWidth, OVPluginWindow::kDefaultHeight);
-        centreWithSize(getWidth(), getHeight());
-        setVisible(true);
+// No saved setup: the first device type that has a device, so a machine
+// without a sound card but with a JACK server plays through JACK.
+void openFirstDevice(juce::AudioDeviceManager& devices)
+{
+    for (juce::AudioIODeviceType* type : devices.getAvailableDeviceTypes()) {
+        type->scanForDevices();
+        if (type->getDeviceNames(false).isEmpty())
+            continue;
+        devices.setCurrentAudioDeviceType(type->getTypeName(), true);
+        if (devices.getCurrentAudioDevice() != nullptr)
+            return;
     }
-
-    void closeButtonPressed() override
-    {
-        if (juce::AlertWindow::showOkCancelBox(
-                juce::MessageBoxIconType::QuestionIcon, kAppName, "Are you sure you want to Close?", "Yes", "No")) {
-            clearContentComponent();
-            juce::JUCEApplication::getInstance()->systemRequestedQuit();
-        }
-    }
-};
+}
 
 class KelbrinApp : public juce::JUCEApplication {
 public:
     const juce::String getApplicationName() override { return kAppName; }
-    const juce::String getApplicationVersion() override { return "1.1.3"; }
+    const juce::String getApplicationVersion() override { return "1.4"; }
     bool moreThanOneInstanceAllowed() override { return true; }
 
     void initialise(const juce::String&) override
     {
-        const juce::String deviceError = devices_.initialiseWithDefaultDevices(2, 2);
-        int blockSize = 0;
-        double sampleRate = 0.0;
-        if (juce::AudioIODevice* device = devices_.getCurrentAudioDevice()) {
+        juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel_);
+        settings_ = openKelbrinSettings();
+        const std::unique_ptr<juce::XmlElement> saved = settings_->getXmlValue("audioDeviceSetup");
+        devices_ = std::make_unique<juce::AudioDeviceManager>();
+        (void)devices_->initialise(256, 256, saved.get(), true);
+        if (!saved)
+            openFirstDevice(*devices_);
+        devices_->addAudioCallback(&player_);
+
+        int blockSize = 2048;
+        double sampleRate = 44100.0;
+        if (juce::AudioIODevice* device = devices_->getCurrentAudioDevice()) {
             blockSize = device->getCurrentBufferSizeSamples();
             sampleRate = device->getCurrentSampleRate();
         }
-
         const juce::File library = findPluginLibrary();
-        std::string error;
-        loadInfo_ = loadPluginModule(library.getFullPathName().toStdString(), blockSize, sampleRate, &error);
-        if (!loadInfo_) {
-            juce::AlertWindow::showMessageBox(juce::MessageBoxIconType::WarningIcon, kAppName,
-                "The plug-in " + library.getFullPathName() + " could not be loaded.\n\n" + juce::String(error));
+        if (!library.existsAsFile()) {
+            juce::AlertWindow::showMessageBox(juce::MessageBoxIconType::WarningIcon, "Error!",
+                "Can't find the plugin module!\n\nThe required file is:\n\n" + library.getFullPathName());
             quit();
             return;
         }
-        juce::String createError;
-        plugin_ = OVPlugin::createPluginInstance(*loadInfo_, &createError);
-        if (!plugin_ && createError.isNotEmpty())
-            juce::AlertWindow::showMessageBox(juce::MessageBoxIconType::WarningIcon, kAppName, createError);
-        if (plugin_) {
-            plugin_->setDeviceManager(&devices_);
-            player_.setSource(plugin_.get());
-            devices_.addAudioCallback(&player_);
+        std::unique_ptr<PluginLoadInfo> info
+            = loadPluginModule(library.getFullPathName().toStdString(), blockSize, sampleRate);
+        if (!info) {
+            juce::AlertWindow::showMessageBox(juce::MessageBoxIconType::WarningIcon, "Error!",
+                "An error occurred when trying to load the plugin module!\n\n");
+            quit();
+            return;
         }
-        window_ = std::make_unique<MainWindow>(plugin_.get());
-        (void)deviceError;  // no device: the window still shows the editor
+        window_ = std::make_unique<MainWindow>(kAppName, std::move(info), devices_.get(), *settings_);
+        OVPlugin* plugin = window_->plugin();
+        if (plugin && devices_->getCurrentAudioDevice() == nullptr) {
+            // Opened now, so the editor works before any device plays.
+            plugin->prepareToPlay(blockSize, sampleRate);
+            plugin->releaseResources();
+        }
+        player_.setSource(window_->remapper());
+        if (plugin)
+            devices_->addMidiInputDeviceCallback({}, &plugin->midiInputCollector());
     }
 
     void shutdown() override
     {
-        devices_.removeAudioCallback(&player_);
         player_.setSource(nullptr);
+        if (devices_) {
+            devices_->removeAudioCallback(&player_);
+            // Nothing may feed the plug-in once it closes.
+            if (window_ && window_->plugin())
+                devices_->removeMidiInputDeviceCallback({}, &window_->plugin()->midiInputCollector());
+        }
         window_.reset();
-        plugin_.reset();
-        loadInfo_.reset();
+        if (devices_) {
+            if (const std::unique_ptr<juce::XmlElement> state = devices_->createStateXml())
+                settings_->setValue("audioDeviceSetup", state.get());
+            devices_.reset();
+        }
+        if (settings_)
+            settings_->saveIfNeeded();
+        settings_.reset();
+        juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
     }
 
-    void systemRequestedQuit() override { quit(); }
+    void systemRequestedQuit() override
+    {
+        if (!window_)
+            return;
+        window_->removeContent();
+        quit();
+    }
 
 private:
-    juce::AudioDeviceManager devices_;
     juce::AudioSourcePlayer player_;
-    std::unique_ptr<PluginLoadInfo> loadInfo_;
-    std::unique_ptr<OVPlugin> plugin_;
+    QKLookAndFeel lookAndFeel_;
+    std::unique_ptr<juce::PropertiesFile> settings_;
+    std::unique_ptr<juce::AudioDeviceManager> devices_;
     std::unique_ptr<MainWindow> window_;
 };
 
