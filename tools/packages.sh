@@ -39,6 +39,9 @@ TB_X11_TEST_PACKAGES=(xvfb xauth libxtst-dev)
 TB_KELBRIN_PACKAGES=(juce-modules-source libasound2-dev libjack-jackd2-dev libfreetype-dev libx11-dev libxrandr-dev
   libxinerama-dev libxcursor-dev libxext-dev libxcomposite-dev libxrender-dev libgl-dev libpng-dev libjpeg-dev)
 
+# What Kelbrin's end-to-end tests need: a JACK server they run on its dummy backend.
+TB_JACK_TEST_PACKAGES=(jackd2)
+
 # What the bounded fuzz stage of ./test needs (libFuzzer comes with clang's runtime).
 TB_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 
