@@ -122,6 +122,7 @@ grep -q 'name="Tambrell"' "$work/scan.log" || fail "the scanner did not report T
 # inside the plug-in, or one without a stack to show where it was, fails.
 ATTEMPTS=6
 retried=0
+rerendered=0
 
 # The crash report in a log: "outside", "inside" (a frame of Tambrell.so) or
 # "unknown" (no report).
@@ -180,8 +181,16 @@ run_phase create chain_empty
 
 run_phase reload chain_empty_again
 # The same input through the restored state: alike once the gains have settled.
-"$probe" compare "$renders/chain_empty.wav" "$renders/chain_empty_again.wav" 1 --same -80 \
-    || fail "the reloaded session does not sound like the saved one"
+# Now and then Ardour's export feeds the test tone at another transport alignment
+# (same peak and RMS, shifted phase), so a render that differs is made again; a
+# state that did not come back differs every time and still fails.
+for again in 1 2 3; do
+    "$probe" compare "$renders/chain_empty.wav" "$renders/chain_empty_again.wav" 1 --same -80 && break
+    [ $again -eq 3 ] && fail "the reloaded session does not sound like the saved one"
+    echo "NOTE: the reloaded render differs from the saved one; rendering it again"
+    rerendered=$((rerendered + 1))
+    run_phase reload chain_empty_again
+done
 
 "$probe" chunk-edit "$session/$sname.ardour" "$RELOAD_NAME" $PEDAL_EDIT || fail "cannot edit the stored chunk"
 run_phase reload chain_pedal
@@ -191,4 +200,4 @@ run_phase reload chain_pedal
 # name and the pedal came back through setChunk, the values through both paths.
 "$probe" chunk-show "$session/$sname.ardour" --name "$RELOAD_NAME" $SETTINGS $PEDAL_EDIT \
     || fail "the state did not come back after the reload"
-echo "PASS: Tambrell in Ardour 7 ($plugin; Ardour crashes retried: $retried)"
+echo "PASS: Tambrell in Ardour 7 ($plugin; Ardour crashes retried: $retried; renders made again: $rerendered)"
