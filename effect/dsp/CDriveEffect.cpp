@@ -112,8 +112,7 @@ void CDriveEffect::process(float* inL, float* inR, float* outL, float* outR, int
     for (int b = 0; b < kBoxes; ++b)
         boxes_[b].run(left, right, n, sampleRate_, program, b);
 
-    models_[0].processModelStage(left, n);
-    models_[1].processModelStage(right, n);
+    ModelStage::processPair(models_[0], left, models_[1], right, n);
 
     if (equaliserOn_.load(std::memory_order_relaxed))
         equaliser_.process(left, right, n);

@@ -186,3 +186,179 @@ void ModelStage::processModelStage(float* samples, int frames)
     index_ = index;
     previous_ = previous;
 }
+
+bool ModelStage::ringInStepWith(const ModelStage& o) const
+{
+    const bool ring = ring_ && length_ > 0;
+    const bool otherRing = o.ring_ && o.length_ > 0;
+    return ring == otherRing && (!ring || (length_ == o.length_ && index_ == o.index_));
+}
+
+void ModelStage::processPair(ModelStage& left, float* l, ModelStage& right, float* r, int frames)
+{
+#if defined(__SSE2__)
+    if (left.model_ != 0 && right.model_ != 0 && frames >= 1 && l != nullptr && r != nullptr
+        && left.ringInStepWith(right)) {
+        runPair(left, l, right, r, frames);
+        return;
+    }
+#endif
+    left.processModelStage(l, frames);
+    right.processModelStage(r, frames);
+}
+
+#if defined(__SSE2__)
+namespace {
+
+// Left in lane 0, right in lane 1, zeros above.
+inline __m128 pairOf(float a, float b) { return _mm_unpacklo_ps(_mm_set_ss(a), _mm_set_ss(b)); }
+
+inline float laneOne(__m128 v) { return _mm_cvtss_f32(_mm_shuffle_ps(v, v, 1)); }
+
+// tb::flush() per lane: a NaN fails both tests and becomes 0 as well.
+inline __m128 flushPair(__m128 v)
+{
+    const __m128 keep
+        = _mm_or_ps(_mm_cmpge_ps(v, _mm_set1_ps(tb::kFlushLimit)), _mm_cmple_ps(v, _mm_set1_ps(-tb::kFlushLimit)));
+    return _mm_and_ps(keep, v);
+}
+
+}  // namespace
+
+// processModelStage() for two channels, one per lane: every lane does the
+// scalar code's operations in its order, so each channel keeps its bits.
+void ModelStage::runPair(ModelStage& left, float* l, ModelStage& right, float* r, int frames)
+{
+    const __m128 offset = _mm_set1_ps(kOffset);
+    const __m128 chainFeedback = _mm_set1_ps(kChainFeedback);
+    const __m128 k1 = pairOf(left.first_.k, right.first_.k);
+    const __m128 k2 = pairOf(left.second_.k, right.second_.k);
+    const __m128 wet1 = pairOf(left.first_.wet, right.first_.wet);
+    const __m128 wet2 = pairOf(left.second_.wet, right.second_.wet);
+    __m128 s1[kAllPassStages], s2[kAllPassStages];
+    for (int i = 0; i < kAllPassStages; ++i) {
+        s1[i] = pairOf(left.first_.state[i], right.first_.state[i]);
+        s2[i] = pairOf(left.second_.state[i], right.second_.state[i]);
+    }
+    __m128 feedback1 = pairOf(left.first_.feedback, right.first_.feedback);
+    __m128 feedback2 = pairOf(left.second_.feedback, right.second_.feedback);
+
+    const __m128 b0 = pairOf(left.lowPass_.b0, right.lowPass_.b0);
+    const __m128 a1 = pairOf(left.lowPass_.a1, right.lowPass_.a1);
+    const __m128 a2 = pairOf(left.lowPass_.a2, right.lowPass_.a2);
+    __m128 x1 = pairOf(left.lowPass_.x1, right.lowPass_.x1);
+    __m128 x2 = pairOf(left.lowPass_.x2, right.lowPass_.x2);
+    __m128 y1 = pairOf(left.lowPass_.y1, right.lowPass_.y1);
+    __m128 y2 = pairOf(left.lowPass_.y2, right.lowPass_.y2);
+
+    float* const ringL = left.ring_ && left.length_ > 0 ? left.ring_.get() : nullptr;
+    float* const ringR = right.ring_.get();
+    const int length = left.length_;
+    int index = left.index_;
+    __m128 previous = pairOf(left.previous_, right.previous_);
+    const __m128 quarter = _mm_set1_ps(0.25f);
+
+    for (int k = 0; k < frames; ++k) {
+        const __m128 x = pairOf(l[k], r[k]);
+        __m128 u = _mm_add_ps(_mm_sub_ps(x, offset), _mm_mul_ps(feedback1, chainFeedback));
+        for (__m128& s : s1) {
+            const __m128 y = _mm_sub_ps(s, _mm_mul_ps(k1, u));
+            s = _mm_add_ps(u, _mm_mul_ps(k1, y));
+            u = y;
+        }
+        feedback1 = u;
+        __m128 a = _mm_add_ps(x, _mm_mul_ps(feedback1, wet1));
+        u = _mm_add_ps(_mm_sub_ps(a, offset), _mm_mul_ps(feedback2, chainFeedback));
+        for (__m128& s : s2) {
+            const __m128 y = _mm_sub_ps(s, _mm_mul_ps(k2, u));
+            s = _mm_add_ps(u, _mm_mul_ps(k2, y));
+            u = y;
+        }
+        feedback2 = u;
+        a = _mm_add_ps(a, _mm_mul_ps(feedback2, wet2));
+
+        // Both rings take the same steps; each lane's sum adds its ring's
+        // values one after another, as the scalar loop does.
+        __m128 sum = _mm_setzero_ps();
+        if (ringL) {
+            const __m128 rise = _mm_sub_ps(a, previous);
+            const __m128 fromL = _mm_shuffle_ps(previous, previous, 0);
+            const __m128 fromR = _mm_shuffle_ps(previous, previous, 0x55);
+            const __m128 slopeL = _mm_shuffle_ps(rise, rise, 0);
+            const __m128 slopeR = _mm_shuffle_ps(rise, rise, 0x55);
+            int step = 0;
+            while (step < kRingSteps) {
+                const int stretch = std::min(kRingSteps - step, length - index);
+                float* atL = ringL + index;
+                float* atR = ringR + index;
+                const float* ramp = kRamp.data() + step;
+                int i = 0;
+                for (; i + 4 <= stretch; i += 4) {
+                    const __m128 mL = _mm_loadu_ps(atL + i);
+                    const __m128 mR = _mm_loadu_ps(atR + i);
+                    const __m128 w = _mm_loadu_ps(ramp + i);
+                    _mm_storeu_ps(
+                        atL + i, _mm_sub_ps(_mm_add_ps(fromL, _mm_mul_ps(slopeL, w)), _mm_mul_ps(quarter, mL)));
+                    _mm_storeu_ps(
+                        atR + i, _mm_sub_ps(_mm_add_ps(fromR, _mm_mul_ps(slopeR, w)), _mm_mul_ps(quarter, mR)));
+                    const __m128 lo = _mm_unpacklo_ps(mL, mR);
+                    const __m128 hi = _mm_unpackhi_ps(mL, mR);
+                    sum = _mm_add_ps(sum, lo);
+                    sum = _mm_add_ps(sum, _mm_movehl_ps(lo, lo));
+                    sum = _mm_add_ps(sum, hi);
+                    sum = _mm_add_ps(sum, _mm_movehl_ps(hi, hi));
+                }
+                for (; i < stretch; ++i) {
+                    const __m128 m = pairOf(atL[i], atR[i]);
+                    sum = _mm_add_ps(sum, m);
+                    const __m128 v = _mm_sub_ps(
+                        _mm_add_ps(previous, _mm_mul_ps(rise, _mm_set1_ps(ramp[i]))), _mm_mul_ps(quarter, m));
+                    atL[i] = _mm_cvtss_f32(v);
+                    atR[i] = laneOne(v);
+                }
+                step += stretch;
+                index += stretch;
+                if (index >= length)
+                    index = 0;
+            }
+        }
+        previous = a;
+
+        const __m128 in
+            = flushPair(_mm_add_ps(a, _mm_mul_ps(_mm_mul_ps(sum, _mm_set1_ps(1.0f / kRingSteps)), _mm_set1_ps(0.5f))));
+        // BiquadSection::lowPass() per lane.
+        const __m128 y
+            = _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(_mm_add_ps(_mm_add_ps(in, _mm_mul_ps(_mm_set1_ps(2.0f), x1)), x2), b0),
+                             _mm_mul_ps(a1, y1)),
+                _mm_mul_ps(a2, y2));
+        x2 = flushPair(x1);
+        x1 = in;
+        y2 = flushPair(y1);
+        y1 = flushPair(y);
+        const __m128 out = _mm_mul_ps(y, _mm_set1_ps(0.3f));
+        l[k] = _mm_cvtss_f32(out);
+        r[k] = laneOne(out);
+    }
+
+    ModelStage* const stages[2] = {&left, &right};
+    alignas(16) float lanes[4];
+    auto spread = [&](__m128 v, auto&& put) {
+        _mm_store_ps(lanes, v);
+        put(*stages[0], lanes[0]);
+        put(*stages[1], lanes[1]);
+    };
+    for (int i = 0; i < kAllPassStages; ++i) {
+        spread(s1[i], [i](ModelStage& m, float v) { m.first_.state[i] = v; });
+        spread(s2[i], [i](ModelStage& m, float v) { m.second_.state[i] = v; });
+    }
+    spread(feedback1, [](ModelStage& m, float v) { m.first_.feedback = v; });
+    spread(feedback2, [](ModelStage& m, float v) { m.second_.feedback = v; });
+    spread(x1, [](ModelStage& m, float v) { m.lowPass_.x1 = v; });
+    spread(x2, [](ModelStage& m, float v) { m.lowPass_.x2 = v; });
+    spread(y1, [](ModelStage& m, float v) { m.lowPass_.y1 = v; });
+    spread(y2, [](ModelStage& m, float v) { m.lowPass_.y2 = v; });
+    spread(previous, [](ModelStage& m, float v) { m.previous_ = v; });
+    left.index_ = index;
+    right.index_ = index;
+}
+#endif

@@ -24,6 +24,10 @@ public:
     void setModel(int model);
     void reset();
     void processModelStage(float* samples, int frames);
+    // Both channels at once: the same bits as processModelStage() on each,
+    // with left and right in the lanes of SSE2 registers when the two
+    // stages' rings are in step (as the chain always keeps them).
+    static void processPair(ModelStage& left, float* l, ModelStage& right, float* r, int frames);
 
     int model() const { return model_; }
     int activeLength() const { return length_; }
@@ -41,6 +45,8 @@ private:
     };
 
     void clearSignal();
+    bool ringInStepWith(const ModelStage& other) const;
+    static void runPair(ModelStage& left, float* l, ModelStage& right, float* r, int frames);
 
     double sampleRate_ = 44100.0;
     AllPassChain first_;
