@@ -93,6 +93,17 @@ public:
     // Cursor and screen, in screen coordinates.
     virtual bool cursorPosition(ScreenPoint& out) const = 0;
     virtual bool windowOrigin(WindowId window, ScreenPoint& out) const = 0;
+    // The cursor relative to the window's top left corner. The editor asks
+    // on every tick, so a backend answers in one trip to its server if it can.
+    virtual bool cursorInWindow(WindowId window, ScreenPoint& out) const
+    {
+        ScreenPoint cursor;
+        ScreenPoint origin;
+        if (!cursorPosition(cursor) || !windowOrigin(window, origin))
+            return false;
+        out = {cursor.x - origin.x, cursor.y - origin.y};
+        return true;
+    }
     virtual WindowStatus warpCursor(ScreenPoint to) = 0;
     virtual WindowStatus showCursor(WindowId window, bool visible) = 0;
     virtual ScreenSize screenSize() const = 0;

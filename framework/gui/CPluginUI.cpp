@@ -376,10 +376,9 @@ Point CPluginUI::getCursorPos() const
 {
     platform::IWindowSystem* ws = windowSystem();
     platform::ScreenPoint cursor;
-    platform::ScreenPoint origin;
-    if (ws == nullptr || !ws->cursorPosition(cursor) || !ws->windowOrigin(window, origin))
+    if (ws == nullptr || !ws->cursorInWindow(window, cursor))
         return Point {-1, -1};
-    return Point {cursor.x - origin.x, cursor.y - origin.y};
+    return Point {cursor.x, cursor.y};
 }
 
 ModifierKeys CPluginUI::getModifierKeys() const

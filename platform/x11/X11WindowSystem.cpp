@@ -781,6 +781,23 @@ bool X11WindowSystem::windowOrigin(WindowId window, ScreenPoint& out) const
     return true;
 }
 
+bool X11WindowSystem::cursorInWindow(WindowId window, ScreenPoint& out) const
+{
+    State& s = *s_;
+    const State::Win* w = s.find(window);
+    if (w == nullptr || w->gone || !s.usable())
+        return false;
+    Guard guard(s.display);
+    ::Window root = 0, child = 0;
+    int rx = 0, ry = 0, wx = 0, wy = 0;
+    unsigned mask = 0;
+    // False when the cursor is on another screen: no position in this window.
+    if (!XQueryPointer(s.display, w->xid, &root, &child, &rx, &ry, &wx, &wy, &mask))
+        return false;
+    out = {wx, wy};
+    return true;
+}
+
 WindowStatus X11WindowSystem::warpCursor(ScreenPoint to)
 {
     State& s = *s_;

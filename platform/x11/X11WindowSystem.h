@@ -28,6 +28,7 @@ public:
     void pump() override;
     bool cursorPosition(ScreenPoint& out) const override;
     bool windowOrigin(WindowId window, ScreenPoint& out) const override;
+    bool cursorInWindow(WindowId window, ScreenPoint& out) const override;
     WindowStatus warpCursor(ScreenPoint to) override;
     WindowStatus showCursor(WindowId window, bool visible) override;
     ScreenSize screenSize() const override;

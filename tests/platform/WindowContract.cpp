@@ -106,6 +106,7 @@ TEST_P(WindowContract, CreateRefusesWhatCannotBeAWindow)
     EXPECT_EQ(f.ws->setTimer(12345, 10), WindowStatus::NotOpen);
     ScreenPoint p;
     EXPECT_FALSE(f.ws->windowOrigin(12345, p));
+    EXPECT_FALSE(f.ws->cursorInWindow(12345, p));
 }
 
 TEST_P(WindowContract, ShowsPresentedRectanglesTopDownAndOpaque)
@@ -173,6 +174,9 @@ TEST_P(WindowContract, PointerButtonsAndWheelReachTheWindowUnderTheCursor)
     ASSERT_TRUE(f.ws->cursorPosition(cursor));
     EXPECT_EQ(cursor.x - origin.x, 10);
     EXPECT_EQ(cursor.y - origin.y, 12);
+    ASSERT_TRUE(f.ws->cursorInWindow(w, cursor));
+    EXPECT_EQ(cursor.x, 10);
+    EXPECT_EQ(cursor.y, 12);
 
     f.rec.events.clear();
     f.driver->button(1, true);
