@@ -72,8 +72,5 @@ void MasterEqualiser::reset()
 
 void MasterEqualiser::process(float* left, float* right, int frames)
 {
-    for (int b = 0; b < kBands; ++b) {
-        bands_[0][b].processBlock(left, frames);
-        bands_[1][b].processBlock(right, frames);
-    }
+    EqBand::processChains(bands_[0], bands_[1], kBands, left, right, frames);
 }

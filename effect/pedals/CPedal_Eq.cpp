@@ -65,8 +65,5 @@ void CPedal_Eq::process(float* left, float* right, int frames)
 {
     if (frames <= 0)
         return;
-    for (int j = 0; j < kBands; ++j) {
-        left_[j].processBlock(left, frames);
-        right_[j].processBlock(right, frames);
-    }
+    EqBand::processChains(left_, right_, kBands, left, right, frames);
 }

@@ -2,6 +2,10 @@
 
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 void EqBand::updateBand(double rate)
 {
     const double A = std::pow(10.0, gain / 20.0);
@@ -69,4 +73,85 @@ void EqBand::processBlock(float* samples, int frames)
     x2 = sx2;
     y1 = sy1;
     y2 = sy2;
+}
+
+#if defined(__SSE2__)
+namespace {
+
+inline __m128 pairOf(float a, float b) { return _mm_unpacklo_ps(_mm_set_ss(a), _mm_set_ss(b)); }
+
+// tb::flush() per lane: |v| below the limit, and NaN, become +0.
+inline __m128 flushLanes(__m128 v)
+{
+    const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), v);
+    return _mm_and_ps(_mm_cmpge_ps(magnitude, _mm_set1_ps(tb::kFlushLimit)), v);
+}
+
+inline __m128 loadPair(const float* p) { return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p))); }
+inline void storePair(float* p, __m128 v) { _mm_store_sd(reinterpret_cast<double*>(p), _mm_castps_pd(v)); }
+
+}  // namespace
+#endif
+
+void EqBand::processChains(EqBand* left, EqBand* right, int count, float* l, float* r, int frames)
+{
+#if defined(__SSE2__)
+    // The block goes through in chunks, left and right side by side, each
+    // band over the whole chunk with its coefficients and states in
+    // registers; every lane does processBlock()'s operations in its order.
+    constexpr int kChunk = 128;
+    alignas(16) float both[2 * kChunk];
+    for (int at = 0; at < frames; at += kChunk) {
+        const int n = frames - at < kChunk ? frames - at : kChunk;
+        for (int k = 0; k < n; ++k) {
+            both[2 * k] = l[at + k];
+            both[2 * k + 1] = r[at + k];
+        }
+        for (int b = 0; b < count; ++b) {
+            EqBand& bl = left[b];
+            EqBand& br = right[b];
+            const __m128 c0 = pairOf(bl.b0, br.b0), c1 = pairOf(bl.b1, br.b1), c2 = pairOf(bl.b2, br.b2);
+            const __m128 d1 = pairOf(bl.a1, br.a1), d2 = pairOf(bl.a2, br.a2);
+            __m128 x1 = pairOf(bl.x1, br.x1), x2 = pairOf(bl.x2, br.x2);
+            __m128 y1 = pairOf(bl.y1, br.y1), y2 = pairOf(bl.y2, br.y2);
+            // Only the first band's input needs the flush: every later band
+            // takes an output that was flushed already.
+            const bool flushInput = b == 0;
+            for (int k = 0; k < n; ++k) {
+                __m128 x = loadPair(both + 2 * k);
+                if (flushInput)
+                    x = flushLanes(x);
+                const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_mul_ps(c0, x), _mm_mul_ps(c1, x1)), _mm_mul_ps(c2, x2));
+                const __m128 y = flushLanes(_mm_sub_ps(_mm_sub_ps(sum, _mm_mul_ps(d1, y1)), _mm_mul_ps(d2, y2)));
+                x2 = x1;
+                x1 = x;
+                y2 = y1;
+                y1 = y;
+                storePair(both + 2 * k, y);
+            }
+            alignas(16) float lanes[4][4];
+            _mm_store_ps(lanes[0], x1);
+            _mm_store_ps(lanes[1], x2);
+            _mm_store_ps(lanes[2], y1);
+            _mm_store_ps(lanes[3], y2);
+            bl.x1 = lanes[0][0];
+            br.x1 = lanes[0][1];
+            bl.x2 = lanes[1][0];
+            br.x2 = lanes[1][1];
+            bl.y1 = lanes[2][0];
+            br.y1 = lanes[2][1];
+            bl.y2 = lanes[3][0];
+            br.y2 = lanes[3][1];
+        }
+        for (int k = 0; k < n; ++k) {
+            l[at + k] = both[2 * k];
+            r[at + k] = both[2 * k + 1];
+        }
+    }
+#else
+    for (int b = 0; b < count; ++b) {
+        left[b].processBlock(l, frames);
+        right[b].processBlock(r, frames);
+    }
+#endif
 }

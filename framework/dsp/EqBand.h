@@ -50,4 +50,9 @@ struct EqBand {
 
     // Runs a block in place; the coefficients are read once for the block.
     void processBlock(float* samples, int frames);
+
+    // Runs `count` bands in series on each channel, left[0..count) on l and
+    // right[0..count) on r, with the bits of processBlock() band by band;
+    // the two channels share SSE2 registers.
+    static void processChains(EqBand* left, EqBand* right, int count, float* l, float* r, int frames);
 };
