@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <vector>
 
 #include "host/plugin/OVPlugin.h"
 #include "host/plugin/OVPluginWindow.h"
@@ -36,6 +37,18 @@ int countXError(::Display*, XErrorEvent*)
 {
     ++xErrors;
     return 0;
+}
+
+// The editor's calls as the plug-in receives them, between the window and
+// the plug-in's own dispatcher.
+AEffectDispatcherProc pluginDispatcher = nullptr;
+std::vector<VstInt32> editorCalls;
+VstIntPtr recordingDispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
+{
+    if (opcode == effEditGetRect || opcode == effEditOpen || opcode == effEditClose || opcode == effGetProgram
+        || opcode == effKeysRequired)
+        editorCalls.push_back(opcode);
+    return pluginDispatcher(e, opcode, index, value, ptr, opt);
 }
 
 // Runs the message loop until done() or the time is up; the milliseconds taken.
@@ -93,6 +106,9 @@ TEST(OVPluginWindowX11, HostsTheEditorFollowsItsSizeAndReopensWhenShown)
     EXPECT_EQ(window->getWidth(), 360);
     EXPECT_LE(took, 300) << "ms until the component followed";
 
+    AEffect* effect = plugin->host().effect();
+    pluginDispatcher = effect->dispatcher;
+    effect->dispatcher = recordingDispatcher;
     window->setVisible(false);
     pumpUntil([] { return false; }, 50);
     EXPECT_FALSE(window->isEditorOpen());
@@ -102,6 +118,10 @@ TEST(OVPluginWindowX11, HostsTheEditorFollowsItsSizeAndReopensWhenShown)
     pumpUntil([&] { return window->isEditorOpen(); }, 1000);
     EXPECT_TRUE(window->isEditorOpen());
     EXPECT_NE(window->childWindow(), 0u);
+    const std::vector<VstInt32> expected {
+        effEditClose, effEditGetRect, effEditOpen, effEditGetRect, effGetProgram, effKeysRequired};
+    EXPECT_EQ(editorCalls, expected);
+    effect->dispatcher = pluginDispatcher;
 
     // The plug-in's editor closes before the plug-in itself does.
     top.removeChildComponent(window);
