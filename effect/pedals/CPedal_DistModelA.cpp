@@ -6,6 +6,10 @@
 
 #include "framework/dsp/Flush.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 using tb::flush;
 
 namespace {
@@ -192,6 +196,115 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
     int32_t index2 = ring2Index_;
     BiquadSection lowPass = lowPass_;
 
+#if defined(__SSE2__)
+    // The eight oversampled points of both bands go through the clipper four
+    // at a time. Every lane does the scalar code's float operations in its
+    // order and powf still makes each 10^x, so the output keeps its bits;
+    // the powf calls run in a loop of their own, where no vector value has
+    // to be saved around them.
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 driveLanes = _mm_set1_ps(drive);
+    const __m128 t0 = _mm_setr_ps(0.0f, 0.125f, 0.25f, 0.375f);
+    const __m128 t1 = _mm_setr_ps(0.5f, 0.625f, 0.75f, 0.875f);
+    // The low-pass's coefficients once for the block, as the local copy had.
+    const float lpB0 = lowPass.b0, lpA1 = lowPass.a1, lpA2 = lowPass.a2;
+    float lpX1 = lowPass.x1, lpX2 = lowPass.x2, lpY1 = lowPass.y1, lpY2 = lowPass.y2;
+    for (int k = 0; k < frames; ++k) {
+        const float s = flush(left[k] + right[k]);
+        const float low = bandPass1_.run(s);
+        const float mid = bandPass2_.run(s);
+        const Cubic p1 = push(history1_, low * 0.05f);
+        const Cubic p2 = push(history2_, mid * 5.0f);
+
+        // u at the points: band 1 in u[0], u[1], band 2 in u[2], u[3].
+        const __m128 u[4] = {p1.at4(t0), p1.at4(t1), p2.at4(t0), p2.at4(t1)};
+        __m128 w[4], negative[4];
+        alignas(16) float power[16];
+        for (int j = 0; j < 4; ++j) {
+            // shape(): -u where u >= 0, u where u < 0; the exponent is
+            // w * drive and the factor 1 + w on either side.
+            negative[j] = _mm_cmplt_ps(u[j], _mm_setzero_ps());
+            w[j] = _mm_xor_ps(u[j], _mm_andnot_ps(negative[j], sign));
+            _mm_store_ps(power + 4 * j, _mm_mul_ps(w[j], driveLanes));
+        }
+        for (float& e : power)
+            e = std::pow(10.0f, e);
+        alignas(16) float shaped[16];
+        for (int j = 0; j < 4; ++j) {
+            const __m128 v = _mm_sub_ps(one, _mm_mul_ps(_mm_load_ps(power + 4 * j), _mm_add_ps(one, w[j])));
+            _mm_store_ps(shaped + 4 * j, _mm_xor_ps(v, _mm_and_ps(negative[j], sign)));
+        }
+        const float* const r = shaped;
+        const float* const g = shaped + kOversampling;
+
+        // The rings: ring 1 is far longer than a frame's eight steps, so
+        // they never read what they wrote in this frame; four at a time
+        // unless the ring wraps within the frame. Ring 2 may be shorter
+        // than eight and then goes step by step.
+        alignas(16) float x[kOversampling];
+        if (index1 + kOversampling <= length1) {
+            for (int j = 0; j < kOversampling; j += 4) {
+                const __m128 old = _mm_loadu_ps(ring1 + index1 + j);
+                _mm_storeu_ps(ring1 + index1 + j, _mm_sub_ps(_mm_load_ps(g + j), _mm_mul_ps(_mm_set1_ps(0.25f), old)));
+                _mm_store_ps(x + j, _mm_add_ps(_mm_load_ps(r + j), _mm_mul_ps(_mm_set1_ps(0.7f), old)));
+            }
+            index1 += kOversampling;
+            if (index1 >= length1)
+                index1 = 0;
+        } else {
+            for (int step = 0; step < kOversampling; ++step) {
+                const float old = ring1[index1];
+                ring1[index1] = g[step] - 0.25f * old;
+                if (++index1 >= length1)
+                    index1 = 0;
+                x[step] = r[step] + 0.7f * old;
+            }
+        }
+        if (length2 >= kOversampling && index2 + kOversampling <= length2) {
+            for (int j = 0; j < kOversampling; j += 4) {
+                const __m128 old2 = _mm_loadu_ps(ring2 + index2 + j);
+                const __m128 in = _mm_load_ps(x + j);
+                _mm_storeu_ps(ring2 + index2 + j, in);
+                _mm_store_ps(x + j, _mm_sub_ps(in, _mm_mul_ps(_mm_set1_ps(0.3f), old2)));
+            }
+            index2 += kOversampling;
+            if (index2 >= length2)
+                index2 = 0;
+        } else if (length2 != 0) {
+            for (int step = 0; step < kOversampling; ++step) {
+                const float old2 = ring2[index2];
+                ring2[index2] = x[step];
+                if (++index2 >= length2)
+                    index2 = 0;
+                x[step] = x[step] - 0.3f * old2;
+            }
+        }
+
+        // BiquadSection::lowPass() on each step. Its input and output are
+        // flushed once; the states shift values that are flushed already,
+        // and flushing them again would change nothing.
+        float o = 0.0f;
+        for (int step = 0; step < kOversampling; ++step) {
+            const float in = flush(x[step]);
+            const float y = (in + 2.0f * lpX1 + lpX2) * lpB0 - lpA1 * lpY1 - lpA2 * lpY2;
+            lpX2 = lpX1;
+            lpX1 = in;
+            lpY2 = lpY1;
+            lpY1 = flush(y);
+            o = y;
+        }
+
+        o = flush(o * gain);
+        const float y = flush(tone_.process(highPass_.highPass(o)));
+        left[k] = y;
+        right[k] = y;
+    }
+    lowPass.x1 = lpX1;
+    lowPass.x2 = lpX2;
+    lowPass.y1 = lpY1;
+    lowPass.y2 = lpY2;
+#else
     for (int k = 0; k < frames; ++k) {
         const float s = flush(left[k] + right[k]);
         const float low = bandPass1_.run(s);
@@ -226,6 +339,7 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
         left[k] = y;
         right[k] = y;
     }
+#endif
     ring1Index_ = index1;
     ring2Index_ = index2;
     lowPass_.x1 = lowPass.x1;

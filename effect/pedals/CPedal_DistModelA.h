@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "effect/pedals/CPedalFX.h"
 #include "framework/dsp/Biquad.h"
 #include "framework/dsp/EqBand.h"
@@ -52,6 +56,15 @@ private:
     struct Cubic {
         float c1, c2, c3, y1;
         float at(float t) const { return ((c3 * t + c2) * t + c1) * t + y1; }
+#if defined(__SSE2__)
+        // at() on four points.
+        __m128 at4(__m128 t) const
+        {
+            __m128 v = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(c3), t), _mm_set1_ps(c2));
+            v = _mm_add_ps(_mm_mul_ps(v, t), _mm_set1_ps(c1));
+            return _mm_add_ps(_mm_mul_ps(v, t), _mm_set1_ps(y1));
+        }
+#endif
     };
     static Cubic push(float history[3], float newest);
 
