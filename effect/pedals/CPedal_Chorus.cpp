@@ -62,12 +62,21 @@ void CPedal_Chorus::process(float* left, float* right, int frames)
     CTapeDelay& l1 = *lines_[0];
     CTapeDelay& l2 = *lines_[1];
     CTapeDelay& l3 = *lines_[2];
-    for (int i = 0; i < frames; ++i) {
-        const float m = left[i] + right[i];
-        const float a = l1.process(m);
-        const float b = l3.process(m);
-        const float c = l2.process(m);
-        left[i] = a + left[i] + c;
-        right[i] = b + right[i] + c;
+    // The three lines run over chunks of the block one after another.
+    constexpr int kChunk = 64;
+    float m[kChunk], a[kChunk], b[kChunk], c[kChunk];
+    for (int at = 0; at < frames; at += kChunk) {
+        const int n = std::min(kChunk, frames - at);
+        float* const l = left + at;
+        float* const r = right + at;
+        for (int i = 0; i < n; ++i)
+            m[i] = l[i] + r[i];
+        l1.processBlock(m, a, n);
+        l3.processBlock(m, b, n);
+        l2.processBlock(m, c, n);
+        for (int i = 0; i < n; ++i) {
+            l[i] = a[i] + l[i] + c[i];
+            r[i] = b[i] + r[i] + c[i];
+        }
     }
 }

@@ -1,5 +1,7 @@
 #include "effect/pedals/TapeLinePair.h"
 
+#include <algorithm>
+
 #include "effect/pedals/TapeLines.h"
 
 void TapeLinePair::rebuildLines(int length)
@@ -21,8 +23,15 @@ void TapeLinePair::process(float* left, float* right, int frames)
         return;
     CTapeDelay& l1 = *lines_[0];
     CTapeDelay& l2 = *lines_[1];
-    for (int i = 0; i < frames; ++i) {
-        left[i] = l1.process(left[i]) + left[i];
-        right[i] = l2.process(right[i]) + right[i];
+    constexpr int kChunk = 64;
+    float delayed[kChunk];
+    for (int at = 0; at < frames; at += kChunk) {
+        const int n = std::min(kChunk, frames - at);
+        l1.processBlock(left + at, delayed, n);
+        for (int i = 0; i < n; ++i)
+            left[at + i] = delayed[i] + left[at + i];
+        l2.processBlock(right + at, delayed, n);
+        for (int i = 0; i < n; ++i)
+            right[at + i] = delayed[i] + right[at + i];
     }
 }

@@ -90,7 +90,7 @@ void CTapeDelay::reset()
     lapB_.clear();
 }
 
-float CTapeDelay::readTape()
+float CTapeDelay::readTape(double writePosition)
 {
     Lap& lap = *readLap_;
     const int32_t count = lap.count;
@@ -98,7 +98,7 @@ float CTapeDelay::readTape()
         return 0.0f;
 
     int32_t i = lap.readIndex;
-    while (i <= count && lap.positions[i + kFirst] < writePosition_)
+    while (i <= count && lap.positions[i + kFirst] < writePosition)
         ++i;
     lap.readIndex = i;
     if (i > count)
@@ -110,7 +110,7 @@ float CTapeDelay::readTape()
     const float vb = lap.values[i + kFirst];
     float frac = 0.0f;
     if (static_cast<float>(pa) < static_cast<float>(pb))
-        frac = static_cast<float>((writePosition_ - pa) / (pb - pa));
+        frac = static_cast<float>((writePosition - pa) / (pb - pa));
     return tb::flush(va + frac * (vb - va));
 }
 
@@ -157,7 +157,7 @@ float CTapeDelay::process(float x)
     if (lfoPhase_ >= 1.0)
         lfoPhase_ -= std::floor(lfoPhase_);
 
-    const float d = readTape();
+    const float d = readTape(writePosition_);
     const float out = outputGain_ * d;
     const float w = x + feedback.load() * d;
 
@@ -183,4 +183,70 @@ float CTapeDelay::process(float x)
     if (std::isnan(speed_))
         speed_ = minimumSpeed_;
     return out;
+}
+
+void CTapeDelay::processBlock(const float* in, float* out, int frames)
+{
+    if (!valid()) {
+        for (int k = 0; k < frames; ++k)
+            out[k] = 0.0f;
+        return;
+    }
+    // process() per sample, with the settings read once and the state in
+    // locals: stores into the laps could alias the double members, which
+    // would reload and store them on every sample.
+    const double depth = static_cast<double>(lfoDepth.load());
+    const double increment = lfoIncrement.load();
+    const float feedbackShare = feedback.load();
+    const float gainTarget = targetGain.load();
+    const double speedTarget = targetSpeed.load();
+    const double minimum = minimumSpeed_;
+    double phase = lfoPhase_;
+    double speed = speed_;
+    double position = writePosition_;
+    float gain = outputGain_;
+    for (int k = 0; k < frames; ++k) {
+        const float x = tb::flush(in[k]);
+
+        const double t = (phase < 0.5) ? 2.0 * phase : 1.0 - 2.0 * (phase - 0.5);
+        const double shaped = t * t * (3.0 - 2.0 * t);
+        double m = 1.0 + depth * shaped;
+        if (m < 1.0)
+            m = 1.0;
+        phase = phase + increment;
+        if (phase >= 1.0)
+            phase -= std::floor(phase);
+
+        const float d = readTape(position);
+        const float result = gain * d;
+        const float w = x + feedbackShare * d;
+
+        double v = speed * m;
+        if (v > kMaximumSpeed)
+            v = kMaximumSpeed;
+        if (!(v >= minimum))
+            v = minimum;
+        position += v;
+
+        if (position >= 1.0 || writeLap_->count >= writeLap_->capacity - kFirst - 1) {
+            writePosition_ = position;
+            endLap(w);
+            position = writePosition_;
+        }
+
+        Lap& lap = *writeLap_;
+        lap.values[lap.count + kFirst] = w;
+        lap.positions[lap.count + kFirst] = position;
+        ++lap.count;
+
+        gain = tb::flush(gain + (gainTarget - gain) * 0.01f);
+        speed += (speedTarget - speed) * 0.005;
+        if (std::isnan(speed))
+            speed = minimum;
+        out[k] = result;
+    }
+    lfoPhase_ = phase;
+    speed_ = speed;
+    writePosition_ = position;
+    outputGain_ = gain;
 }

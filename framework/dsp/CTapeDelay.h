@@ -25,6 +25,9 @@ public:
 
     // One sample in, one sample out.
     float process(float x);
+    // process() on each sample of a block (in and out may be the same);
+    // the settings are read once for the block.
+    void processBlock(const float* in, float* out, int frames);
 
     // Silences the tape; the output then fades in from 0 toward targetGain.
     void reset();
@@ -65,7 +68,7 @@ private:
     };
     static constexpr int32_t kFirst = 10;
 
-    float readTape();
+    float readTape(double writePosition);
     void endLap(float w);
 
     Lap lapA_;

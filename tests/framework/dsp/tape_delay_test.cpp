@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -219,4 +220,32 @@ TEST(TapeDelay, ResetSilencesTheTapeAndFadesIn)
         sum += std::fabs(line.process(0.0f));
     EXPECT_EQ(sum, 0.0f);
     EXPECT_NEAR(line.outputGain(), 1.0f - std::pow(0.99f, 200.0f), 1e-4f);
+}
+
+// Guards the block version against drifting from process(): with the speed,
+// LFO, feedback and gain moved between blocks (laps end mid-block and the
+// speed glides), every sample must carry the same bits.
+TEST(TapeDelay, BlocksGiveTheBitsOfSampleBySample)
+{
+    CTapeDelay a(600, 0.2), b(600, 0.2);
+    const std::vector<float> in = tbtest::makeNoise(6000, 7, 0.5f);
+    std::vector<float> outA(in.size()), outB(in.size());
+    int at = 0;
+    for (int block = 1; at < static_cast<int>(in.size()); block = block * 2 + 3) {
+        for (CTapeDelay* line : {&a, &b}) {
+            line->targetSpeed = 0.004 + 0.001 * (block % 7);
+            line->lfoIncrement = 0.0003 * (block % 5);
+            line->lfoDepth = 0.1f * static_cast<float>(block % 3);
+            line->feedback = 0.4f;
+            line->targetGain = 0.8f;
+        }
+        const int n = std::min(block, static_cast<int>(in.size()) - at);
+        for (int k = at; k < at + n; ++k)
+            outA[k] = a.process(in[k]);
+        b.processBlock(in.data() + at, outB.data() + at, n);
+        at += n;
+    }
+    EXPECT_GT(*std::max_element(outB.begin(), outB.end()), 0.1f);  // the echo came through
+    EXPECT_EQ(outA, outB);
+    EXPECT_EQ(a.writePosition(), b.writePosition());
 }
