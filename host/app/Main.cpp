@@ -1,6 +1,8 @@
 // Kelbrin: plays the audio device through the Tambrell plug-in that lies
 // beside the program and shows the plug-in's editor as its window.
 
+#include <atomic>
+#include <csignal>
 #include <memory>
 
 #include <juce_audio_utils/juce_audio_utils.h>
@@ -46,7 +48,24 @@ void openFirstDevice(juce::AudioDeviceManager& devices)
     }
 }
 
-class KelbrinApp : public juce::JUCEApplication {
+// SIGTERM and SIGHUP are how Linux asks a program to end (a logout, a
+// service stop, `kill`): they quit as the system's quit request does, so
+// the settings are written. The handler only raises a flag.
+std::atomic<bool> quitSignalled {false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void onQuitSignal(int) { quitSignalled.store(true); }
+
+void catchQuitSignals()
+{
+    struct sigaction action { };
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+class KelbrinApp : public juce::JUCEApplication, private juce::Timer {
 public:
     const juce::String getApplicationName() override { return kAppName; }
     const juce::String getApplicationVersion() override { return "1.4"; }
@@ -54,6 +73,8 @@ public:
 
     void initialise(const juce::String&) override
     {
+        catchQuitSignals();
+        startTimer(100);
         juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel_);
         settings_ = openKelbrinSettings();
         const std::unique_ptr<juce::XmlElement> saved = settings_->getXmlValue("audioDeviceSetup");
@@ -98,6 +119,7 @@ public:
 
     void shutdown() override
     {
+        stopTimer();
         player_.setSource(nullptr);
         if (devices_) {
             devices_->removeAudioCallback(&player_);
@@ -126,6 +148,12 @@ public:
     }
 
 private:
+    void timerCallback() override
+    {
+        if (quitSignalled.exchange(false))
+            systemRequestedQuit();
+    }
+
     juce::AudioSourcePlayer player_;
     QKLookAndFeel lookAndFeel_;
     std::unique_ptr<juce::PropertiesFile> settings_;

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -190,12 +191,15 @@ protected:
         }
         return true;
     }
-    // Kelbrin's sound once it holds still: a loaded machine may take seconds
-    // to start playing or to switch a program, so a second is recorded again
-    // until two in a row agree (at most ten times).
+    // Kelbrin's sound once it holds still: a loaded machine may take many
+    // seconds to start playing, or a while to switch a program, so seconds
+    // are recorded until one is not silent (half a minute at most) and then
+    // until two in a row agree (ten more at most).
     Sound settled()
     {
         Sound last = record();
+        for (int i = 0; i < 30 && last.amplitude < 1e-4; ++i)
+            last = record();
         for (int i = 0; i < 10; ++i) {
             const Sound next = record();
             if (next.amplitude > 1e-4 && std::fabs(20.0 * std::log10(next.amplitude / last.amplitude)) < 0.02
@@ -309,7 +313,7 @@ protected:
 
 double toDbOfHalf(double amplitude) { return 20.0 * std::log10(std::max(amplitude, 1e-9) / 0.125); }
 
-TEST_F(KelbrinJack, PlaysTheDefaultProgramLoadsADistortionPresetAndSurvivesSigkill)
+TEST_F(KelbrinJack, PlaysTheDefaultProgramLoadsADistortionPresetAndEndsOnSignals)
 {
     ASSERT_TRUE(start()) << "Kelbrin's JACK ports never appeared";
     const Sound clean = settled();
@@ -323,8 +327,25 @@ TEST_F(KelbrinJack, PlaysTheDefaultProgramLoadsADistortionPresetAndSurvivesSigki
     EXPECT_GT(crunch.amplitude, 0.01);
     EXPECT_GT(crunch.thirdHarmonicDb, -40.0) << "amplitude " << crunch.amplitude;
 
+    // Asked to end by the system: Kelbrin quits on its own and writes its
+    // settings (the window's place is written only then).
+    kill(kelbrin, SIGTERM);
+    int status = 0;
+    bool ended = false;
+    for (int i = 0; i < 200 && !ended; ++i) {
+        ended = waitpid(kelbrin, &status, WNOHANG) == kelbrin;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(ended) << "Kelbrin did not end within 10 s of SIGTERM";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    kelbrin = -1;
+    std::ifstream file(home.path() + "/.Tambrell/Tambrell.settings");
+    const std::string written((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(written.find("windowX"), std::string::npos) << written;
+
     // Killed while playing: the settings file stays readable on the next
     // start, which plays the first preset again.
+    ASSERT_TRUE(start()) << "Kelbrin did not start again";
     kill(kelbrin, SIGKILL);
     waitpid(kelbrin, nullptr, 0);
     kelbrin = -1;
