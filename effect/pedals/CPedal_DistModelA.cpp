@@ -5,6 +5,7 @@
 #include <new>
 
 #include "framework/dsp/Flush.h"
+#include "framework/dsp/Pow10.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -199,9 +200,8 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
 #if defined(__SSE2__)
     // The eight oversampled points of both bands go through the clipper four
     // at a time. Every lane does the scalar code's float operations in its
-    // order and powf still makes each 10^x, so the output keeps its bits;
-    // the powf calls run in a loop of their own, where no vector value has
-    // to be saved around them.
+    // order and each 10^x has powf's bits (see Pow10.h), so the output keeps
+    // its bits.
     const __m128 sign = _mm_set1_ps(-0.0f);
     const __m128 one = _mm_set1_ps(1.0f);
     const __m128 driveLanes = _mm_set1_ps(drive);
@@ -228,8 +228,12 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
             w[j] = _mm_xor_ps(u[j], _mm_andnot_ps(negative[j], sign));
             _mm_store_ps(power + 4 * j, _mm_mul_ps(w[j], driveLanes));
         }
-        for (float& e : power)
-            e = std::pow(10.0f, e);
+        // powf's bits, four at a time. Where powf would give a denormal
+        // the vector gives 0; 1 - e (1 + w) is then exactly 1 either way, as
+        // e (1 + w) stays far below half a float step of 1 (|w| is at most
+        // 1e24 there, or powf makes the value).
+        for (int j = 0; j < 16; j += 4)
+            tb::pow10NonPositive4(power + j);
         alignas(16) float shaped[16];
         for (int j = 0; j < 4; ++j) {
             const __m128 v = _mm_sub_ps(one, _mm_mul_ps(_mm_load_ps(power + 4 * j), _mm_add_ps(one, w[j])));
