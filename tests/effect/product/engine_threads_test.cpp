@@ -23,6 +23,53 @@ public:
     std::atomic<long> count {0};
 };
 
+// The host's audio thread: renders noise blocks until finished and notes
+// whether every output sample was a finite number.
+struct RenderThread {
+    RenderThread(CDrive& engine, unsigned seed)
+        : thread([this, &engine, seed] {
+            tbtest::NoiseSource noise(seed);
+            float l[256], r[256], ol[256], orr[256];
+            while (!stop.load()) {
+                noise.fill(l, 256, 0.3f);
+                noise.fill(r, 256, 0.3f);
+                float* in[2] = {l, r};
+                float* out[2] = {ol, orr};
+                if (engine.render(in, out, 256, true) != 0) {
+                    std::this_thread::yield();
+                    continue;
+                }
+                rendered.fetch_add(1);
+                if (!tbtest::allFinite(ol, 256) || !tbtest::allFinite(orr, 256))
+                    finite.store(false);
+            }
+        })
+    {
+    }
+    ~RenderThread() { finish(); }
+    void finish()
+    {
+        stop.store(true);
+        if (thread.joinable())
+            thread.join();
+    }
+    void waitForBlocks(long n) const
+    {
+        while (rendered.load() < n)
+            std::this_thread::yield();
+    }
+    // Two more blocks after the last call, so its effect is rendered too.
+    void finishAfterTwoMoreBlocks()
+    {
+        waitForBlocks(rendered.load() + 2);
+        finish();
+    }
+    std::atomic<bool> stop {false};
+    std::atomic<long> rendered {0};
+    std::atomic<bool> finite {true};
+    std::thread thread;
+};
+
 }  // namespace
 
 // One thread renders, one automates parameters and box types, one restores
@@ -37,26 +84,7 @@ TEST(DriveThreads, AutomationSwitchesAndPedalChangesWhileRendering)
     engine.setSampleRate(48000.0);
     engine.selectProgram(0);
 
-    std::atomic<bool> stop {false};
-    std::atomic<long> rendered {0};
-    std::atomic<bool> finite {true};
-    std::thread audio([&] {
-        tbtest::NoiseSource noise(4u);
-        float l[256], r[256], ol[256], orr[256];
-        while (!stop.load()) {
-            noise.fill(l, 256, 0.3f);
-            noise.fill(r, 256, 0.3f);
-            float* in[2] = {l, r};
-            float* out[2] = {ol, orr};
-            if (engine.render(in, out, 256, true) == 0) {
-                rendered.fetch_add(1);
-                if (!tbtest::allFinite(ol, 256) || !tbtest::allFinite(orr, 256))
-                    finite.store(false);
-            } else {
-                std::this_thread::yield();
-            }
-        }
-    });
+    RenderThread audio(engine, 4u);
 
     std::thread switcher([&] {
         float values[50];
@@ -90,13 +118,8 @@ TEST(DriveThreads, AutomationSwitchesAndPedalChangesWhileRendering)
         last[45 + b] = types[b];
     const std::vector<uint8_t> chunk = makeChunk(last, "last");
     ASSERT_EQ(engine.setProgramChunk(chunk.data(), 460), 460);
-    const long seen = rendered.load();
-    while (rendered.load() < seen + 2)
-        std::this_thread::yield();
-    stop.store(true);
-    audio.join();
-
-    EXPECT_TRUE(finite.load());
+    audio.finishAfterTwoMoreBlocks();
+    EXPECT_TRUE(audio.finite.load());
     EXPECT_GT(wrapper.count.load(), 40 * 50);
     for (int b = 0; b < 5; ++b) {
         EXPECT_EQ(engine.getChain()->box(b).currentType(), static_cast<int>(types[b])) << b;
@@ -123,28 +146,8 @@ TEST(DriveThreads, OverlappingControlCallsTakeTurns)
     const std::vector<uint8_t> chunk = makeChunk(values, "overlap");
     ASSERT_EQ(engine.setProgramChunk(chunk.data(), 460), 460);
 
-    std::atomic<bool> stop {false};
-    std::atomic<long> rendered {0};
-    std::atomic<bool> finite {true};
-    std::thread audio([&] {
-        tbtest::NoiseSource noise(9u);
-        float l[256], r[256], ol[256], orr[256];
-        while (!stop.load()) {
-            noise.fill(l, 256, 0.3f);
-            noise.fill(r, 256, 0.3f);
-            float* in[2] = {l, r};
-            float* out[2] = {ol, orr};
-            if (engine.render(in, out, 256, true) == 0) {
-                rendered.fetch_add(1);
-                if (!tbtest::allFinite(ol, 256) || !tbtest::allFinite(orr, 256))
-                    finite.store(false);
-            } else {
-                std::this_thread::yield();
-            }
-        }
-    });
-    while (rendered.load() < 2)
-        std::this_thread::yield();
+    RenderThread audio(engine, 9u);
+    audio.waitForBlocks(2);
 
     // 2.5 s keeps the suite quick; TB_THREADS_SECONDS runs it longer as a soak.
     const char* seconds = std::getenv("TB_THREADS_SECONDS");
@@ -165,13 +168,8 @@ TEST(DriveThreads, OverlappingControlCallsTakeTurns)
     std::thread ui(control, 1);
     loader.join();
     ui.join();
-    const long seen = rendered.load();
-    while (rendered.load() < seen + 2)
-        std::this_thread::yield();
-    stop.store(true);
-    audio.join();
-
-    EXPECT_TRUE(finite.load());
+    audio.finishAfterTwoMoreBlocks();
+    EXPECT_TRUE(audio.finite.load());
     EXPECT_EQ(engine.getPendingProgramChanges(), 0);
     for (int b = 0; b < 5; ++b)
         EXPECT_NE(engine.getChain()->box(b).pedal(), nullptr) << b;
