@@ -1,6 +1,7 @@
 #include "effect/dsp/ModelStage.h"
 
 #include "framework/dsp/Flush.h"
+#include "framework/dsp/Lanes.h"
 
 #include <algorithm>
 #include <array>
@@ -208,58 +209,41 @@ void ModelStage::processPair(ModelStage& left, float* l, ModelStage& right, floa
 }
 
 #if defined(__SSE2__)
-namespace {
-
-// Left in lane 0, right in lane 1, zeros above.
-inline __m128 pairOf(float a, float b) { return _mm_unpacklo_ps(_mm_set_ss(a), _mm_set_ss(b)); }
-
-inline float laneOne(__m128 v) { return _mm_cvtss_f32(_mm_shuffle_ps(v, v, 1)); }
-
-// tb::flush() per lane: a NaN fails both tests and becomes 0 as well.
-inline __m128 flushPair(__m128 v)
-{
-    const __m128 keep
-        = _mm_or_ps(_mm_cmpge_ps(v, _mm_set1_ps(tb::kFlushLimit)), _mm_cmple_ps(v, _mm_set1_ps(-tb::kFlushLimit)));
-    return _mm_and_ps(keep, v);
-}
-
-}  // namespace
-
 // processModelStage() for two channels, one per lane: every lane does the
 // scalar code's operations in its order, so each channel keeps its bits.
 void ModelStage::runPair(ModelStage& left, float* l, ModelStage& right, float* r, int frames)
 {
     const __m128 offset = _mm_set1_ps(kOffset);
     const __m128 chainFeedback = _mm_set1_ps(kChainFeedback);
-    const __m128 k1 = pairOf(left.first_.k, right.first_.k);
-    const __m128 k2 = pairOf(left.second_.k, right.second_.k);
-    const __m128 wet1 = pairOf(left.first_.wet, right.first_.wet);
-    const __m128 wet2 = pairOf(left.second_.wet, right.second_.wet);
+    const __m128 k1 = tb::pairOf(left.first_.k, right.first_.k);
+    const __m128 k2 = tb::pairOf(left.second_.k, right.second_.k);
+    const __m128 wet1 = tb::pairOf(left.first_.wet, right.first_.wet);
+    const __m128 wet2 = tb::pairOf(left.second_.wet, right.second_.wet);
     __m128 s1[kAllPassStages], s2[kAllPassStages];
     for (int i = 0; i < kAllPassStages; ++i) {
-        s1[i] = pairOf(left.first_.state[i], right.first_.state[i]);
-        s2[i] = pairOf(left.second_.state[i], right.second_.state[i]);
+        s1[i] = tb::pairOf(left.first_.state[i], right.first_.state[i]);
+        s2[i] = tb::pairOf(left.second_.state[i], right.second_.state[i]);
     }
-    __m128 feedback1 = pairOf(left.first_.feedback, right.first_.feedback);
-    __m128 feedback2 = pairOf(left.second_.feedback, right.second_.feedback);
+    __m128 feedback1 = tb::pairOf(left.first_.feedback, right.first_.feedback);
+    __m128 feedback2 = tb::pairOf(left.second_.feedback, right.second_.feedback);
 
-    const __m128 b0 = pairOf(left.lowPass_.b0, right.lowPass_.b0);
-    const __m128 a1 = pairOf(left.lowPass_.a1, right.lowPass_.a1);
-    const __m128 a2 = pairOf(left.lowPass_.a2, right.lowPass_.a2);
-    __m128 x1 = pairOf(left.lowPass_.x1, right.lowPass_.x1);
-    __m128 x2 = pairOf(left.lowPass_.x2, right.lowPass_.x2);
-    __m128 y1 = pairOf(left.lowPass_.y1, right.lowPass_.y1);
-    __m128 y2 = pairOf(left.lowPass_.y2, right.lowPass_.y2);
+    const __m128 b0 = tb::pairOf(left.lowPass_.b0, right.lowPass_.b0);
+    const __m128 a1 = tb::pairOf(left.lowPass_.a1, right.lowPass_.a1);
+    const __m128 a2 = tb::pairOf(left.lowPass_.a2, right.lowPass_.a2);
+    __m128 x1 = tb::pairOf(left.lowPass_.x1, right.lowPass_.x1);
+    __m128 x2 = tb::pairOf(left.lowPass_.x2, right.lowPass_.x2);
+    __m128 y1 = tb::pairOf(left.lowPass_.y1, right.lowPass_.y1);
+    __m128 y2 = tb::pairOf(left.lowPass_.y2, right.lowPass_.y2);
 
     float* const ringL = left.ring_ && left.length_ > 0 ? left.ring_.get() : nullptr;
     float* const ringR = right.ring_.get();
     const int length = left.length_;
     int index = left.index_;
-    __m128 previous = pairOf(left.previous_, right.previous_);
+    __m128 previous = tb::pairOf(left.previous_, right.previous_);
     const __m128 quarter = _mm_set1_ps(0.25f);
 
     for (int k = 0; k < frames; ++k) {
-        const __m128 x = pairOf(l[k], r[k]);
+        const __m128 x = tb::pairOf(l[k], r[k]);
         __m128 u = _mm_add_ps(_mm_sub_ps(x, offset), _mm_mul_ps(feedback1, chainFeedback));
         for (__m128& s : s1) {
             const __m128 y = _mm_sub_ps(s, _mm_mul_ps(k1, u));
@@ -309,12 +293,12 @@ void ModelStage::runPair(ModelStage& left, float* l, ModelStage& right, float* r
                     sum = _mm_add_ps(sum, _mm_movehl_ps(hi, hi));
                 }
                 for (; i < stretch; ++i) {
-                    const __m128 m = pairOf(atL[i], atR[i]);
+                    const __m128 m = tb::pairOf(atL[i], atR[i]);
                     sum = _mm_add_ps(sum, m);
                     const __m128 v = _mm_sub_ps(
                         _mm_add_ps(previous, _mm_mul_ps(rise, _mm_set1_ps(ramp[i]))), _mm_mul_ps(quarter, m));
                     atL[i] = _mm_cvtss_f32(v);
-                    atR[i] = laneOne(v);
+                    atR[i] = tb::laneOne(v);
                 }
                 step += stretch;
                 index += stretch;
@@ -324,20 +308,20 @@ void ModelStage::runPair(ModelStage& left, float* l, ModelStage& right, float* r
         }
         previous = a;
 
-        const __m128 in
-            = flushPair(_mm_add_ps(a, _mm_mul_ps(_mm_mul_ps(sum, _mm_set1_ps(1.0f / kRingSteps)), _mm_set1_ps(0.5f))));
+        const __m128 in = tb::flushLanes(
+            _mm_add_ps(a, _mm_mul_ps(_mm_mul_ps(sum, _mm_set1_ps(1.0f / kRingSteps)), _mm_set1_ps(0.5f))));
         // BiquadSection::lowPass() per lane.
         const __m128 y
             = _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(_mm_add_ps(_mm_add_ps(in, _mm_mul_ps(_mm_set1_ps(2.0f), x1)), x2), b0),
                              _mm_mul_ps(a1, y1)),
                 _mm_mul_ps(a2, y2));
-        x2 = flushPair(x1);
+        x2 = tb::flushLanes(x1);
         x1 = in;
-        y2 = flushPair(y1);
-        y1 = flushPair(y);
+        y2 = tb::flushLanes(y1);
+        y1 = tb::flushLanes(y);
         const __m128 out = _mm_mul_ps(y, _mm_set1_ps(0.3f));
         l[k] = _mm_cvtss_f32(out);
-        r[k] = laneOne(out);
+        r[k] = tb::laneOne(out);
     }
 
     ModelStage* const stages[2] = {&left, &right};

@@ -1,5 +1,7 @@
 #include "effect/pedals/CPedal_Phaser.h"
 
+#include "framework/dsp/Lanes.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -73,6 +75,12 @@ void CPedal_Phaser::process(float* left, float* right, int frames)
     const float depthKnob = depth_;
     const float width = depthKnob * depthKnob * depthKnob;
 
+#if defined(__SSE2__)
+    __m128 stages[kStages];
+    for (int j = 0; j < kStages; ++j)
+        stages[j] = tb::pairOf(left_.stage[j], right_.stage[j]);
+    __m128 feedback = tb::pairOf(left_.feedback, right_.feedback);
+#endif
     for (int i = 0; i < frames; ++i) {
         const float w = std::cos(phase_);
         phase_ += increment;
@@ -86,10 +94,37 @@ void CPedal_Phaser::process(float* left, float* right, int frames)
         const float k = (1.0f - p) / (1.0f + p);
         smoothedBase_ += (baseTarget - smoothedBase_) * kSmoothing;
 
+#if defined(__SSE2__)
+        // Side::run() on both sides at once, one per lane, in its order.
+        const __m128 x = tb::pairOf(left[i], right[i]);
+        const __m128 kk = _mm_set1_ps(k);
+        __m128 u = _mm_add_ps(_mm_sub_ps(x, _mm_set1_ps(kInputOffset)), _mm_mul_ps(feedback, _mm_set1_ps(fb)));
+        for (__m128& s : stages) {
+            const __m128 y = _mm_sub_ps(s, _mm_mul_ps(kk, u));
+            s = _mm_add_ps(u, _mm_mul_ps(kk, y));
+            u = y;
+        }
+        feedback = u;
+        const __m128 out = _mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(smoothedMix_)), x);
+        left[i] = _mm_cvtss_f32(out);
+        right[i] = tb::laneOne(out);
+#else
         const float yl = left_.run(left[i], k, fb);
         const float yr = right_.run(right[i], k, fb);
         left[i] = yl * smoothedMix_ + left[i];
         right[i] = yr * smoothedMix_ + right[i];
+#endif
         smoothedMix_ += (mixTarget - smoothedMix_) * kSmoothing;
     }
+#if defined(__SSE2__)
+    alignas(16) float lanes[4];
+    for (int j = 0; j < kStages; ++j) {
+        _mm_store_ps(lanes, stages[j]);
+        left_.stage[j] = lanes[0];
+        right_.stage[j] = lanes[1];
+    }
+    _mm_store_ps(lanes, feedback);
+    left_.feedback = lanes[0];
+    right_.feedback = lanes[1];
+#endif
 }

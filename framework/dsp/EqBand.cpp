@@ -1,4 +1,5 @@
 #include "framework/dsp/EqBand.h"
+#include "framework/dsp/Lanes.h"
 
 #include <cmath>
 
@@ -78,15 +79,6 @@ void EqBand::processBlock(float* samples, int frames)
 #if defined(__SSE2__)
 namespace {
 
-inline __m128 pairOf(float a, float b) { return _mm_unpacklo_ps(_mm_set_ss(a), _mm_set_ss(b)); }
-
-// tb::flush() per lane: |v| below the limit, and NaN, become +0.
-inline __m128 flushLanes(__m128 v)
-{
-    const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), v);
-    return _mm_and_ps(_mm_cmpge_ps(magnitude, _mm_set1_ps(tb::kFlushLimit)), v);
-}
-
 inline __m128 loadPair(const float* p) { return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p))); }
 inline void storePair(float* p, __m128 v) { _mm_store_sd(reinterpret_cast<double*>(p), _mm_castps_pd(v)); }
 
@@ -110,19 +102,19 @@ void EqBand::processChains(EqBand* left, EqBand* right, int count, float* l, flo
         for (int b = 0; b < count; ++b) {
             EqBand& bl = left[b];
             EqBand& br = right[b];
-            const __m128 c0 = pairOf(bl.b0, br.b0), c1 = pairOf(bl.b1, br.b1), c2 = pairOf(bl.b2, br.b2);
-            const __m128 d1 = pairOf(bl.a1, br.a1), d2 = pairOf(bl.a2, br.a2);
-            __m128 x1 = pairOf(bl.x1, br.x1), x2 = pairOf(bl.x2, br.x2);
-            __m128 y1 = pairOf(bl.y1, br.y1), y2 = pairOf(bl.y2, br.y2);
+            const __m128 c0 = tb::pairOf(bl.b0, br.b0), c1 = tb::pairOf(bl.b1, br.b1), c2 = tb::pairOf(bl.b2, br.b2);
+            const __m128 d1 = tb::pairOf(bl.a1, br.a1), d2 = tb::pairOf(bl.a2, br.a2);
+            __m128 x1 = tb::pairOf(bl.x1, br.x1), x2 = tb::pairOf(bl.x2, br.x2);
+            __m128 y1 = tb::pairOf(bl.y1, br.y1), y2 = tb::pairOf(bl.y2, br.y2);
             // Only the first band's input needs the flush: every later band
             // takes an output that was flushed already.
             const bool flushInput = b == 0;
             for (int k = 0; k < n; ++k) {
                 __m128 x = loadPair(both + 2 * k);
                 if (flushInput)
-                    x = flushLanes(x);
+                    x = tb::flushLanes(x);
                 const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_mul_ps(c0, x), _mm_mul_ps(c1, x1)), _mm_mul_ps(c2, x2));
-                const __m128 y = flushLanes(_mm_sub_ps(_mm_sub_ps(sum, _mm_mul_ps(d1, y1)), _mm_mul_ps(d2, y2)));
+                const __m128 y = tb::flushLanes(_mm_sub_ps(_mm_sub_ps(sum, _mm_mul_ps(d1, y1)), _mm_mul_ps(d2, y2)));
                 x2 = x1;
                 x1 = x;
                 y2 = y1;

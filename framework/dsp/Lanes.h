@@ -1,0 +1,28 @@
+#pragma once
+
+// Helpers for running the left and right channels side by side in SSE2
+// registers: left in lane 0, right in lane 1, zeros above. Code built on
+// them does each scalar operation once per lane in the scalar order, so
+// each channel keeps the bits of the one-channel code.
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+
+#include "framework/dsp/Flush.h"
+
+namespace tb {
+
+inline __m128 pairOf(float left, float right) { return _mm_unpacklo_ps(_mm_set_ss(left), _mm_set_ss(right)); }
+
+inline float laneOne(__m128 v) { return _mm_cvtss_f32(_mm_shuffle_ps(v, v, 1)); }
+
+// flush() per lane: |v| below the limit, and NaN, become +0.
+inline __m128 flushLanes(__m128 v)
+{
+    const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), v);
+    return _mm_and_ps(_mm_cmpge_ps(magnitude, _mm_set1_ps(kFlushLimit)), v);
+}
+
+}  // namespace tb
+
+#endif
