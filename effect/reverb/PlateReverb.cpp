@@ -2,6 +2,10 @@
 
 #include "effect/reverb/PlateTables.h"
 
+#include <algorithm>
+
+#include <emmintrin.h>
+
 namespace plate {
 namespace {
 
@@ -33,6 +37,33 @@ namespace {
     }
 
     inline float tapWeight(const OutputTap& t, float d) { return t.blend < 0.0f ? 1.0f : d + t.blend * (1.0f - d); }
+
+    // The longest run of frames whose taps are summed after the run: long
+    // enough for whole SSE registers, short enough for the stack.
+    constexpr int32_t kChunk = 64;
+
+    // acc[n] += w * data[i - n] for n < count, the index walking down through
+    // 0 to length - 1: a fixed tap on a line read over `count` frames.
+    inline void addTap(float* acc, int32_t count, const float* data, int32_t length, int32_t i, float w)
+    {
+        const __m128 wv = _mm_set1_ps(w);
+        int32_t n = 0;
+        while (n < count) {
+            const int32_t run = std::min(count - n, i + 1);
+            float* a = acc + n;
+            const float* top = data + i;
+            int32_t j = 0;
+            for (; j + 4 <= run; j += 4) {
+                __m128 v = _mm_loadu_ps(top - j - 3);
+                v = _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
+                _mm_storeu_ps(a + j, _mm_add_ps(_mm_loadu_ps(a + j), _mm_mul_ps(wv, v)));
+            }
+            for (; j < run; ++j)
+                a[j] += w * top[-j];
+            n += run;
+            i = length - 1;
+        }
+    }
 
 }  // namespace
 
@@ -82,101 +113,184 @@ void PlateReverb::process(const float* inL, const float* inR, float* outL, float
         run<false>(inL, inR, outL, outR, frames);
 }
 
+// The recursive part runs frame by frame over a chunk; the output taps and the
+// early reflections only read the lines, so they are summed afterwards, tap by
+// tap over the whole chunk, four frames per SSE operation. Each frame still
+// adds its taps in the same order as it always did, so the bits stay. A chunk
+// is cut short where a tap sits so close behind its write head that a later
+// frame of the chunk would overwrite what an earlier one reads.
 template <bool Accumulate>
 void PlateReverb::run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames)
 {
     const Coefficients k = k_;
-    DelayLine* line[kLineCount];
+    // The block works on copies of the lines and the filter states: a store
+    // into a line could alias any float member, and a position store any
+    // other line's position, so through members and pointers the loop would
+    // reload them after every store.
+    DelayLine line[kLineCount];
     for (int i = 0; i < kLineCount; ++i)
-        line[i] = &memory_.line(i);
-    DelayLine& ring = *line[kEarlyRingLine];
+        line[i] = memory_.line(i);
+    DelayLine& ring = line[kEarlyRingLine];
     const int32_t mask = memory_.ringMask();
     const float d = k.decay;
 
     float weightL[kOutputTaps], weightR[kOutputTaps];
+    int32_t chunk = kChunk;
     for (int i = 0; i < kOutputTaps; ++i) {
         weightL[i] = kLeftTaps[i].sign * tapWeight(kLeftTaps[i], d);
         weightR[i] = kRightTaps[i].sign * tapWeight(kRightTaps[i], d);
+        // Frame m of a chunk writes what frame m - (length - offset + 1) read.
+        const int32_t tl = tapL_[i], tr = tapR_[i];
+        chunk = std::min(chunk, tl == 0 ? 1 : line[kLeftTaps[i].line].length - tl + 1);
+        chunk = std::min(chunk, tr == 0 ? 1 : line[kRightTaps[i].line].length - tr + 1);
     }
+    // A reflection at offset 0 reads what its own frame is about to
+    // overwrite; the chunk keeps those samples aside.
+    for (int i = 0; i < kLeftEarlyTaps; ++i)
+        if ((erOffL_[i] & mask) != 0)
+            chunk = std::min(chunk, mask + 1 - (erOffL_[i] & mask));
+    for (int i = 0; i < kRightEarlyTaps; ++i)
+        if ((erOffR_[i] & mask) != 0)
+            chunk = std::min(chunk, mask + 1 - (erOffR_[i] & mask));
+    chunk = std::max(chunk, 1);
 
-    for (int32_t n = 0; n < frames; ++n) {
-        const float xl = inL[n] * k.inputGain;
-        const float xr = inR[n] * k.inputGain;
-        const float mono = 0.5f * (xl + xr) + kInputBias;
+    float highCutState = highCutState_;
+    float lowCutIn = lowCutIn_, lowCutOut = lowCutOut_;
+    float crossInL = crossInL_, crossOutL = crossOutL_, dampL = dampL_;
+    float crossInR = crossInR_, crossOutR = crossOutR_, dampR = dampR_;
+    float smoothedReverb = smoothedReverb_;
 
-        highCutState_ += (mono - highCutState_) * k.highCut;
-        float x = highCutState_;
-        if (k.lowCut != 0.0f) {
-            const float ap = k.lowCut * (x - lowCutOut_) + lowCutIn_;
-            lowCutOut_ = ap;
-            lowCutIn_ = x;
-            x = (x - ap) * 0.5f + kInputBias;
+    float tankL[kChunk], tankR[kChunk], earlyL[kChunk], earlyR[kChunk], ringOld[kChunk];
+    for (int32_t at = 0; at < frames; at += chunk) {
+        const int32_t count = std::min(chunk, frames - at);
+        const float* cl = inL + at;
+        const float* cr = inR + at;
+        const int32_t ringStart = ring.position;
+        int32_t tapStart[kTankLineCount];
+        for (int i = 0; i < kTankLineCount; ++i)
+            tapStart[i] = line[i].position;
+
+        for (int32_t n = 0; n < count; ++n) {
+            const float xl = cl[n] * k.inputGain;
+            const float xr = cr[n] * k.inputGain;
+            const float mono = 0.5f * (xl + xr) + kInputBias;
+
+            highCutState += (mono - highCutState) * k.highCut;
+            float x = highCutState;
+            if (k.lowCut != 0.0f) {
+                const float ap = k.lowCut * (x - lowCutOut) + lowCutIn;
+                lowCutOut = ap;
+                lowCutIn = x;
+                x = (x - ap) * 0.5f + kInputBias;
+            }
+
+            // The early reflections tap the first diffuser, ahead of the predelay.
+            const float a0 = allpass(line[0], x, k.g1, k.g1);
+            ringOld[n] = ring.current();
+            ring.store(a0);
+            ring.position = (ring.position - 1) & mask;
+            const float a1 = allpass(line[1], a0, k.g2, k.g1);
+            const float a2 = allpass(line[2], a1, k.g1, k.g1);
+            const float a3 = allpass(line[3], a2, k.g2, k.g1);
+            const float p = delay(line[kPredelayLine], a3) + kTankBias;
+
+            // Left half, fed by the end of the right half.
+            float f = line[11].current() * d;
+            float h = k.crossover * (f - crossOutL) + crossInL;
+            crossOutL = h;
+            crossInL = f;
+            dampL += (p + f + k.shelf * (f + h) - dampL) * k.highDamping;
+            float t = allpass(line[4], dampL, k.g3, k.g3);
+            t = delay(line[5], t) * d;
+            t = allpass(line[6], t, k.g4, k.g4);
+            line[7].store(t);
+            line[7].step();
+
+            // Right half, fed by the end of the left half.
+            f = line[7].current() * d;
+            h = k.crossover * (f - crossOutR) + crossInR;
+            crossOutR = h;
+            crossInR = f;
+            dampR += (p + f + k.shelf * (f + h) - dampR) * k.highDamping;
+            t = allpass(line[8], dampR, k.g3, k.g3);
+            t = delay(line[9], t) * d;
+            t = allpass(line[10], t, k.g4, k.g4);
+            line[11].store(t);
+            line[11].step();
         }
 
-        float earlyL = 0.0f, earlyR = 0.0f;
+        for (int32_t n = 0; n < count; ++n)
+            tankL[n] = tankR[n] = earlyL[n] = earlyR[n] = 0.0f;
+        // A frame's taps read its lines after its own step: one below the
+        // chunk's first position, plus the offset, wrapped once.
+        const auto tapFirst = [&](int l, int32_t offset) {
+            int32_t i = tapStart[l] - 1 + offset;
+            if (i < 0)
+                i += line[l].length;
+            else if (i >= line[l].length)
+                i -= line[l].length;
+            return i;
+        };
+        for (int i = 0; i < kOutputTaps; ++i) {
+            const DelayLine& l = line[kLeftTaps[i].line];
+            addTap(tankL, count, l.data, l.length, tapFirst(kLeftTaps[i].line, tapL_[i]), weightL[i]);
+        }
+        for (int i = 0; i < kOutputTaps; ++i) {
+            const DelayLine& l = line[kRightTaps[i].line];
+            addTap(tankR, count, l.data, l.length, tapFirst(kRightTaps[i].line, tapR_[i]), weightR[i]);
+        }
         if (k.earlyGain != 0.0f) {
+            const auto addEarly = [&](float* acc, int32_t offset, float g) {
+                const int32_t i = (ringStart + offset) & mask;
+                if (i == ringStart) {
+                    for (int32_t n = 0; n < count; ++n)
+                        acc[n] += g * ringOld[n];
+                } else {
+                    addTap(acc, count, ring.data, mask + 1, i, g);
+                }
+            };
             for (int i = 0; i < kLeftEarlyTaps; ++i)
-                earlyL += erGainL_[i] * ring.data[(ring.position + erOffL_[i]) & mask];
+                addEarly(earlyL, erOffL_[i], erGainL_[i]);
             for (int i = 0; i < kRightEarlyTaps; ++i)
-                earlyR += erGainR_[i] * ring.data[(ring.position + erOffR_[i]) & mask];
+                addEarly(earlyR, erOffR_[i], erGainR_[i]);
         }
 
-        // The early reflections tap the first diffuser, ahead of the predelay.
-        const float a0 = allpass(*line[0], x, k.g1, k.g1);
-        ring.store(a0);
-        ring.position = (ring.position - 1) & mask;
-        const float a1 = allpass(*line[1], a0, k.g2, k.g1);
-        const float a2 = allpass(*line[2], a1, k.g1, k.g1);
-        const float a3 = allpass(*line[3], a2, k.g2, k.g1);
-        const float p = delay(*line[kPredelayLine], a3) + kTankBias;
+        float* ol = outL + at;
+        float* orr = outR + at;
+        for (int32_t n = 0; n < count; ++n) {
+            if (smoothedReverb < kGainUnsetBelow)
+                smoothedReverb = k.reverbTarget;
+            smoothedReverb += (k.reverbTarget - smoothedReverb) * 0.001f;
 
-        // Left half, fed by the end of the right half.
-        float f = line[11]->current() * d;
-        float h = k.crossover * (f - crossOutL_) + crossInL_;
-        crossOutL_ = h;
-        crossInL_ = f;
-        dampL_ += (p + f + k.shelf * (f + h) - dampL_) * k.highDamping;
-        float t = allpass(*line[4], dampL_, k.g3, k.g3);
-        t = delay(*line[5], t) * d;
-        t = allpass(*line[6], t, k.g4, k.g4);
-        line[7]->store(t);
-        line[7]->step();
-
-        // Right half, fed by the end of the left half.
-        f = line[7]->current() * d;
-        h = k.crossover * (f - crossOutR_) + crossInR_;
-        crossOutR_ = h;
-        crossInR_ = f;
-        dampR_ += (p + f + k.shelf * (f + h) - dampR_) * k.highDamping;
-        t = allpass(*line[8], dampR_, k.g3, k.g3);
-        t = delay(*line[9], t) * d;
-        t = allpass(*line[10], t, k.g4, k.g4);
-        line[11]->store(t);
-        line[11]->step();
-
-        float tankL = 0.0f, tankR = 0.0f;
-        for (int i = 0; i < kOutputTaps; ++i)
-            tankL += weightL[i] * line[kLeftTaps[i].line]->tap(tapL_[i]);
-        for (int i = 0; i < kOutputTaps; ++i)
-            tankR += weightR[i] * line[kRightTaps[i].line]->tap(tapR_[i]);
-
-        if (smoothedReverb_ < kGainUnsetBelow)
-            smoothedReverb_ = k.reverbTarget;
-        smoothedReverb_ += (k.reverbTarget - smoothedReverb_) * 0.001f;
-
-        const float wl = k.earlyGain * earlyL + smoothedReverb_ * tankL;
-        const float wr = k.earlyGain * earlyR + smoothedReverb_ * tankR;
-        const float e = k.width * (wl - wr);
-        const float left = wl + wr + e + xl * k.dryGain;
-        const float right = wl + wr - e + xr * k.dryGain;
-        if constexpr (Accumulate) {
-            outL[n] += left;
-            outR[n] += right;
-        } else {
-            outL[n] = left;
-            outR[n] = right;
+            const float xl = cl[n] * k.inputGain;
+            const float xr = cr[n] * k.inputGain;
+            const float wl = k.earlyGain * earlyL[n] + smoothedReverb * tankL[n];
+            const float wr = k.earlyGain * earlyR[n] + smoothedReverb * tankR[n];
+            const float e = k.width * (wl - wr);
+            const float left = wl + wr + e + xl * k.dryGain;
+            const float right = wl + wr - e + xr * k.dryGain;
+            if constexpr (Accumulate) {
+                ol[n] += left;
+                orr[n] += right;
+            } else {
+                ol[n] = left;
+                orr[n] = right;
+            }
         }
     }
+
+    for (int i = 0; i < kLineCount; ++i)
+        memory_.line(i).position = line[i].position;
+    highCutState_ = highCutState;
+    lowCutIn_ = lowCutIn;
+    lowCutOut_ = lowCutOut;
+    crossInL_ = crossInL;
+    crossOutL_ = crossOutL;
+    dampL_ = dampL;
+    crossInR_ = crossInR;
+    crossOutR_ = crossOutR;
+    dampR_ = dampR;
+    smoothedReverb_ = smoothedReverb;
 }
 
 }  // namespace plate

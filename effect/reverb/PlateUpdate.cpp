@@ -6,24 +6,6 @@
 
 namespace plate {
 
-const OutputTap kLeftTaps[kOutputTaps] = {
-    {266, 9, 1.0f, -1.0f},
-    {2974, 9, -1.0f, 0.25f},
-    {1913, 10, -1.0f, 0.7f},
-    {2496, 11, -1.0f, 0.2f},
-    {1690, 5, 1.0f, 0.6f},
-    {187, 6, 1.0f, -1.0f},
-    {1566, 7, 1.0f, 0.5f},
-};
-const OutputTap kRightTaps[kOutputTaps] = {
-    {353, 5, 1.0f, -1.0f},
-    {3627, 5, 1.0f, 0.25f},
-    {1728, 6, -1.0f, 0.7f},
-    {3173, 7, -1.0f, 0.2f},
-    {1811, 9, -1.0f, 0.6f},
-    {335, 10, 1.0f, -1.0f},
-    {621, 11, 1.0f, 0.5f},
-};
 const int32_t kLeftEarly[kLeftEarlyTaps] = {1102, 2904, 3784, 4873, 5878, 7470, 9062};
 const int32_t kRightEarly[kRightEarlyTaps] = {837, 1423, 2865, 3938, 5278, 5978, 7532, 9263};
 const float kLeftEarlySign[kLeftEarlyTaps] = {1, 1, -1, 1, 1, 1, 1};
