@@ -82,6 +82,71 @@ namespace {
 inline __m128 loadPair(const float* p) { return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p))); }
 inline void storePair(float* p, __m128 v) { _mm_store_sd(reinterpret_cast<double*>(p), _mm_castps_pd(v)); }
 
+// Bands b and b + 1 of both channels over an interleaved chunk, in the four
+// lanes (left b, right b, left b + 1, right b + 1). Step k runs band b on
+// frame k and band b + 1 on frame k - 1; the first step's upper lanes and
+// the last step's lower lanes do no real work, and their states are put
+// back. Each lane does processBlock()'s operations in its order.
+void runBandPair(EqBand* left, EqBand* right, float* both, int n, bool flushInput)
+{
+    auto lanes4 = [](float a, float b, float c, float d) { return _mm_setr_ps(a, b, c, d); };
+    EqBand &l0 = left[0], &r0 = right[0], &l1 = left[1], &r1 = right[1];
+    const __m128 c0 = lanes4(l0.b0, r0.b0, l1.b0, r1.b0), c1 = lanes4(l0.b1, r0.b1, l1.b1, r1.b1);
+    const __m128 c2 = lanes4(l0.b2, r0.b2, l1.b2, r1.b2);
+    const __m128 d1 = lanes4(l0.a1, r0.a1, l1.a1, r1.a1), d2 = lanes4(l0.a2, r0.a2, l1.a2, r1.a2);
+    __m128 x1 = lanes4(l0.x1, r0.x1, l1.x1, r1.x1), x2 = lanes4(l0.x2, r0.x2, l1.x2, r1.x2);
+    __m128 y1 = lanes4(l0.y1, r0.y1, l1.y1, r1.y1), y2 = lanes4(l0.y2, r0.y2, l1.y2, r1.y2);
+    auto step = [&](__m128 in) {
+        // The lower lanes take the input, the upper ones band b's last output.
+        __m128 x = _mm_movelh_ps(in, y1);
+        if (flushInput)
+            x = tb::flushLanes(x);  // the upper lanes were flushed already
+        const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_mul_ps(c0, x), _mm_mul_ps(c1, x1)), _mm_mul_ps(c2, x2));
+        const __m128 y = tb::flushLanes(_mm_sub_ps(_mm_sub_ps(sum, _mm_mul_ps(d1, y1)), _mm_mul_ps(d2, y2)));
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    };
+    // Lanes 0, 1 from `lower`, lanes 2, 3 from `upper`.
+    auto join = [](__m128 lower, __m128 upper) { return _mm_shuffle_ps(lower, upper, _MM_SHUFFLE(3, 2, 1, 0)); };
+
+    __m128 sx1 = x1, sx2 = x2, sy1 = y1, sy2 = y2;
+    step(loadPair(both));
+    x1 = join(x1, sx1);
+    x2 = join(x2, sx2);
+    y1 = join(y1, sy1);
+    y2 = join(y2, sy2);
+    for (int k = 1; k < n; ++k) {
+        const __m128 y = step(loadPair(both + 2 * k));
+        _mm_storeh_pi(reinterpret_cast<__m64*>(both + 2 * (k - 1)), y);
+    }
+    sx1 = x1;
+    sx2 = x2;
+    sy1 = y1;
+    sy2 = y2;
+    const __m128 last = step(_mm_setzero_ps());
+    _mm_storeh_pi(reinterpret_cast<__m64*>(both + 2 * (n - 1)), last);
+    x1 = join(sx1, x1);
+    x2 = join(sx2, x2);
+    y1 = join(sy1, y1);
+    y2 = join(sy2, y2);
+
+    alignas(16) float out[4][4];
+    _mm_store_ps(out[0], x1);
+    _mm_store_ps(out[1], x2);
+    _mm_store_ps(out[2], y1);
+    _mm_store_ps(out[3], y2);
+    EqBand* const bands[4] = {&l0, &r0, &l1, &r1};
+    for (int i = 0; i < 4; ++i) {
+        bands[i]->x1 = out[0][i];
+        bands[i]->x2 = out[1][i];
+        bands[i]->y1 = out[2][i];
+        bands[i]->y2 = out[3][i];
+    }
+}
+
 }  // namespace
 #endif
 
@@ -99,7 +164,13 @@ void EqBand::processChains(EqBand* left, EqBand* right, int count, float* l, flo
             both[2 * k] = l[at + k];
             both[2 * k + 1] = r[at + k];
         }
-        for (int b = 0; b < count; ++b) {
+        int b = 0;
+        // Two bands at once, one frame apart: lanes 0 and 1 run band b on
+        // frame k while lanes 2 and 3 run band b + 1 on frame k - 1, whose
+        // input is band b's output of the step before.
+        for (; b + 1 < count; b += 2)
+            runBandPair(left + b, right + b, both, n, b == 0);
+        for (; b < count; ++b) {
             EqBand& bl = left[b];
             EqBand& br = right[b];
             const __m128 c0 = tb::pairOf(bl.b0, br.b0), c1 = tb::pairOf(bl.b1, br.b1), c2 = tb::pairOf(bl.b2, br.b2);
