@@ -5,6 +5,7 @@
 #include <new>
 
 #include "framework/dsp/Flush.h"
+#include "framework/dsp/Lanes.h"
 #include "framework/dsp/Pow10.h"
 
 #if defined(__SSE2__)
@@ -61,9 +62,11 @@ void CPedal_DistModelA::BandPass::set(double numerator, double rate)
 float CPedal_DistModelA::BandPass::run(float s)
 {
     const float y = a1 * y1 + (s - x2) * b0 - a2 * y2;
-    x2 = flush(x1);
+    // x1 and y1 hold flushed values (the pedal flushes its input), so they
+    // move on as they are.
+    x2 = x1;
     x1 = s;
-    y2 = flush(y1);
+    y2 = y1;
     y1 = flush(y);
     return y;
 }
@@ -210,6 +213,7 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
     // The low-pass's coefficients once for the block, as the local copy had.
     const float lpB0 = lowPass.b0, lpA1 = lowPass.a1, lpA2 = lowPass.a2;
     float lpX1 = lowPass.x1, lpX2 = lowPass.x2, lpY1 = lowPass.y1, lpY2 = lowPass.y2;
+    float hpX1 = highPass_.x1, hpX2 = highPass_.x2, hpY1 = highPass_.y1, hpY2 = highPass_.y2;
     for (int k = 0; k < frames; ++k) {
         const float s = flush(left[k] + right[k]);
         const float low = bandPass1_.run(s);
@@ -285,12 +289,14 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
             }
         }
 
-        // BiquadSection::lowPass() on each step. Its input and output are
-        // flushed once; the states shift values that are flushed already,
-        // and flushing them again would change nothing.
+        // BiquadSection::lowPass() on each step. Its inputs are flushed four
+        // at a time and its output once; the states shift values that are
+        // flushed already, and flushing them again would change nothing.
+        for (int j = 0; j < kOversampling; j += 4)
+            _mm_store_ps(x + j, tb::flushLanes(_mm_load_ps(x + j)));
         float o = 0.0f;
         for (int step = 0; step < kOversampling; ++step) {
-            const float in = flush(x[step]);
+            const float in = x[step];
             const float y = (in + 2.0f * lpX1 + lpX2) * lpB0 - lpA1 * lpY1 - lpA2 * lpY2;
             lpX2 = lpX1;
             lpX1 = in;
@@ -300,10 +306,22 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
         }
 
         o = flush(o * gain);
-        const float y = flush(tone_.process(highPass_.highPass(o)));
+        // BiquadSection::highPass() on a flushed input, with its states in
+        // locals; only its output needs the flush.
+        const float h
+            = (o - 2.0f * hpX1 + hpX2) * highPass_.b0.load() - highPass_.a1.load() * hpY1 - highPass_.a2.load() * hpY2;
+        hpX2 = hpX1;
+        hpX1 = o;
+        hpY2 = hpY1;
+        hpY1 = flush(h);
+        const float y = flush(tone_.process(h));
         left[k] = y;
         right[k] = y;
     }
+    highPass_.x1 = hpX1;
+    highPass_.x2 = hpX2;
+    highPass_.y1 = hpY1;
+    highPass_.y2 = hpY2;
     lowPass.x1 = lpX1;
     lowPass.x2 = lpX2;
     lowPass.y1 = lpY1;

@@ -21,12 +21,23 @@ done
 
 total() { sed -n 's/^ *\([0-9,]*\) .*PROGRAM TOTALS.*/\1/p' "$1" | tr -d ,; }
 echo "$program chain: $(( ($(total $work/$long.txt) - $(total $work/$short.txt)) / (long - short) )) instructions per frame"
-# Inclusive cost of each stage's function, per frame.
-for stage in 'CDriveEffect::process(' 'ModelStage::process' 'CPedal_DistModelA::process' 'powf' \
-             'PlateReverb::process' 'CTapeDelay::process' 'EqBand::processBlock' 'MasterEqualiser::process' \
-             'CPedal_Chorus::process' 'CPedal_Phaser::process' 'CPedal_Delay::process' 'CPedal_Reverb::process'; do
-  a=$(grep -F "$stage" "$work/$short.txt" | head -n 1 | awk '{print $1}' | tr -d ,)
-  b=$(grep -F "$stage" "$work/$long.txt" | head -n 1 | awk '{print $1}' | tr -d ,)
-  [ -n "$a" ] && [ -n "$b" ] && printf '  %-28s %6d\n' "$stage" $(( (b - a) / (long - short) ))
+# Inclusive cost of each stage's function, per frame (0 when the program
+# leaves the stage out); "chain itself" is what the chain spends outside
+# its stages (input and output gains, peaks, the pedal boxes).
+cost() { # file, function
+  grep -F "$2" "$1" | awk '$1 ~ /^[0-9,]+$/ { gsub(",", "", $1); print $1; exit }'
+}
+perframe() { # function
+  local a b
+  a=$(cost "$work/$short.txt" "$1"); b=$(cost "$work/$long.txt" "$1")
+  echo $(( (${b:-0} - ${a:-0}) / (long - short) ))
+}
+staged=0
+for stage in 'CPedal_DistModelA::process' 'powf' 'ModelStage::process' 'CPedal_Chorus::process' \
+             'CPedal_Phaser::process' 'TapeLinePair::process' 'CPedal_Reverb::process' 'MasterEqualiser::process'; do
+  n=$(perframe "$stage")
+  printf '  %-28s %6d\n' "$stage" "$n"
+  [ "$stage" = powf ] || staged=$((staged + n))
 done
+printf '  %-28s %6d\n' 'chain itself' $(( $(perframe 'CDriveEffect::process(') - staged ))
 exit 0
