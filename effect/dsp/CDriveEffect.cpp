@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+
+#include "framework/dsp/Lanes.h"
 
 using namespace drive;
 
@@ -80,6 +83,130 @@ void CDriveEffect::applyPendingModel()
         stage.setModel(m);
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// limitInput() per lane.
+inline __m128 limitLanes(__m128 x)
+{
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    const __m128 limit = _mm_set1_ps(kInputLimit);
+    const __m128 inRange = _mm_and_ps(_mm_cmpge_ps(x, _mm_sub_ps(_mm_setzero_ps(), limit)), _mm_cmple_ps(x, limit));
+    const __m128 finite = _mm_cmplt_ps(_mm_andnot_ps(sign, x), _mm_set1_ps(std::numeric_limits<float>::infinity()));
+    const __m128 clamped = _mm_and_ps(finite, _mm_or_ps(_mm_and_ps(sign, x), limit));
+    return _mm_or_ps(_mm_and_ps(inRange, x), _mm_andnot_ps(inRange, clamped));
+}
+
+}  // namespace
+#endif
+
+namespace {
+
+// out = in * g with g gliding toward target frame by frame, as the input and
+// output gains do; returns the largest |left + right| of the result.
+float glideGain(const float* left, const float* right, float* outL, float* outR, int n, float& gain, float target)
+{
+    float g = gain;
+    int k = 0;
+    float peak = 0.0f;
+#if defined(__SSE2__)
+    // The gain glides frame by frame; the products go four frames at a time.
+    // The peak is a maximum, which no order changes.
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    __m128 peaks = _mm_setzero_ps();
+    for (; k + 4 <= n; k += 4) {
+        alignas(16) float gains[4];
+        for (float& v : gains) {
+            v = g;
+            g = g + (target - g) * kGainGlide;
+        }
+        const __m128 gv = _mm_load_ps(gains);
+        const __m128 l = _mm_mul_ps(_mm_loadu_ps(left + k), gv);
+        const __m128 r = _mm_mul_ps(_mm_loadu_ps(right + k), gv);
+        _mm_storeu_ps(outL + k, l);
+        _mm_storeu_ps(outR + k, r);
+        // std::max(peak, v) keeps peak where v is not a number, as maxps does.
+        peaks = _mm_max_ps(_mm_andnot_ps(sign, _mm_add_ps(l, r)), peaks);
+    }
+    peaks = _mm_max_ps(peaks, _mm_movehl_ps(peaks, peaks));
+    peaks = _mm_max_ss(peaks, _mm_shuffle_ps(peaks, peaks, 1));
+    peak = _mm_cvtss_f32(peaks);
+#endif
+    for (; k < n; ++k) {
+        const float l = left[k] * g;
+        const float r = right[k] * g;
+        outL[k] = l;
+        outR[k] = r;
+        peak = std::max(peak, std::fabs(l + r));
+        g = g + (target - g) * kGainGlide;
+    }
+    gain = g;
+    return peak;
+}
+
+}  // namespace
+
+float CDriveEffect::inputStage(float* left, float* right, int n, float target)
+{
+#if defined(__SSE2__)
+    // The limit and the high-pass's input flush hold no state: four frames
+    // at a time. Then the high-pass, left and right side by side, each lane
+    // doing highPass()'s operations in its order. highPass() flushes the
+    // states it keeps, so they stay flushed and need no flush as they move.
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        _mm_storeu_ps(left + k, tb::flushLanes(limitLanes(_mm_loadu_ps(left + k))));
+        _mm_storeu_ps(right + k, tb::flushLanes(limitLanes(_mm_loadu_ps(right + k))));
+    }
+    for (; k < n; ++k) {
+        left[k] = tb::flush(limitInput(left[k]));
+        right[k] = tb::flush(limitInput(right[k]));
+    }
+    BiquadSection& hl = highPass_[0];
+    BiquadSection& hr = highPass_[1];
+    const __m128 b0 = tb::pairOf(hl.b0, hr.b0), a1 = tb::pairOf(hl.a1, hr.a1), a2 = tb::pairOf(hl.a2, hr.a2);
+    const __m128 two = _mm_set1_ps(2.0f);
+    __m128 x1 = tb::pairOf(hl.x1, hr.x1), x2 = tb::pairOf(hl.x2, hr.x2);
+    __m128 y1 = tb::pairOf(hl.y1, hr.y1), y2 = tb::pairOf(hl.y2, hr.y2);
+    for (k = 0; k < n; ++k) {
+        const __m128 x = tb::pairOf(left[k], right[k]);
+        const __m128 y = _mm_sub_ps(
+            _mm_sub_ps(_mm_mul_ps(_mm_add_ps(_mm_sub_ps(x, _mm_mul_ps(two, x1)), x2), b0), _mm_mul_ps(a1, y1)),
+            _mm_mul_ps(a2, y2));
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = tb::flushLanes(y);
+        _mm_store_ss(left + k, y);
+        _mm_store_ss(right + k, _mm_shuffle_ps(y, y, 1));
+    }
+    alignas(16) float lanes[4][4];
+    _mm_store_ps(lanes[0], x1);
+    _mm_store_ps(lanes[1], x2);
+    _mm_store_ps(lanes[2], y1);
+    _mm_store_ps(lanes[3], y2);
+    hl.x1 = lanes[0][0];
+    hr.x1 = lanes[0][1];
+    hl.x2 = lanes[1][0];
+    hr.x2 = lanes[1][1];
+    hl.y1 = lanes[2][0];
+    hr.y1 = lanes[2][1];
+    hl.y2 = lanes[3][0];
+    hr.y2 = lanes[3][1];
+#else
+    for (int k = 0; k < n; ++k) {
+        left[k] = highPass_[0].highPass(limitInput(left[k]));
+        right[k] = highPass_[1].highPass(limitInput(right[k]));
+    }
+#endif
+    return glideGain(left, right, left, right, n, inputGain_, target);
+}
+
+float CDriveEffect::outputStage(const float* left, const float* right, float* outL, float* outR, int n, float target)
+{
+    return glideGain(left, right, outL, outR, n, outputGain_, target);
+}
+
 void CDriveEffect::process(float* inL, float* inR, float* outL, float* outR, int32_t frames)
 {
     const int n = std::max<int32_t>(frames, 0);
@@ -96,17 +223,8 @@ void CDriveEffect::process(float* inL, float* inR, float* outL, float* outR, int
     equaliser_.applyPending(sampleRate_);
     applyPendingModel();
 
-    float inPeak = 0.0f;
     const float inTarget = inputTarget_.load(std::memory_order_relaxed);
-    for (int k = 0; k < n; ++k) {
-        const float g = inputGain_;
-        const float l = highPass_[0].highPass(limitInput(left[k])) * g;
-        const float r = highPass_[1].highPass(limitInput(right[k])) * g;
-        left[k] = l;
-        right[k] = r;
-        inPeak = std::max(inPeak, std::fabs(l + r));
-        inputGain_ = g + (inTarget - g) * kGainGlide;
-    }
+    const float inPeak = inputStage(left, right, n, inTarget);
 
     CProgram* program = program_.load(std::memory_order_acquire);
     for (int b = 0; b < kBoxes; ++b)
@@ -117,15 +235,8 @@ void CDriveEffect::process(float* inL, float* inR, float* outL, float* outR, int
     if (equaliserOn_.load(std::memory_order_relaxed))
         equaliser_.process(left, right, n);
 
-    float outPeak = 0.0f;
     const float outTarget = outputTarget_.load(std::memory_order_relaxed);
-    for (int k = 0; k < n; ++k) {
-        const float g = outputGain_;
-        outL[k] = left[k] * g;
-        outR[k] = right[k] * g;
-        outPeak = std::max(outPeak, std::fabs(outL[k] + outR[k]));
-        outputGain_ = g + (outTarget - g) * kGainGlide;
-    }
+    const float outPeak = outputStage(left, right, outL, outR, n, outTarget);
     inputPeak_.store(inPeak, std::memory_order_relaxed);
     outputPeak_.store(outPeak, std::memory_order_relaxed);
 }

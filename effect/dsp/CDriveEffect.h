@@ -57,6 +57,10 @@ public:
 
 private:
     void applyPendingModel();
+    // The input limit, high-pass and gain in place; returns the input peak.
+    float inputStage(float* left, float* right, int n, float target);
+    // The output gain into the outputs; returns the output peak.
+    float outputStage(const float* left, const float* right, float* outL, float* outR, int n, float target);
 
     std::atomic<float> inputPeak_ {0.5f};
     std::atomic<float> outputPeak_ {0.5f};
