@@ -1,10 +1,14 @@
 #include "framework/dsp/CTapeDelay.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <new>
 
 #include "framework/dsp/Flush.h"
+
+#include <emmintrin.h>
 
 namespace {
 
@@ -192,9 +196,23 @@ void CTapeDelay::processBlock(const float* in, float* out, int frames)
             out[k] = 0.0f;
         return;
     }
+    // Once the speed and gain glides have settled, a step changes neither
+    // (bit for bit), and the block need not take them.
+    const double nextSpeed = speed_ + (targetSpeed.load() - speed_) * 0.005;
+    const float nextGain = tb::flush(outputGain_ + (targetGain.load() - outputGain_) * 0.01f);
+    const bool settled = !std::isnan(speed_) && std::bit_cast<uint64_t>(nextSpeed) == std::bit_cast<uint64_t>(speed_)
+        && std::bit_cast<uint32_t>(nextGain) == std::bit_cast<uint32_t>(outputGain_);
+    if (settled)
+        run<true>(in, out, frames);
+    else
+        run<false>(in, out, frames);
+}
+
+template <bool Settled> void CTapeDelay::run(const float* in, float* out, int frames)
+{
     // process() per sample, with the settings read once and the state in
-    // locals: stores into the laps could alias the double members, which
-    // would reload and store them on every sample.
+    // locals, the laps' included: stores into the laps could alias the
+    // members, which would reload and store them on every sample.
     const double depth = static_cast<double>(lfoDepth.load());
     const double increment = lfoIncrement.load();
     const float feedbackShare = feedback.load();
@@ -205,48 +223,139 @@ void CTapeDelay::processBlock(const float* in, float* out, int frames)
     double speed = speed_;
     double position = writePosition_;
     float gain = outputGain_;
-    for (int k = 0; k < frames; ++k) {
-        const float x = tb::flush(in[k]);
 
-        const double t = (phase < 0.5) ? 2.0 * phase : 1.0 - 2.0 * (phase - 0.5);
-        const double shaped = t * t * (3.0 - 2.0 * t);
-        double m = 1.0 + depth * shaped;
-        if (m < 1.0)
-            m = 1.0;
-        phase = phase + increment;
-        if (phase >= 1.0)
-            phase -= std::floor(phase);
+    const float* readValues = readLap_->values;
+    const double* readPositions = readLap_->positions;
+    int32_t readCount = readLap_->count;
+    int32_t readIndex = readLap_->readIndex;
+    float* writeValues = writeLap_->values;
+    double* writePositions = writeLap_->positions;
+    int32_t writeCount = writeLap_->count;
+    // The closing entry sits at count + kFirst, so a lap can hold at most
+    // capacity - kFirst - 1 entries before it has to end.
+    int32_t writeLimit = writeLap_->capacity - kFirst - 1;
 
-        const float d = readTape(position);
-        const float result = gain * d;
-        const float w = x + feedbackShare * d;
+    // The LFO does not depend on the signal: a chunk's phases go frame by
+    // frame, their shaping (and, with the speed settled, the tape steps)
+    // two frames per SSE2 operation, each lane in process()'s order.
+    constexpr int kChunk = 64;
+    alignas(16) double phases[kChunk];
+    alignas(16) double steps[kChunk];  // the LFO factor m, or the step v when settled
+    const __m128d half = _mm_set1_pd(0.5), one = _mm_set1_pd(1.0), two = _mm_set1_pd(2.0), three = _mm_set1_pd(3.0);
+    const __m128d depths = _mm_set1_pd(depth), speeds = _mm_set1_pd(speed);
+    const __m128d fastest = _mm_set1_pd(kMaximumSpeed), slowest = _mm_set1_pd(minimum);
 
-        double v = speed * m;
-        if (v > kMaximumSpeed)
-            v = kMaximumSpeed;
-        if (!(v >= minimum))
-            v = minimum;
-        position += v;
-
-        if (position >= 1.0 || writeLap_->count >= writeLap_->capacity - kFirst - 1) {
-            writePosition_ = position;
-            endLap(w);
-            position = writePosition_;
+    for (int at = 0; at < frames; at += kChunk) {
+        const int n = std::min(kChunk, frames - at);
+        for (int k = 0; k < n; ++k) {
+            phases[k] = phase;
+            phase = phase + increment;
+            if (phase >= 1.0)
+                phase -= std::floor(phase);
+        }
+        int k = 0;
+        for (; k + 2 <= n; k += 2) {
+            const __m128d p = _mm_load_pd(phases + k);
+            const __m128d rising = _mm_cmplt_pd(p, half);
+            const __m128d t = _mm_or_pd(_mm_and_pd(rising, _mm_mul_pd(two, p)),
+                _mm_andnot_pd(rising, _mm_sub_pd(one, _mm_mul_pd(two, _mm_sub_pd(p, half)))));
+            const __m128d shaped = _mm_mul_pd(_mm_mul_pd(t, t), _mm_sub_pd(three, _mm_mul_pd(two, t)));
+            // maxpd returns its second operand for a NaN, as `if (m < 1.0)` keeps it.
+            __m128d m = _mm_max_pd(one, _mm_add_pd(one, _mm_mul_pd(depths, shaped)));
+            if constexpr (Settled) {
+                // minpd and maxpd in the operand order of the two clamps below.
+                m = _mm_max_pd(_mm_min_pd(fastest, _mm_mul_pd(speeds, m)), slowest);
+            }
+            _mm_store_pd(steps + k, m);
+        }
+        for (; k < n; ++k) {
+            // Shaped triangle: smooth at both turning points.
+            const double p = phases[k];
+            const double t = (p < 0.5) ? 2.0 * p : 1.0 - 2.0 * (p - 0.5);
+            const double shaped = t * t * (3.0 - 2.0 * t);
+            double m = 1.0 + depth * shaped;
+            if (m < 1.0)
+                m = 1.0;
+            if constexpr (Settled) {
+                m = speed * m;
+                if (m > kMaximumSpeed)
+                    m = kMaximumSpeed;
+                if (!(m >= minimum))
+                    m = minimum;
+            }
+            steps[k] = m;
         }
 
-        Lap& lap = *writeLap_;
-        lap.values[lap.count + kFirst] = w;
-        lap.positions[lap.count + kFirst] = position;
-        ++lap.count;
+        const float* chunkIn = in + at;
+        float* chunkOut = out + at;
+        for (k = 0; k < n; ++k) {
+            const float x = tb::flush(chunkIn[k]);
 
-        gain = tb::flush(gain + (gainTarget - gain) * 0.01f);
-        speed += (speedTarget - speed) * 0.005;
-        if (std::isnan(speed))
-            speed = minimum;
-        out[k] = result;
+            // readTape(), on the locals.
+            float d = 0.0f;
+            if (readCount != 0) {
+                int32_t i = readIndex;
+                while (i <= readCount && readPositions[i + kFirst] < position)
+                    ++i;
+                readIndex = i;
+                if (i <= readCount) {
+                    const double pa = readPositions[i + kFirst - 1];
+                    const double pb = readPositions[i + kFirst];
+                    const float va = readValues[i + kFirst - 1];
+                    const float vb = readValues[i + kFirst];
+                    float frac = 0.0f;
+                    if (static_cast<float>(pa) < static_cast<float>(pb))
+                        frac = static_cast<float>((position - pa) / (pb - pa));
+                    d = tb::flush(va + frac * (vb - va));
+                }
+            }
+            const float result = gain * d;
+            const float w = x + feedbackShare * d;
+
+            double v = steps[k];
+            if constexpr (!Settled) {
+                v = speed * v;
+                if (v > kMaximumSpeed)
+                    v = kMaximumSpeed;
+                if (!(v >= minimum))
+                    v = minimum;
+            }
+            position += v;
+
+            if (position >= 1.0 || writeCount >= writeLimit) {
+                writePosition_ = position;
+                writeLap_->count = writeCount;
+                readLap_->readIndex = readIndex;
+                endLap(w);
+                position = writePosition_;
+                readValues = readLap_->values;
+                readPositions = readLap_->positions;
+                readCount = readLap_->count;
+                readIndex = readLap_->readIndex;
+                writeValues = writeLap_->values;
+                writePositions = writeLap_->positions;
+                writeCount = writeLap_->count;
+                writeLimit = writeLap_->capacity - kFirst - 1;
+            }
+
+            writeValues[writeCount + kFirst] = w;
+            writePositions[writeCount + kFirst] = position;
+            ++writeCount;
+
+            if constexpr (!Settled) {
+                gain = tb::flush(gain + (gainTarget - gain) * 0.01f);
+                speed += (speedTarget - speed) * 0.005;
+                if (std::isnan(speed))
+                    speed = minimum;
+            }
+            chunkOut[k] = result;
+        }
     }
+
     lfoPhase_ = phase;
     speed_ = speed;
     writePosition_ = position;
     outputGain_ = gain;
+    writeLap_->count = writeCount;
+    readLap_->readIndex = readIndex;
 }

@@ -69,6 +69,7 @@ private:
     static constexpr int32_t kFirst = 10;
 
     float readTape(double writePosition);
+    template <bool Settled> void run(const float* in, float* out, int frames);
     void endLap(float w);
 
     Lap lapA_;
