@@ -36,6 +36,23 @@ namespace {
         return s;
     }
 
+    // allpass() and delay() on the sample at p, for a run of frames in which
+    // no line wraps: the caller steps the positions after the run.
+    inline float allpassAt(float* p, float x, float a, float b)
+    {
+        const float s = *p;
+        const float y = s - a * x;
+        *p = x + b * y;
+        return y;
+    }
+
+    inline float delayAt(float* p, float x)
+    {
+        const float s = *p;
+        *p = x;
+        return s;
+    }
+
     inline float tapWeight(const OutputTap& t, float d) { return t.blend < 0.0f ? 1.0f : d + t.blend * (1.0f - d); }
 
     // The longest run of frames whose taps are summed after the run: long
@@ -170,53 +187,80 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
         for (int i = 0; i < kTankLineCount; ++i)
             tapStart[i] = line[i].position;
 
-        for (int32_t n = 0; n < count; ++n) {
-            const float xl = cl[n] * k.inputGain;
-            const float xr = cr[n] * k.inputGain;
-            const float mono = 0.5f * (xl + xr) + kInputBias;
+        // Runs of frames in which no line wraps: each line is then a fixed
+        // pointer less the frame number, stepped once after the run.
+        for (int32_t n = 0; n < count;) {
+            int32_t run = count - n;
+            float* head[kLineCount];
+            for (int i = 0; i < kLineCount; ++i) {
+                if (i != kPredelayLine)
+                    run = std::min(run, line[i].position + 1);
+                head[i] = line[i].data + line[i].position;
+            }
+            // The predelay may be a single sample long: it steps frame by frame.
+            DelayLine& predelay = line[kPredelayLine];
+            // Line 7 is read again after its step, one sample further down.
+            const float* data7 = line[7].data;
+            const int32_t after7 = line[7].position - 1;
+            const int32_t length7 = line[7].length;
 
-            highCutState += (mono - highCutState) * k.highCut;
-            float x = highCutState;
-            if (k.lowCut != 0.0f) {
-                const float ap = k.lowCut * (x - lowCutOut) + lowCutIn;
-                lowCutOut = ap;
-                lowCutIn = x;
-                x = (x - ap) * 0.5f + kInputBias;
+            for (int32_t j = 0; j < run; ++j, ++n) {
+                const float xl = cl[n] * k.inputGain;
+                const float xr = cr[n] * k.inputGain;
+                const float mono = 0.5f * (xl + xr) + kInputBias;
+
+                highCutState += (mono - highCutState) * k.highCut;
+                float x = highCutState;
+                if (k.lowCut != 0.0f) {
+                    const float ap = k.lowCut * (x - lowCutOut) + lowCutIn;
+                    lowCutOut = ap;
+                    lowCutIn = x;
+                    x = (x - ap) * 0.5f + kInputBias;
+                }
+
+                // The early reflections tap the first diffuser, ahead of the predelay.
+                const float a0 = allpassAt(head[0] - j, x, k.g1, k.g1);
+                ringOld[n] = head[kEarlyRingLine][-j];
+                head[kEarlyRingLine][-j] = a0;
+                const float a1 = allpassAt(head[1] - j, a0, k.g2, k.g1);
+                const float a2 = allpassAt(head[2] - j, a1, k.g1, k.g1);
+                const float a3 = allpassAt(head[3] - j, a2, k.g2, k.g1);
+                const float p = delay(predelay, a3) + kTankBias;
+
+                // Left half, fed by the end of the right half.
+                float f = head[11][-j] * d;
+                float h = k.crossover * (f - crossOutL) + crossInL;
+                crossOutL = h;
+                crossInL = f;
+                dampL += (p + f + k.shelf * (f + h) - dampL) * k.highDamping;
+                float t = allpassAt(head[4] - j, dampL, k.g3, k.g3);
+                t = delayAt(head[5] - j, t) * d;
+                t = allpassAt(head[6] - j, t, k.g4, k.g4);
+                head[7][-j] = t;
+
+                // Right half, fed by the end of the left half.
+                int32_t q = after7 - j;
+                if (q < 0)
+                    q += length7;
+                f = data7[q] * d;
+                h = k.crossover * (f - crossOutR) + crossInR;
+                crossOutR = h;
+                crossInR = f;
+                dampR += (p + f + k.shelf * (f + h) - dampR) * k.highDamping;
+                t = allpassAt(head[8] - j, dampR, k.g3, k.g3);
+                t = delayAt(head[9] - j, t) * d;
+                t = allpassAt(head[10] - j, t, k.g4, k.g4);
+                head[11][-j] = t;
             }
 
-            // The early reflections tap the first diffuser, ahead of the predelay.
-            const float a0 = allpass(line[0], x, k.g1, k.g1);
-            ringOld[n] = ring.current();
-            ring.store(a0);
-            ring.position = (ring.position - 1) & mask;
-            const float a1 = allpass(line[1], a0, k.g2, k.g1);
-            const float a2 = allpass(line[2], a1, k.g1, k.g1);
-            const float a3 = allpass(line[3], a2, k.g2, k.g1);
-            const float p = delay(line[kPredelayLine], a3) + kTankBias;
-
-            // Left half, fed by the end of the right half.
-            float f = line[11].current() * d;
-            float h = k.crossover * (f - crossOutL) + crossInL;
-            crossOutL = h;
-            crossInL = f;
-            dampL += (p + f + k.shelf * (f + h) - dampL) * k.highDamping;
-            float t = allpass(line[4], dampL, k.g3, k.g3);
-            t = delay(line[5], t) * d;
-            t = allpass(line[6], t, k.g4, k.g4);
-            line[7].store(t);
-            line[7].step();
-
-            // Right half, fed by the end of the left half.
-            f = line[7].current() * d;
-            h = k.crossover * (f - crossOutR) + crossInR;
-            crossOutR = h;
-            crossInR = f;
-            dampR += (p + f + k.shelf * (f + h) - dampR) * k.highDamping;
-            t = allpass(line[8], dampR, k.g3, k.g3);
-            t = delay(line[9], t) * d;
-            t = allpass(line[10], t, k.g4, k.g4);
-            line[11].store(t);
-            line[11].step();
+            for (int i = 0; i < kLineCount; ++i) {
+                if (i == kPredelayLine)
+                    continue;
+                DelayLine& l = line[i];
+                l.position -= run;
+                if (l.position < 0)
+                    l.position = i == kEarlyRingLine ? l.position & mask : l.length - 1;
+            }
         }
 
         for (int32_t n = 0; n < count; ++n)
