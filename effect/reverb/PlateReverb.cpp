@@ -299,17 +299,44 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
                 addEarly(earlyR, erOffR_[i], erGainR_[i]);
         }
 
-        float* ol = outL + at;
-        float* orr = outR + at;
+        // The reverb gain glides frame by frame; the mix goes four frames
+        // per SSE2 operation, each lane in the scalar order.
+        float smoothed[kChunk];
         for (int32_t n = 0; n < count; ++n) {
             if (smoothedReverb < kGainUnsetBelow)
                 smoothedReverb = k.reverbTarget;
             smoothedReverb += (k.reverbTarget - smoothedReverb) * 0.001f;
-
+            smoothed[n] = smoothedReverb;
+        }
+        float* ol = outL + at;
+        float* orr = outR + at;
+        const __m128 inputGain = _mm_set1_ps(k.inputGain), earlyGain = _mm_set1_ps(k.earlyGain);
+        const __m128 width = _mm_set1_ps(k.width), dryGain = _mm_set1_ps(k.dryGain);
+        int32_t n = 0;
+        for (; n + 4 <= count; n += 4) {
+            const __m128 xl = _mm_mul_ps(_mm_loadu_ps(cl + n), inputGain);
+            const __m128 xr = _mm_mul_ps(_mm_loadu_ps(cr + n), inputGain);
+            const __m128 g = _mm_loadu_ps(smoothed + n);
+            const __m128 wl
+                = _mm_add_ps(_mm_mul_ps(earlyGain, _mm_loadu_ps(earlyL + n)), _mm_mul_ps(g, _mm_loadu_ps(tankL + n)));
+            const __m128 wr
+                = _mm_add_ps(_mm_mul_ps(earlyGain, _mm_loadu_ps(earlyR + n)), _mm_mul_ps(g, _mm_loadu_ps(tankR + n)));
+            const __m128 e = _mm_mul_ps(width, _mm_sub_ps(wl, wr));
+            const __m128 sum = _mm_add_ps(wl, wr);
+            __m128 left = _mm_add_ps(_mm_add_ps(sum, e), _mm_mul_ps(xl, dryGain));
+            __m128 right = _mm_add_ps(_mm_sub_ps(sum, e), _mm_mul_ps(xr, dryGain));
+            if constexpr (Accumulate) {
+                left = _mm_add_ps(_mm_loadu_ps(ol + n), left);
+                right = _mm_add_ps(_mm_loadu_ps(orr + n), right);
+            }
+            _mm_storeu_ps(ol + n, left);
+            _mm_storeu_ps(orr + n, right);
+        }
+        for (; n < count; ++n) {
             const float xl = cl[n] * k.inputGain;
             const float xr = cr[n] * k.inputGain;
-            const float wl = k.earlyGain * earlyL[n] + smoothedReverb * tankL[n];
-            const float wr = k.earlyGain * earlyR[n] + smoothedReverb * tankR[n];
+            const float wl = k.earlyGain * earlyL[n] + smoothed[n] * tankL[n];
+            const float wr = k.earlyGain * earlyR[n] + smoothed[n] * tankR[n];
             const float e = k.width * (wl - wr);
             const float left = wl + wr + e + xl * k.dryGain;
             const float right = wl + wr - e + xr * k.dryGain;
