@@ -7,6 +7,7 @@
 #include <new>
 
 #include "framework/dsp/Flush.h"
+#include "framework/dsp/Lanes.h"
 
 #include <emmintrin.h>
 
@@ -286,10 +287,17 @@ template <bool Settled> void CTapeDelay::run(const float* in, float* out, int fr
             steps[k] = m;
         }
 
+        // The input's flush holds no state: four frames per SSE2 operation.
+        alignas(16) float inputs[kChunk];
         const float* chunkIn = in + at;
+        for (k = 0; k + 4 <= n; k += 4)
+            _mm_store_ps(inputs + k, tb::flushLanes(_mm_loadu_ps(chunkIn + k)));
+        for (; k < n; ++k)
+            inputs[k] = tb::flush(chunkIn[k]);
+
         float* chunkOut = out + at;
         for (k = 0; k < n; ++k) {
-            const float x = tb::flush(chunkIn[k]);
+            const float x = inputs[k];
 
             // readTape(), on the locals.
             float d = 0.0f;
