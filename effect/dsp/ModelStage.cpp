@@ -245,6 +245,7 @@ void ModelStage::runPair(ModelStage& left, float* l, ModelStage& right, float* r
     for (int k = 0; k < frames; ++k) {
         const __m128 x = tb::pairOf(l[k], r[k]);
         __m128 u = _mm_add_ps(_mm_sub_ps(x, offset), _mm_mul_ps(feedback1, chainFeedback));
+#pragma GCC unroll 6
         for (__m128& s : s1) {
             const __m128 y = _mm_sub_ps(s, _mm_mul_ps(k1, u));
             s = _mm_add_ps(u, _mm_mul_ps(k1, y));
@@ -253,6 +254,7 @@ void ModelStage::runPair(ModelStage& left, float* l, ModelStage& right, float* r
         feedback1 = u;
         __m128 a = _mm_add_ps(x, _mm_mul_ps(feedback1, wet1));
         u = _mm_add_ps(_mm_sub_ps(a, offset), _mm_mul_ps(feedback2, chainFeedback));
+#pragma GCC unroll 6
         for (__m128& s : s2) {
             const __m128 y = _mm_sub_ps(s, _mm_mul_ps(k2, u));
             s = _mm_add_ps(u, _mm_mul_ps(k2, y));

@@ -225,6 +225,7 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
         const __m128 u[4] = {p1.at4(t0), p1.at4(t1), p2.at4(t0), p2.at4(t1)};
         __m128 w[4], negative[4];
         alignas(16) float power[16];
+#pragma GCC unroll 8
         for (int j = 0; j < 4; ++j) {
             // shape(): -u where u >= 0, u where u < 0; the exponent is
             // w * drive and the factor 1 + w on either side.
@@ -236,9 +237,11 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
         // the vector gives 0; 1 - e (1 + w) is then exactly 1 either way, as
         // e (1 + w) stays far below half a float step of 1 (|w| is at most
         // 1e24 there, or powf makes the value).
+#pragma GCC unroll 8
         for (int j = 0; j < 16; j += 4)
             tb::pow10NonPositive4(power + j);
         alignas(16) float shaped[16];
+#pragma GCC unroll 8
         for (int j = 0; j < 4; ++j) {
             const __m128 v = _mm_sub_ps(one, _mm_mul_ps(_mm_load_ps(power + 4 * j), _mm_add_ps(one, w[j])));
             _mm_store_ps(shaped + 4 * j, _mm_xor_ps(v, _mm_and_ps(negative[j], sign)));
@@ -252,6 +255,7 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
         // than eight and then goes step by step.
         alignas(16) float x[kOversampling];
         if (index1 + kOversampling <= length1) {
+#pragma GCC unroll 8
             for (int j = 0; j < kOversampling; j += 4) {
                 const __m128 old = _mm_loadu_ps(ring1 + index1 + j);
                 _mm_storeu_ps(ring1 + index1 + j, _mm_sub_ps(_mm_load_ps(g + j), _mm_mul_ps(_mm_set1_ps(0.25f), old)));
@@ -261,6 +265,7 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
             if (index1 >= length1)
                 index1 = 0;
         } else {
+#pragma GCC unroll 8
             for (int step = 0; step < kOversampling; ++step) {
                 const float old = ring1[index1];
                 ring1[index1] = g[step] - 0.25f * old;
@@ -270,6 +275,7 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
             }
         }
         if (length2 >= kOversampling && index2 + kOversampling <= length2) {
+#pragma GCC unroll 8
             for (int j = 0; j < kOversampling; j += 4) {
                 const __m128 old2 = _mm_loadu_ps(ring2 + index2 + j);
                 const __m128 in = _mm_load_ps(x + j);
@@ -280,6 +286,7 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
             if (index2 >= length2)
                 index2 = 0;
         } else if (length2 != 0) {
+#pragma GCC unroll 8
             for (int step = 0; step < kOversampling; ++step) {
                 const float old2 = ring2[index2];
                 ring2[index2] = x[step];
@@ -292,9 +299,11 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
         // BiquadSection::lowPass() on each step. Its inputs are flushed four
         // at a time and its output once; the states shift values that are
         // flushed already, and flushing them again would change nothing.
+#pragma GCC unroll 8
         for (int j = 0; j < kOversampling; j += 4)
             _mm_store_ps(x + j, tb::flushLanes(_mm_load_ps(x + j)));
         float o = 0.0f;
+#pragma GCC unroll 8
         for (int step = 0; step < kOversampling; ++step) {
             const float in = x[step];
             const float y = (in + 2.0f * lpX1 + lpX2) * lpB0 - lpA1 * lpY1 - lpA2 * lpY2;

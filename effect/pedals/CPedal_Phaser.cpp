@@ -99,6 +99,7 @@ void CPedal_Phaser::process(float* left, float* right, int frames)
         const __m128 x = tb::pairOf(left[i], right[i]);
         const __m128 kk = _mm_set1_ps(k);
         __m128 u = _mm_add_ps(_mm_sub_ps(x, _mm_set1_ps(kInputOffset)), _mm_mul_ps(feedback, _mm_set1_ps(fb)));
+#pragma GCC unroll 6
         for (__m128& s : stages) {
             const __m128 y = _mm_sub_ps(s, _mm_mul_ps(kk, u));
             s = _mm_add_ps(u, _mm_mul_ps(kk, y));
