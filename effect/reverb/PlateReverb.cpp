@@ -55,6 +55,67 @@ namespace {
 
     inline float tapWeight(const OutputTap& t, float d) { return t.blend < 0.0f ? 1.0f : d + t.blend * (1.0f - d); }
 
+    inline __m128 reversed(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
+
+    // allpass() on `count` frames of x into y (which may be x), for a count
+    // no longer than the line: every frame then reads what was stored before
+    // the chunk, so the reads need not wait for the stores. Four frames per
+    // SSE2 operation, each lane in allpass()'s order; the position steps by
+    // count as allpass() would have stepped it.
+    inline void allpassChunk(DelayLine& l, const float* x, float* y, int32_t count, float a, float b)
+    {
+        const __m128 av = _mm_set1_ps(a), bv = _mm_set1_ps(b);
+        int32_t q = l.position;
+        for (int32_t n = 0; n < count;) {
+            const int32_t run = std::min(count - n, q + 1);
+            float* top = l.data + q;
+            const float* xs = x + n;
+            float* ys = y + n;
+            int32_t j = 0;
+            for (; j + 4 <= run; j += 4) {
+                const __m128 s = reversed(_mm_loadu_ps(top - j - 3));
+                const __m128 xv = _mm_loadu_ps(xs + j);
+                const __m128 yv = _mm_sub_ps(s, _mm_mul_ps(av, xv));
+                _mm_storeu_ps(ys + j, yv);
+                _mm_storeu_ps(top - j - 3, reversed(_mm_add_ps(xv, _mm_mul_ps(bv, yv))));
+            }
+            for (; j < run; ++j) {
+                const float xj = xs[j];
+                const float yj = top[-j] - a * xj;
+                ys[j] = yj;
+                top[-j] = xj + b * yj;
+            }
+            n += run;
+            q = l.length - 1;
+        }
+        l.position -= count;
+        if (l.position < 0)
+            l.position += l.length;
+    }
+
+    // The early-reflection ring: stores `count` frames, keeping what they
+    // overwrite; the ring is longer than any chunk.
+    inline void storeRing(DelayLine& ring, int32_t mask, const float* x, float* old, int32_t count)
+    {
+        int32_t q = ring.position;
+        for (int32_t n = 0; n < count;) {
+            const int32_t run = std::min(count - n, q + 1);
+            float* top = ring.data + q;
+            int32_t j = 0;
+            for (; j + 4 <= run; j += 4) {
+                _mm_storeu_ps(old + n + j, reversed(_mm_loadu_ps(top - j - 3)));
+                _mm_storeu_ps(top - j - 3, reversed(_mm_loadu_ps(x + n + j)));
+            }
+            for (; j < run; ++j) {
+                old[n + j] = top[-j];
+                top[-j] = x[n + j];
+            }
+            n += run;
+            q = mask;
+        }
+        ring.position = (ring.position - count) & mask;
+    }
+
     // The longest run of frames whose taps are summed after the run: long
     // enough for whole SSE registers, short enough for the stack.
     constexpr int32_t kChunk = 64;
@@ -169,6 +230,10 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
     for (int i = 0; i < kRightEarlyTaps; ++i)
         if ((erOffR_[i] & mask) != 0)
             chunk = std::min(chunk, mask + 1 - (erOffR_[i] & mask));
+    // The input diffusers run a chunk at a time, which takes a chunk no
+    // longer than any of them.
+    for (int i = 0; i < 4; ++i)
+        chunk = std::min(chunk, line[i].length);
     chunk = std::max(chunk, 1);
 
     float highCutState = highCutState_;
@@ -187,45 +252,53 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
         for (int i = 0; i < kTankLineCount; ++i)
             tapStart[i] = line[i].position;
 
-        // Runs of frames in which no line wraps: each line is then a fixed
-        // pointer less the frame number, stepped once after the run.
+        // The input filters frame by frame, then the diffusers and the
+        // early-reflection ring a chunk at a time, then the predelay.
+        float diffused[kChunk];
+        for (int32_t n = 0; n < count; ++n) {
+            const float xl = cl[n] * k.inputGain;
+            const float xr = cr[n] * k.inputGain;
+            const float mono = 0.5f * (xl + xr) + kInputBias;
+
+            highCutState += (mono - highCutState) * k.highCut;
+            float x = highCutState;
+            if (k.lowCut != 0.0f) {
+                const float ap = k.lowCut * (x - lowCutOut) + lowCutIn;
+                lowCutOut = ap;
+                lowCutIn = x;
+                x = (x - ap) * 0.5f + kInputBias;
+            }
+            diffused[n] = x;
+        }
+        allpassChunk(line[0], diffused, diffused, count, k.g1, k.g1);
+        // The early reflections tap the first diffuser, ahead of the predelay.
+        storeRing(ring, mask, diffused, ringOld, count);
+        allpassChunk(line[1], diffused, diffused, count, k.g2, k.g1);
+        allpassChunk(line[2], diffused, diffused, count, k.g1, k.g1);
+        allpassChunk(line[3], diffused, diffused, count, k.g2, k.g1);
+        // The predelay may be a single sample long: it steps frame by frame.
+        DelayLine& predelay = line[kPredelayLine];
+        for (int32_t n = 0; n < count; ++n)
+            diffused[n] = delay(predelay, diffused[n]) + kTankBias;
+
+        // The tank in runs of frames in which none of its lines wraps: each
+        // line is then a fixed pointer less the frame number, stepped once
+        // after the run.
+        constexpr int kFirstTank = 4;
         for (int32_t n = 0; n < count;) {
             int32_t run = count - n;
-            float* head[kLineCount];
-            for (int i = 0; i < kLineCount; ++i) {
-                if (i != kPredelayLine)
-                    run = std::min(run, line[i].position + 1);
+            float* head[kTankLineCount];
+            for (int i = kFirstTank; i < kTankLineCount; ++i) {
+                run = std::min(run, line[i].position + 1);
                 head[i] = line[i].data + line[i].position;
             }
-            // The predelay may be a single sample long: it steps frame by frame.
-            DelayLine& predelay = line[kPredelayLine];
             // Line 7 is read again after its step, one sample further down.
             const float* data7 = line[7].data;
             const int32_t after7 = line[7].position - 1;
             const int32_t length7 = line[7].length;
 
             for (int32_t j = 0; j < run; ++j, ++n) {
-                const float xl = cl[n] * k.inputGain;
-                const float xr = cr[n] * k.inputGain;
-                const float mono = 0.5f * (xl + xr) + kInputBias;
-
-                highCutState += (mono - highCutState) * k.highCut;
-                float x = highCutState;
-                if (k.lowCut != 0.0f) {
-                    const float ap = k.lowCut * (x - lowCutOut) + lowCutIn;
-                    lowCutOut = ap;
-                    lowCutIn = x;
-                    x = (x - ap) * 0.5f + kInputBias;
-                }
-
-                // The early reflections tap the first diffuser, ahead of the predelay.
-                const float a0 = allpassAt(head[0] - j, x, k.g1, k.g1);
-                ringOld[n] = head[kEarlyRingLine][-j];
-                head[kEarlyRingLine][-j] = a0;
-                const float a1 = allpassAt(head[1] - j, a0, k.g2, k.g1);
-                const float a2 = allpassAt(head[2] - j, a1, k.g1, k.g1);
-                const float a3 = allpassAt(head[3] - j, a2, k.g2, k.g1);
-                const float p = delay(predelay, a3) + kTankBias;
+                const float p = diffused[n];
 
                 // Left half, fed by the end of the right half.
                 float f = head[11][-j] * d;
@@ -253,13 +326,11 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
                 head[11][-j] = t;
             }
 
-            for (int i = 0; i < kLineCount; ++i) {
-                if (i == kPredelayLine)
-                    continue;
+            for (int i = kFirstTank; i < kTankLineCount; ++i) {
                 DelayLine& l = line[i];
                 l.position -= run;
                 if (l.position < 0)
-                    l.position = i == kEarlyRingLine ? l.position & mask : l.length - 1;
+                    l.position = l.length - 1;
             }
         }
 
