@@ -16,14 +16,16 @@ using tb::flush;
 
 namespace {
 
+#if !defined(__SSE2__)
 // Exponential clipper: linear around 0, settling at +-1 the faster the
-// higher the drive.
+// higher the drive. The SSE2 path does the same four points at a time.
 inline float shape(float u, float drive)
 {
     if (u >= 0.0f)
         return 1.0f - std::pow(10.0f, -u * drive) * (1.0f - u);
     return -(1.0f - std::pow(10.0f, u * drive) * (1.0f + u));
 }
+#endif
 
 float* newRing(int32_t n)
 {

@@ -18,16 +18,6 @@ namespace {
     constexpr float kGainUnset = -1000.0f;
     constexpr float kGainUnsetBelow = -99.0f;
 
-    // Output gain a, store gain b: they differ on two of the input diffusers.
-    inline float allpass(DelayLine& l, float x, float a, float b)
-    {
-        const float s = l.current();
-        const float y = s - a * x;
-        l.store(x + b * y);
-        l.step();
-        return y;
-    }
-
     inline float delay(DelayLine& l, float x)
     {
         const float s = l.current();
@@ -36,8 +26,9 @@ namespace {
         return s;
     }
 
-    // allpass() and delay() on the sample at p, for a run of frames in which
-    // no line wraps: the caller steps the positions after the run.
+    // An all-pass and a delay on the sample at p, for a run of frames in which
+    // no line wraps: the caller steps the positions after the run. Output
+    // gain a, store gain b: they differ on two of the input diffusers.
     inline float allpassAt(float* p, float x, float a, float b)
     {
         const float s = *p;
@@ -57,11 +48,11 @@ namespace {
 
     inline __m128 reversed(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
 
-    // allpass() on `count` frames of x into y (which may be x), for a count
+    // allpassAt() on `count` frames of x into y (which may be x), for a count
     // no longer than the line: every frame then reads what was stored before
     // the chunk, so the reads need not wait for the stores. Four frames per
-    // SSE2 operation, each lane in allpass()'s order; the position steps by
-    // count as allpass() would have stepped it.
+    // SSE2 operation, each lane in allpassAt()'s order; the position steps by
+    // count, once per frame as a frame-by-frame run would.
     inline void allpassChunk(DelayLine& l, const float* x, float* y, int32_t count, float a, float b)
     {
         const __m128 av = _mm_set1_ps(a), bv = _mm_set1_ps(b);
