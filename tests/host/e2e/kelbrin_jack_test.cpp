@@ -251,7 +251,7 @@ protected:
             return false;
         bool chosen = false;
         int x = 0, y = 0;
-        if (findEditor(d, DefaultRootWindow(d), x, y)) {
+        if (findEditor(d, x, y)) {
             click(d, x + 90, y + 44);
             const int itemX = x + 72, itemY = y + 64 + 15 * item;
             for (int i = 0; i < 200 && !chosen; ++i) {
@@ -285,8 +285,33 @@ protected:
         XDestroyImage(image);
         return static_cast<int>(((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF)) / 3;
     }
-    // The editor is the one mapped window of its size; x and y in root coordinates.
-    static bool findEditor(Display* d, Window w, int& x, int& y)
+    // The editor: the mapped window of its size inside Kelbrin's window
+    // (named "Tambrell"); x and y in root coordinates. Kelbrin's window is
+    // raised above any other program's first.
+    static bool findEditor(Display* d, int& x, int& y)
+    {
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
+            return false;
+        bool found = false;
+        for (unsigned i = count; i > 0 && !found; --i) {
+            XTextProperty name {};
+            const bool kelbrin = XGetWMName(d, children[i - 1], &name) && name.value != nullptr && name.nitems == 8
+                && std::memcmp(name.value, "Tambrell", 8) == 0;
+            if (name.value)
+                XFree(name.value);
+            if (kelbrin && findChild(d, children[i - 1], x, y)) {
+                XRaiseWindow(d, children[i - 1]);
+                XSync(d, False);
+                found = true;
+            }
+        }
+        if (children)
+            XFree(children);
+        return found;
+    }
+    static bool findChild(Display* d, Window w, int& x, int& y)
     {
         XWindowAttributes a {};
         if (XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable && a.width == kEditorWidth
@@ -300,7 +325,7 @@ protected:
             return false;
         bool found = false;
         for (unsigned i = 0; i < count && !found; ++i)
-            found = findEditor(d, children[i], x, y);
+            found = findChild(d, children[i], x, y);
         if (children)
             XFree(children);
         return found;
