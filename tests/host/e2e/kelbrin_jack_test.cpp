@@ -251,16 +251,21 @@ protected:
             return false;
         bool chosen = false;
         int x = 0, y = 0;
-        if (findEditor(d, x, y)) {
+        // A click may be lost to a busy editor: the list is clicked open
+        // again until its rows show (bright pixels where the board is dark).
+        for (int attempt = 0; attempt < 5 && !chosen && findEditor(d, x, y); ++attempt) {
             click(d, x + 90, y + 44);
-            const int itemX = x + 72, itemY = y + 64 + 15 * item;
-            for (int i = 0; i < 200 && !chosen; ++i) {
-                chosen = brightness(d, itemX, itemY) > 150;
+            const int rowY = y + 64 + 15 * item;
+            for (int i = 0; i < 40 && !chosen; ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                for (int dx = 36; dx < 110 && !chosen; dx += 4)
+                    chosen = brightness(d, x + dx, rowY) > 150;
             }
             if (chosen)
-                click(d, itemX, itemY);
+                click(d, x + 40, rowY);
         }
+        if (!chosen)
+            saveScreen(TB_PICTURE_DIR "/kelbrin_presets_menu_failed.bmp");
         XCloseDisplay(d);
         return chosen;
     }
