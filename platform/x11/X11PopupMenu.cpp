@@ -16,16 +16,35 @@
 namespace platform {
 namespace {
 
-    // Nothing a menu does may end the host: errors are counted and dropped.
+    // Nothing a menu does may end the host: errors are dropped, and a broken
+    // connection of the menu's own closes the menu instead of calling exit().
     int ignoreError(Display*, XErrorEvent*) { return 0; }
+
+    Display* menuDisplay = nullptr;
+    XIOErrorHandler previousIo = nullptr;
+
+    int onIoError(Display* d)
+    {
+        if (d == menuDisplay)
+            return 0;
+        return previousIo != nullptr ? previousIo(d) : 0;
+    }
+
+    void onIoExit(Display*, void* lost) { *static_cast<bool*>(lost) = true; }
 
     class ErrorGuard {
     public:
         ErrorGuard()
             : previous_(XSetErrorHandler(ignoreError))
         {
+            previousIo = XSetIOErrorHandler(onIoError);
         }
-        ~ErrorGuard() { XSetErrorHandler(previous_); }
+        ~ErrorGuard()
+        {
+            XSetIOErrorHandler(previousIo);
+            XSetErrorHandler(previous_);
+            menuDisplay = nullptr;
+        }
         ErrorGuard(const ErrorGuard&) = delete;
         ErrorGuard& operator=(const ErrorGuard&) = delete;
 
@@ -47,6 +66,7 @@ namespace {
 
     struct Menu {
         Display* d = nullptr;
+        bool lost = false;
         Window window = 0;
         GC gc = nullptr;
         XFontStruct* font = nullptr;
@@ -200,6 +220,8 @@ int32_t X11PopupMenu::track(const PopupRequest& request)
     if (m.d == nullptr)
         return 0;
     Display* d = m.d;
+    menuDisplay = d;
+    XSetIOErrorExitHandler(d, onIoExit, &m.lost);
     const int screen = DefaultScreen(d);
     const Window root = RootWindow(d, screen);
     m.request = &request;
@@ -268,7 +290,7 @@ int32_t X11PopupMenu::track(const PopupRequest& request)
     int32_t result = 0;
     pollfd fd {ConnectionNumber(d), POLLIN, 0};
     for (bool open = true; open;) {
-        while (open && XPending(d) > 0) {
+        while (open && !m.lost && XPending(d) > 0) {
             XEvent e;
             XNextEvent(d, &e);
             const int32_t answer = m.handle(e);
@@ -277,11 +299,11 @@ int32_t X11PopupMenu::track(const PopupRequest& request)
                 open = false;
             }
         }
-        if (!open)
-            break;
+        if (!open || m.lost)
+            break;  // a lost connection chose nothing
         fd.revents = 0;
-        if (poll(&fd, 1, 100) < 0 || (fd.revents & (POLLERR | POLLHUP)) != 0)
-            break;  // the connection went away: nothing was chosen
+        if (poll(&fd, 1, 100) < 0 || (fd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+            break;
     }
 
     XUngrabKeyboard(d, CurrentTime);

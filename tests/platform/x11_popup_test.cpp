@@ -69,21 +69,23 @@ struct X11Popup : ::testing::Test {
     {
         moveTo(kX + 1 + 30, kY + 1 + X11PopupMenu::itemTop(r, index) + X11PopupMenu::kItemHeight / 2);
     }
-    bool menuShown()
+    Window shownMenu()
     {
         Window root = DefaultRootWindow(d), parent, *children = nullptr;
         unsigned n = 0;
-        bool found = false;
+        Window found = 0;
         if (XQueryTree(d, root, &root, &parent, &children, &n) != 0) {
-            for (unsigned i = 0; i < n && !found; ++i) {
+            for (unsigned i = 0; i < n && found == 0; ++i) {
                 XWindowAttributes a;
-                found = XGetWindowAttributes(d, children[i], &a) != 0 && a.override_redirect
-                    && a.map_state == IsViewable && a.x == kX + 1 && a.y == kY + 1;
+                if (XGetWindowAttributes(d, children[i], &a) != 0 && a.override_redirect && a.map_state == IsViewable
+                    && a.x == kX + 1 && a.y == kY + 1)
+                    found = children[i];
             }
             XFree(children);
         }
         return found;
     }
+    bool menuShown() { return shownMenu() != 0; }
     // Opens the menu on another thread, lets `user` act once it shows, and
     // returns the answer; Escape ends a menu that is still open after 3 s.
     template <typename F> int32_t run(const PopupRequest& r, F user)
@@ -91,7 +93,10 @@ struct X11Popup : ::testing::Test {
         moveTo(kX, kY);
         std::atomic<int32_t> result {-99};
         std::thread t([&] { result = platform::x11PopupMenu().track(r); });
-        // The menu takes the keyboard last: once we cannot, it is ready.
+        // The menu takes the keyboard last: once we cannot, it is ready. Our
+        // own grabs start only once it shows, so they rarely meet its tries.
+        for (int i = 0; i < 500 && result == -99 && !menuShown(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         for (int i = 0; i < 500 && result == -99; ++i) {
             const int grab = XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
             if (grab == GrabSuccess)
@@ -106,6 +111,15 @@ struct X11Popup : ::testing::Test {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (result == -99)
             key(XK_Escape);
+        for (int i = 0; i < 200 && result == -99; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        // A menu that missed its keyboard grab does not hear Escape; cutting
+        // its connection ends it, so the test fails instead of hanging.
+        if (const Window menu = result == -99 ? shownMenu() : 0; menu != 0) {
+            ADD_FAILURE() << "the menu ignored Escape";
+            XKillClient(d, menu);
+            XSync(d, False);
+        }
         t.join();
         return result;
     }
@@ -154,6 +168,20 @@ TEST_F(X11Popup, PressOutsideOrEscapeDismisses)
                   }),
         0);
     EXPECT_EQ(run(r, [&] { key(XK_Escape); }), 0);
+}
+
+// Guards the fault where a menu whose connection broke (server gone, client
+// killed) let Xlib call exit() and took the host with it.
+TEST_F(X11Popup, ALostConnectionClosesTheMenuAndNotTheProcess)
+{
+    const PopupRequest r = sampleMenu();
+    EXPECT_EQ(run(r,
+                  [&] {
+                      XKillClient(d, shownMenu());
+                      XSync(d, False);
+                  }),
+        0);
+    EXPECT_FALSE(menuShown());
 }
 
 TEST_F(X11Popup, KeysWalkPastDisabledItems)
