@@ -180,19 +180,7 @@ float CDriveEffect::inputStage(float* left, float* right, int n, float target)
         _mm_store_ss(left + k, y);
         _mm_store_ss(right + k, _mm_shuffle_ps(y, y, 1));
     }
-    alignas(16) float lanes[4][4];
-    _mm_store_ps(lanes[0], x1);
-    _mm_store_ps(lanes[1], x2);
-    _mm_store_ps(lanes[2], y1);
-    _mm_store_ps(lanes[3], y2);
-    hl.x1 = lanes[0][0];
-    hr.x1 = lanes[0][1];
-    hl.x2 = lanes[1][0];
-    hr.x2 = lanes[1][1];
-    hl.y1 = lanes[2][0];
-    hr.y1 = lanes[2][1];
-    hl.y2 = lanes[3][0];
-    hr.y2 = lanes[3][1];
+    tb::storeHistory(x1, x2, y1, y2, hl, hr);
 #else
     for (int k = 0; k < n; ++k) {
         left[k] = highPass_[0].highPass(limitInput(left[k]));

@@ -192,19 +192,7 @@ void EqBand::processChains(EqBand* left, EqBand* right, int count, float* l, flo
                 y1 = y;
                 storePair(both + 2 * k, y);
             }
-            alignas(16) float lanes[4][4];
-            _mm_store_ps(lanes[0], x1);
-            _mm_store_ps(lanes[1], x2);
-            _mm_store_ps(lanes[2], y1);
-            _mm_store_ps(lanes[3], y2);
-            bl.x1 = lanes[0][0];
-            br.x1 = lanes[0][1];
-            bl.x2 = lanes[1][0];
-            br.x2 = lanes[1][1];
-            bl.y1 = lanes[2][0];
-            br.y1 = lanes[2][1];
-            bl.y2 = lanes[3][0];
-            br.y2 = lanes[3][1];
+            tb::storeHistory(x1, x2, y1, y2, bl, br);
         }
         for (int k = 0; k < n; ++k) {
             l[at + k] = both[2 * k];

@@ -23,6 +23,26 @@ inline __m128 flushLanes(__m128 v)
     return _mm_and_ps(_mm_cmpge_ps(magnitude, _mm_set1_ps(kFlushLimit)), v);
 }
 
+// Hands a biquad pair's history (x1, x2, y1, y2 side by side) back to the
+// left and right sections it was loaded from.
+template <typename Section>
+inline void storeHistory(__m128 x1, __m128 x2, __m128 y1, __m128 y2, Section& left, Section& right)
+{
+    alignas(16) float lanes[4][4];
+    _mm_store_ps(lanes[0], x1);
+    _mm_store_ps(lanes[1], x2);
+    _mm_store_ps(lanes[2], y1);
+    _mm_store_ps(lanes[3], y2);
+    left.x1 = lanes[0][0];
+    right.x1 = lanes[0][1];
+    left.x2 = lanes[1][0];
+    right.x2 = lanes[1][1];
+    left.y1 = lanes[2][0];
+    right.y1 = lanes[2][1];
+    left.y2 = lanes[3][0];
+    right.y2 = lanes[3][1];
+}
+
 }  // namespace tb
 
 #endif
