@@ -238,6 +238,7 @@ bool X11WindowSystem::State::makeImage(Win& w)
                 w.shm.shmaddr = static_cast<char*>(addr);
                 image->data = w.shm.shmaddr;
                 w.shm.readOnly = False;
+                XSync(display, False);  // earlier requests' errors are not the attach's
                 const int before = guardState.errors;
                 XShmAttach(display, &w.shm);
                 XSync(display, False);  // a server that cannot reach our memory says so now
@@ -542,6 +543,9 @@ WindowStatus X11WindowSystem::createChild(
         return WindowStatus::NoDisplay;
     }
     Guard guard(s.display);
+    // Errors come late: those of earlier requests (a window the host destroyed
+    // under us) are counted now, so that only this open's own ones fail it.
+    XSync(s.display, False);
     const int before = guardState.errors;
     XWindowAttributes pa {};
     if (XGetWindowAttributes(s.display, static_cast<::Window>(parent), &pa) == 0 || guardState.errors != before) {

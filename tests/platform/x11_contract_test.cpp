@@ -298,6 +298,29 @@ TEST(X11WindowSystem, StaleWindowsAreCaughtAndTheHostsHandlerStays)
     EXPECT_FALSE(ws.connected());
 }
 
+// Errors are reported late: an earlier request's error (the editor's window
+// destroyed along with the host's) must not fail the next editor's open.
+TEST(X11WindowSystem, AnEarlierErrorDoesNotFailTheNextOpen)
+{
+    auto driver = X11Driver::make(true);
+    if (driver == nullptr)
+        GTEST_SKIP() << "no display";
+    auto& ws = static_cast<X11Driver&>(*driver).ws;
+    struct Quiet final : platform::IWindowListener {
+        void onWindowEvent(const platform::WindowEvent&) override { }
+        void onWindowTimer() override { }
+    } quiet;
+    ASSERT_EQ(ws.connect(), platform::WindowStatus::Ok);  // another editor keeps the connection
+    const uintptr_t gone = driver->makeParent(40, 40);
+    platform::WindowId w = platform::kNoWindow;
+    ASSERT_EQ(ws.createChild(gone, 20, 20, &quiet, w), platform::WindowStatus::Ok);
+    driver->destroyParent(gone);
+    EXPECT_EQ(ws.destroy(w), platform::WindowStatus::Ok);
+    EXPECT_EQ(ws.createChild(driver->makeParent(40, 40), 20, 20, &quiet, w), platform::WindowStatus::Ok);
+    ws.destroy(w);
+    ws.disconnect();
+}
+
 // The server itself goes away (it crashed, the session ended): Xlib would call
 // exit() from its I/O error path. The backend marks its windows gone instead,
 // and the host goes on.
