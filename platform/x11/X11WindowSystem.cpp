@@ -87,6 +87,27 @@ namespace {
             .count();
     }
 
+    // Where one 8-bit channel goes in a pixel of the visual: into the bits of its
+    // mask, keeping the channel's top bits when the mask is narrower.
+    struct Channel {
+        int shift = 0;
+        int bits = 0;
+        explicit Channel(unsigned long mask)
+        {
+            for (; mask != 0 && (mask & 1) == 0; mask >>= 1)
+                ++shift;
+            for (; (mask & 1) != 0; mask >>= 1)
+                ++bits;
+        }
+        unsigned long place(uint32_t value) const
+        {
+            if (bits == 0)
+                return 0;
+            const unsigned long v = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8) : value >> (8 - bits);
+            return v << shift;
+        }
+    };
+
     constexpr long kXdndVersion = 5;
     constexpr int32_t kMaxSide = 16384;
 
@@ -669,6 +690,8 @@ PresentStatus X11WindowSystem::present(
     XImage* image = win->image;
     const bool direct = image->bits_per_pixel == 32 && image->red_mask == 0xFF0000 && image->green_mask == 0xFF00
         && image->blue_mask == 0xFF && image->byte_order == LSBFirst;
+    // Any other layout (16-bit, BGR) is told the colour through its masks.
+    const Channel red(image->red_mask), green(image->green_mask), blue(image->blue_mask);
     for (int64_t row = 0; row < ch; ++row) {
         // The back buffer keeps its rows bottom-up.
         const uint32_t* src = source.pixels + (source.height - 1 - (sy + row)) * int64_t {source.width} + sx;
@@ -677,8 +700,11 @@ PresentStatus X11WindowSystem::present(
             for (int64_t col = 0; col < cw; ++col)
                 dst[col] = src[col] | 0xFF000000u;  // the fourth byte is no alpha: opaque
         } else {
-            for (int64_t col = 0; col < cw; ++col)
-                XPutPixel(image, static_cast<int>(dx + col), static_cast<int>(dy + row), src[col] & 0xFFFFFFu);
+            for (int64_t col = 0; col < cw; ++col) {
+                const uint32_t p = src[col];
+                XPutPixel(image, static_cast<int>(dx + col), static_cast<int>(dy + row),
+                    red.place((p >> 16) & 0xFF) | green.place((p >> 8) & 0xFF) | blue.place(p & 0xFF));
+            }
         }
     }
     if (win->shmAttached) {

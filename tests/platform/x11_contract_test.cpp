@@ -321,10 +321,10 @@ TEST(X11WindowSystem, AnEarlierErrorDoesNotFailTheNextOpen)
     ws.disconnect();
 }
 
-// The server itself goes away (it crashed, the session ended): Xlib would call
-// exit() from its I/O error path. The backend marks its windows gone instead,
-// and the host goes on.
-TEST(X11WindowSystem, ServerGoneIsNoExit)
+namespace {
+// An X server of the test's own, on a free display; null (and nothing left
+// running) when none can be had.
+Display* startSpareServer(const char* screen, std::string& name, pid_t& pid)
 {
     std::string xvfb;
     for (const char* dir : {"/usr/bin/", "/usr/local/bin/"})
@@ -334,15 +334,15 @@ TEST(X11WindowSystem, ServerGoneIsNoExit)
     while (n < 200 && std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock"))
         ++n;
     if (xvfb.empty() || n == 200)
-        GTEST_SKIP() << "no Xvfb to sacrifice";
-    const std::string name = ":" + std::to_string(n);
-    std::vector<std::string> args {xvfb, name, "-screen", "0", "320x240x24", "-nolisten", "tcp", "-noreset"};
+        return nullptr;
+    name = ":" + std::to_string(n);
+    std::vector<std::string> args {xvfb, name, "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, xvfb.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    if (posix_spawn(&pid, xvfb.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+        return nullptr;
     Display* d = nullptr;
     for (int i = 0; i < 100 && d == nullptr; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -351,8 +351,21 @@ TEST(X11WindowSystem, ServerGoneIsNoExit)
     if (d == nullptr) {
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
-        GTEST_SKIP() << "the sacrificial Xvfb did not start";
     }
+    return d;
+}
+}  // namespace
+
+// The server itself goes away (it crashed, the session ended): Xlib would call
+// exit() from its I/O error path. The backend marks its windows gone instead,
+// and the host goes on.
+TEST(X11WindowSystem, ServerGoneIsNoExit)
+{
+    std::string name;
+    pid_t pid = 0;
+    Display* d = startSpareServer("320x240x24", name, pid);
+    if (d == nullptr)
+        GTEST_SKIP() << "no Xvfb to sacrifice";
     // The host's window stays when the host's connection closes.
     const ::Window parent = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 100, 100, 0, 0, 0);
     XMapWindow(d, parent);
@@ -391,4 +404,45 @@ TEST(X11WindowSystem, ServerGoneIsNoExit)
         unsetenv("DISPLAY");
     else
         setenv("DISPLAY", saved.c_str(), 1);
+}
+
+// A display of another pixel layout (16 bits, 5-6-5) gets the colours through
+// its visual's masks: the raw 0x00RRGGBB value would read as a different colour.
+TEST(X11WindowSystem, ColoursSurviveASixteenBitDisplay)
+{
+    std::string name;
+    pid_t pid = 0;
+    Display* d = startSpareServer("320x240x16", name, pid);
+    if (d == nullptr)
+        GTEST_SKIP() << "no Xvfb to spare";
+    const ::Window parent = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 40, 40, 0, 0, 0);
+    XMapWindow(d, parent);
+    XSync(d, False);
+    const std::string saved = std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "";
+    setenv("DISPLAY", name.c_str(), 1);
+    for (const bool shm : {true, false}) {
+        platform::X11WindowSystem ws;
+        ws.allowSharedMemory(shm);
+        struct Quiet final : platform::IWindowListener {
+            void onWindowEvent(const platform::WindowEvent&) override { }
+            void onWindowTimer() override { }
+        } quiet;
+        platform::WindowId w = platform::kNoWindow;
+        ASSERT_EQ(ws.createChild(parent, 20, 20, &quiet, w), platform::WindowStatus::Ok);
+        std::vector<uint32_t> pixels(400, 0x00FF0000u);  // red
+        for (int i = 0; i < 200; ++i)
+            pixels[i] = 0x000000FFu;  // the bottom half, rows being bottom-up: blue
+        ws.present(w, {pixels.data(), 20, 20}, 0, 0, 20, 20, 0, 0);
+        XImage* image = XGetImage(d, static_cast<::Window>(ws.nativeHandle(w)), 0, 0, 20, 20, AllPlanes, ZPixmap);
+        ASSERT_NE(image, nullptr);
+        const Visual* v = DefaultVisual(d, DefaultScreen(d));
+        EXPECT_EQ(XGetPixel(image, 5, 5), v->red_mask) << "shared memory " << shm;
+        EXPECT_EQ(XGetPixel(image, 5, 15), v->blue_mask) << "shared memory " << shm;
+        XDestroyImage(image);
+        ws.destroy(w);
+    }
+    setenv("DISPLAY", saved.c_str(), 1);
+    XCloseDisplay(d);
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
 }
