@@ -20,6 +20,9 @@ std::unique_ptr<OVPlugin> OVPlugin::createPluginInstance(PluginLoadInfo& info, j
 OVPlugin::~OVPlugin()
 {
     stopTimer();
+    // A refused plug-in leaves a half-built instance with nothing to close.
+    if (!plugin_)
+        return;
     {
         // The editor closes before the plug-in does.
         std::lock_guard<std::recursive_mutex> lock(plugin_->dispatcherLock());

@@ -55,6 +55,18 @@ TEST_F(OVPluginTest, DeviceBlocksGoThroughThePluginWithTheVolume)
     EXPECT_EQ(count(effStopProcess), 1);
 }
 
+// Regression: a refused plug-in crashed the program in the half-built
+// instance's destructor instead of leaving the window without a plug-in.
+TEST_F(OVPluginTest, RefusedPluginGivesNoInstanceAndAReason)
+{
+    plugin.reset();
+    stub->numInputs = 65;
+    juce::String error;
+    EXPECT_EQ(OVPlugin::createPluginInstance(*info, &error), nullptr);
+    EXPECT_TRUE(error.contains("64")) << error;
+    stub->numInputs = 2;
+}
+
 TEST_F(OVPluginTest, IdleAskedFromAnotherThreadStartsTheTimerOnTheMessageThread)
 {
     AEffect* e = plugin->host().effect();
