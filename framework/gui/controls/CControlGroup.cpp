@@ -56,7 +56,10 @@ CControlGroup::CControlGroup(CPluginUI* ed, int32_t groupId)
 
 CControlGroup::~CControlGroup()
 {
-    CControlGroup::releaseCapture();
+    // The mouse is let go only when this group holds it: a group rebuilt
+    // while a control of another group is being dragged leaves that drag be.
+    if (captured != nullptr || (editor != nullptr && editor->modalGroup == this))
+        CControlGroup::releaseCapture();
     deleteAll();
     for (Walk* w = walks_; w != nullptr; w = w->outer)
         w->groupGone = true;

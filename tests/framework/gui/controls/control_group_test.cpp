@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/gui/CPluginUI.h"
+#include "framework/gui/controls/CControlNumber.h"
 #include "framework/gui/controls/CControlTextDisplay.h"
 #include "tests/framework/gui/controls/ControlHarness.h"
 
@@ -182,6 +183,21 @@ TEST(ControlGroup, GroupDestroyedByItsOwnControlEndsTheIdlePass)
     h.tick();
     EXPECT_EQ(log, (std::vector<std::string> {"a timer"}));
     EXPECT_EQ(h.editor()->getGroupById(7), nullptr);
+}
+
+// Regression: destroying a group let go of the mouse even when a control of
+// another group held it: that drag lost its release and the host its end-edit.
+TEST(ControlGroup, DestroyedGroupLeavesAnotherGroupsDragAlone)
+{
+    ControlHarness h;
+    auto* n = h.add(new CControlNumber(1, 10, 10, 30, 20));
+    auto* other = new CControlGroup(h.editor(), 7);
+    h.editor()->addGroup(other);
+    h.press(20, 20);
+    h.editor()->removeGroup(other);
+    EXPECT_TRUE(n->hasCapture());
+    h.release(20, 20);
+    EXPECT_EQ(h.log.back(), "end 1");
 }
 
 TEST(ControlGroup, GlowDrawsAHaloAtTheScaledAlpha)
