@@ -79,6 +79,7 @@ SaveResult save(CDrive& engine, const char* path)
     // the file it names, and anything but a regular file is left alone.
     std::string target = path;
     struct stat st { };
+    mode_t mode = 0644;
     if (::lstat(path, &st) == 0) {
         if (S_ISLNK(st.st_mode)) {
             char resolved[PATH_MAX];
@@ -88,6 +89,11 @@ SaveResult save(CDrive& engine, const char* path)
         }
         if (!S_ISREG(st.st_mode))
             return SaveResult::Failed;
+        // Writing into the file would be refused, and so is replacing it; a
+        // replaced preset keeps the mode its owner gave it.
+        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+            return SaveResult::Failed;
+        mode = st.st_mode & 0777;
     }
 
     // The temporary file lies in the target's folder, so the rename that puts
@@ -96,8 +102,8 @@ SaveResult save(CDrive& engine, const char* path)
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return SaveResult::Failed;
-    // mkstemp makes the file private; a preset is an ordinary document.
-    ::fchmod(fd, 0644);
+    // mkstemp makes the file private; a new preset is an ordinary document.
+    ::fchmod(fd, mode);
     const bool written = writeAll(fd, chunk, sizeof chunk) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || std::rename(temp.c_str(), target.c_str()) != 0) {

@@ -231,6 +231,36 @@ TEST_F(PresetFiles, SaveLeavesAnythingButARegularFileAlone)
     EXPECT_EQ(tbtest::readAll(real).size(), 460u);
 }
 
+// Regression: saving replaced a preset its owner had write-protected, and a
+// replaced preset lost its mode.
+TEST_F(PresetFiles, SaveKeepsWriteProtectionAndTheModeOfAReplacedPreset)
+{
+    CDrive engine(&host);
+    const std::string own = root.addPreset("own.tbprg", presetWith(0.1f));
+    ASSERT_EQ(::chmod(own.c_str(), 0600), 0);
+    EXPECT_EQ(presetfiles::save(engine, own.c_str()), presetfiles::SaveResult::Saved);
+    struct stat st { };
+    ASSERT_EQ(::stat(own.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    const std::string kept = root.addPreset("kept.tbprg", presetWith(0.1f, "kept"));
+    ASSERT_EQ(::chmod(kept.c_str(), 0444), 0);
+    // Root may write anything: save as an ordinary user.
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot) {
+        ASSERT_EQ(::chmod(root.path().c_str(), 0755), 0);
+        ASSERT_EQ(::chmod((root.path() + "/Presets").c_str(), 0777), 0);
+        ASSERT_EQ(::seteuid(65534), 0);
+    }
+    const presetfiles::SaveResult result = presetfiles::save(engine, kept.c_str());
+    if (asRoot) {
+        ASSERT_EQ(::seteuid(0), 0);
+    }
+    EXPECT_EQ(result, presetfiles::SaveResult::Failed);
+    EXPECT_EQ(tbtest::readAll(kept), presetWith(0.1f, "kept"));
+    EXPECT_EQ(name(engine), "own");
+}
+
 TEST_F(PresetFiles, StepsThroughTheListWithoutWrapping)
 {
     root.addPreset("a.tbprg", presetWith(0.1f));
