@@ -232,6 +232,10 @@ bool CDriveEditor::createControls()
 void CDriveEditor::replaceBox(int32_t box, int32_t type)
 {
     if (pedalGroups[box] != nullptr) {
+        // A knob or switch of the box held by the mouse (a program switch from
+        // the host mid-drag) ends its gesture for the host before it goes.
+        if (CControl* held = pedalGroups[box]->captured)
+            held->cancel();
         removeGroup(pedalGroups[box]);
         pedalGroups[box] = nullptr;
     }

@@ -111,6 +111,26 @@ TEST(Board, KnobDragMovesTheEngineAndIsFramedForTheHost)
     EXPECT_FLOAT_EQ(board.host.values.back(), v);
 }
 
+// Regression: a program switch from the host during a drag on a box's knob
+// rebuilt the box and left the host's gesture open.
+TEST(Board, RebuildDuringAKnobDragEndsTheHostsGesture)
+{
+    Board board;
+    setTypes(*board.drive, {2.0f, 0, 0, 0, 0});
+    ASSERT_TRUE(board.open());
+    board.ws.moveCursorTo(board.editor->windowId(), 5 + 42 + 11, 67 + 126 + 11);
+    board.ws.pressButton(1);
+    board.ws.pump();
+    std::thread host([&] { board.drive->selectProgram(0); });
+    host.join();
+    board.tick();
+    const std::vector<std::string> log = board.host.about(13);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), "begin 13");
+    EXPECT_EQ(log.back(), "end 13");
+    EXPECT_FALSE(board.editor->isMouseCaptured());
+}
+
 TEST(Board, SwitchClickTogglesTheBoxAndItsLamp)
 {
     Board board;
