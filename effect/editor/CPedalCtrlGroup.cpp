@@ -147,8 +147,13 @@ void CPedalCtrlGroup::idle(bool moved, int32_t cx, int32_t cy)
         CDrawBuffer* buffer = editor->getBackBuffer();
         buffer->setClip(Rect {x, y, width, height});
         drawBitmap(buffer, faceBitmap, x, y, width, height, 0, 0);
-        drawLamp(enableValue() > 0.5f);
+        const bool on = enableValue() > 0.5f;
+        drawLamp(on);
+        lampShown_ = on ? 1 : 0;
         faceDirty = 0;
+    } else if (lampShown_ >= 0 && (enableValue() > 0.5f) != (lampShown_ != 0)) {
+        // The switch moved without a click (host automation): the lamp follows.
+        repaintLamp(enableValue() > 0.5f);
     }
     CControlGroup::idle(moved, cx, cy);
 }
@@ -158,12 +163,18 @@ void CPedalCtrlGroup::onControlChanged(CControl* control)
     CControlGroup::onControlChanged(control);
     if (control == nullptr || control->getId() != kFirstEnable + id || editor == nullptr)
         return;
-    CDrawBuffer* buffer = editor->getBackBuffer();
+    repaintLamp(control->getValue() > 0.5f);
+}
+
+void CPedalCtrlGroup::repaintLamp(bool on)
+{
+    CDrawBuffer* buffer = editor != nullptr ? editor->getBackBuffer() : nullptr;
     if (buffer == nullptr)
         return;
     const Rect lamp {x + kLampX, y + kLampY, kLampSize, kLampSize};
     buffer->setClip(lamp);
     drawBitmap(buffer, faceBitmap, x, y, width, height, 0, 0);
-    drawLamp(control->getValue() > 0.5f);
+    drawLamp(on);
+    lampShown_ = on ? 1 : 0;
     editor->redrawRect(lamp);
 }

@@ -56,6 +56,9 @@ public:
 
 private:
     float enableValue() const;
+    // Face under the lamp, then the lamp, shown at once.
+    void repaintLamp(bool on);
     CSynthEditor* synthEditor_;
     void drawLamp(bool on);
+    int8_t lampShown_ = -1;  // the lamp as last painted: 0 off, 1 on, -1 not yet
 };

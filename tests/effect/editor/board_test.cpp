@@ -144,6 +144,21 @@ TEST(Board, SwitchClickTogglesTheBoxAndItsLamp)
     EXPECT_LT(redOf(board.rgb(5 + 84, 67 + 127)), on - 80);
 }
 
+// Regression: a box switch moved by the host (automation) showed its new
+// position while the lamp kept the old one.
+TEST(Board, LampFollowsTheSwitchWhenTheHostMovesIt)
+{
+    Board board;
+    setTypes(*board.drive, {9.0f, 0, 0, 0, 0});
+    ASSERT_TRUE(board.open());
+    board.tick();
+    const int on = redOf(board.rgb(5 + 84, 67 + 127));
+    board.drive->setParameter(39, 0.0f);
+    board.editor->requestParameterValue(39, 0.0f);
+    board.tick();
+    EXPECT_LT(redOf(board.rgb(5 + 84, 67 + 127)), on - 80);
+}
+
 TEST(Board, TypeListsReplaceGroupsAndKeepTheBoxValues)
 {
     Board board;
