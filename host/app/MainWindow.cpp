@@ -78,6 +78,9 @@ MainWindow::MainWindow(const juce::String& name, std::unique_ptr<PluginLoadInfo>
         juce::AudioIODevice* device = devices_ ? devices_->getCurrentAudioDevice() : nullptr;
         restoreChannelMapping(settings_, *remapper_, device ? device->getName() : juce::String());
         keyboard_.addListener(&plugin_->midiInputCollector());
+    } else if (error.isNotEmpty()) {
+        // The window still opens, empty; the user learns why it is.
+        juce::AlertWindow::showMessageBoxAsync(juce::MessageBoxIconType::WarningIcon, "Error!", error);
     }
     buildHelpMenu();
     setVisible(true);
