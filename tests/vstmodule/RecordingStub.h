@@ -43,6 +43,7 @@ struct RecordingStubState {
     int lastNumEvents = -1;
     VstInt32 deltas[kRecordedEventCapacity] = {};
     unsigned char bytes[kRecordedEventCapacity][4] = {};
+    VstInt32 byteSizes[kRecordedEventCapacity] = {};
     // processReplacing and process calls, and what the last one saw.
     int processCalls = 0;
     bool spareInputsSilent = true;  // every input beyond the first was all 0

@@ -47,6 +47,7 @@ VstIntPtr dispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr
             const auto* midi = reinterpret_cast<const VstMidiEvent*>(events->events[i]);
             gState.deltas[i] = midi->deltaFrames;
             std::memcpy(gState.bytes[i], midi->midiData, 4);
+            gState.byteSizes[i] = midi->byteSize;
         }
         return 1;
     }

@@ -10,6 +10,8 @@ namespace {
 
 constexpr std::size_t kMidiOutBytes = 64 * 1024;
 constexpr int kPreparedEvents = 256;
+// A VST event's byteSize counts what follows its type and byteSize fields.
+constexpr VstInt32 kMidiEventByteSize = sizeof(VstMidiEvent) - 2 * sizeof(VstInt32);
 
 void copyText(void* destination, const char* text, std::size_t capacity)
 {
@@ -365,7 +367,7 @@ void HostedPlugin::ensureEventCapacity(int count)
     while (static_cast<int>(eventRecords_.size()) < capacity) {
         auto record = std::make_unique<VstMidiEvent>();
         record->type = kVstMidiType;
-        record->byteSize = sizeof(VstMidiEvent);
+        record->byteSize = kMidiEventByteSize;
         eventRecords_.push_back(std::move(record));
     }
     auto* block = reinterpret_cast<VstEvents*>(storage.data());
@@ -396,7 +398,7 @@ void HostedPlugin::addBlockMidi(int samplePosition, const unsigned char* data, i
     ensureEventCapacity(eventCount_ + 1);
     VstMidiEvent& e = *eventRecords_[static_cast<std::size_t>(eventCount_)];
     e.type = kVstMidiType;
-    e.byteSize = sizeof(VstMidiEvent);
+    e.byteSize = kMidiEventByteSize;
     e.deltaFrames = std::clamp(samplePosition, 0, std::max(blockFrames - 1, 0));
     e.flags = 0;
     e.noteLength = 0;

@@ -167,6 +167,10 @@ TEST_F(StubHostTest, BlockMidiIsClampedCountedAndShortMessagesKeepTheirLength)
     render(0.0f, 256);
     ASSERT_EQ(stub->lastNumEvents, 300);
     EXPECT_EQ(stub->deltas[299], 299 % 256);
+    // Regression: byteSize counts the event without its type and byteSize
+    // fields (24), for the prepared entries and for those grown later.
+    EXPECT_EQ(stub->byteSizes[0], 24);
+    EXPECT_EQ(stub->byteSizes[299], 24);
 }
 
 TEST_F(StubHostTest, ParametersVolumeAndSilenceWhileStopped)
