@@ -78,9 +78,6 @@ MainWindow::MainWindow(const juce::String& name, std::unique_ptr<PluginLoadInfo>
         juce::AudioIODevice* device = devices_ ? devices_->getCurrentAudioDevice() : nullptr;
         restoreChannelMapping(settings_, *remapper_, device ? device->getName() : juce::String());
         keyboard_.addListener(&plugin_->midiInputCollector());
-    } else if (error.isNotEmpty()) {
-        // The window still opens, empty; the user learns why it is.
-        juce::AlertWindow::showMessageBoxAsync(juce::MessageBoxIconType::WarningIcon, "Error!", error);
     }
     buildHelpMenu();
     setVisible(true);
@@ -88,6 +85,9 @@ MainWindow::MainWindow(const juce::String& name, std::unique_ptr<PluginLoadInfo>
     volume_.setBounds(360, 7, 91, 19);
     if (plugin_)
         plugin_->setDeviceManager(devices_);
+    else if (error.isNotEmpty())
+        // The window stays open, empty; the user learns why, above it.
+        juce::AlertWindow::showMessageBoxAsync(juce::MessageBoxIconType::WarningIcon, "Error!", error);
 }
 
 MainWindow::~MainWindow()
