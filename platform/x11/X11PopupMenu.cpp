@@ -5,6 +5,7 @@
 // short-lived display connection, so it never disturbs the editor's.
 
 #include "platform/x11/X11PopupMenu.h"
+#include "platform/x11/X11WindowSystem.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -271,8 +272,11 @@ int32_t X11PopupMenu::track(const PopupRequest& request)
     XMapRaised(d, m.window);
     XSync(d, False);
 
-    // Another client may hold a grab for a moment; a menu without its grab
-    // still works inside its own window.
+    // The press that opened the menu left the editor's connection holding the
+    // pointer for as long as the button is down; it lets go so the menu can
+    // track a press-drag-release. Another client may hold a grab for a moment;
+    // a menu without its grab still works inside its own window.
+    x11WindowSystem().yieldPointer();
     bool pointer = false;
     bool keyboard = false;
     for (int attempt = 0; attempt < 20 && !(pointer && keyboard); ++attempt) {

@@ -914,6 +914,17 @@ WindowStatus X11WindowSystem::releaseCapture()
     return WindowStatus::Ok;
 }
 
+void X11WindowSystem::yieldPointer()
+{
+    State& s = *s_;
+    if (s.usable()) {
+        Guard guard(s.display);
+        XUngrabPointer(s.display, CurrentTime);
+        XFlush(s.display);
+    }
+    s.captured = kNoWindow;
+}
+
 bool X11WindowSystem::hasCapture(WindowId window) const { return window != kNoWindow && s_->captured == window; }
 
 bool X11WindowSystem::isViewable(WindowId window) const

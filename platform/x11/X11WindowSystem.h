@@ -39,6 +39,10 @@ public:
     bool isViewable(WindowId window) const override;
     WindowStatus focus(WindowId window) override;
 
+    // Gives up any pointer grab of the editors' connection, including the one
+    // X takes for a button held down in an editor, so a popup menu opened from
+    // that press can take the pointer. A capture given up this way counts as lost.
+    void yieldPointer();
     // Whether presents may use MIT-SHM when the server offers it (default yes);
     // takes effect for windows created afterwards.
     void allowSharedMemory(bool allow);

@@ -2,6 +2,8 @@
 // gtest before Xlib: Xlib's macros (None, Bool) break gtest's names.
 #include <gtest/gtest.h>
 
+#include "platform/x11/X11WindowSystem.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -182,6 +184,41 @@ TEST_F(X11Popup, ALostConnectionClosesTheMenuAndNotTheProcess)
                   }),
         0);
     EXPECT_FALSE(menuShown());
+}
+
+// Guards the fault where a menu opened by a press in an editor could take
+// neither the pointer nor the keyboard while that button stayed down: X gives
+// the pointer to the connection whose window took the press until the release.
+TEST_F(X11Popup, AButtonStillHeldInTheEditorChoosesOnItsRelease)
+{
+    struct Quiet : platform::IWindowListener {
+        void onWindowEvent(const platform::WindowEvent&) override { }
+        void onWindowTimer() override { }
+    } quiet;
+    const ::Window parent = XCreateSimpleWindow(d, DefaultRootWindow(d), kX - 40, kY - 40, 120, 120, 0, 0, 0);
+    XMapWindow(d, parent);
+    XSync(d, False);
+    platform::X11WindowSystem& ws = platform::x11WindowSystem();
+    platform::WindowId editor = platform::kNoWindow;
+    ASSERT_EQ(ws.createChild(parent, 120, 120, &quiet, editor), platform::WindowStatus::Ok);
+    for (int i = 0; i < 200 && !ws.isViewable(editor); ++i) {
+        ws.pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    moveTo(kX, kY);
+    button(3, true);
+    const PopupRequest r = sampleMenu();
+    EXPECT_EQ(run(r,
+                  [&] {
+                      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                      moveToItem(r, 1);
+                      button(3, false);
+                  }),
+        1025);
+    button(3, false);
+    ws.destroy(editor);
+    XDestroyWindow(d, parent);
+    XSync(d, False);
 }
 
 TEST_F(X11Popup, KeysWalkPastDisabledItems)
