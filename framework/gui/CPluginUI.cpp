@@ -116,6 +116,10 @@ bool CPluginUI::open(int32_t height, int32_t width, void* parent)
 
 int32_t CPluginUI::close()
 {
+    // A drag still in progress is cancelled as a lost capture is, so the host
+    // sees the end of its edit before the control goes.
+    if (captured)
+        cancelMouse();
     releaseMouse();
     destroyWindow();
     for (GroupWalk* w = groupWalks; w != nullptr; w = w->outer) {

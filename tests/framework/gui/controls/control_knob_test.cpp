@@ -50,6 +50,17 @@ TEST(ControlNumber, WheelAndZeroMovesChangeNothing)
     EXPECT_EQ(h.log, (Log {"begin 1", "end 1"}));
 }
 
+// Regression: closing the editor during a drag left the host's gesture open.
+TEST(ControlNumber, ClosingTheEditorMidDragEndsTheEdit)
+{
+    ControlHarness h;
+    h.add(new CControlNumber(1, 10, 10, 30, 20));
+    h.press(20, 20);
+    h.move(20, 10);
+    h.editor()->close();
+    EXPECT_EQ(h.log.back(), "end 1");
+}
+
 TEST(ControlKnob, DeadBandHoldsTheCentre)
 {
     ControlHarness h;
