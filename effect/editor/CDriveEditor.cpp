@@ -1,5 +1,6 @@
 #include "effect/editor/CDriveEditor.h"
 
+#include "effect/dsp/StoredValue.h"
 #include "effect/editor/CAboutPage.h"
 #include "effect/editor/CPedalCtrlGroup.h"
 #include "effect/editor/CVU_Meter.h"
@@ -28,6 +29,11 @@ constexpr int32_t kStoredCount = 50;
 constexpr int32_t kPublishedCount = 44;
 constexpr int32_t kSeparatorItem = 11;
 constexpr int32_t kMoveLeftItem = 12;
+
+// Box types and switches are whole numbers read from stored values, which hold
+// whatever a host or a file wrote: far out of range they stay out of range
+// (a box with its switch alone) without an undefined conversion.
+int32_t wholeOf(float value) { return truncateStored(value, -(1 << 24), 1 << 24, -1); }
 constexpr int32_t kMoveRightItem = 13;
 
 constexpr Color kYellow = Color::rgba(255, 255, 0);
@@ -219,7 +225,7 @@ bool CDriveEditor::createControls()
 
     for (int32_t b = 0; b < kBoxes; ++b) {
         pedalGroups[b] = nullptr;
-        replaceBox(b, static_cast<int32_t>(programValue(kFirstType + b)));
+        replaceBox(b, wholeOf(programValue(kFirstType + b)));
     }
     seenSwitches_ = drive_ != nullptr ? drive_->getProgramSwitchCount() : 0;
 
@@ -252,7 +258,7 @@ void CDriveEditor::replaceBox(int32_t box, int32_t type)
 void CDriveEditor::rebuildPedalGroups()
 {
     for (int32_t b = 0; b < kBoxes; ++b)
-        replaceBox(b, static_cast<int32_t>(programValue(kFirstType + b)));
+        replaceBox(b, wholeOf(programValue(kFirstType + b)));
     updateAllValues();
 }
 
@@ -348,7 +354,7 @@ void CDriveEditor::stepPreset(int32_t direction)
 
 void CDriveEditor::changeBoxType(int32_t box, CControlDropDownList* list)
 {
-    const int32_t v = static_cast<int32_t>(list->getValue());
+    const int32_t v = wholeOf(list->getValue());
     if (v == kMoveLeftItem || v == kMoveRightItem) {
         movePedal(box, list, v == kMoveLeftItem ? -1 : +1);
         return;
@@ -363,15 +369,15 @@ void CDriveEditor::movePedal(int32_t box, CControlDropDownList* list, int32_t di
     CProgram* program = drive_ != nullptr ? drive_->getCurrentProgram() : nullptr;
     if (program == nullptr)
         return;
-    if (static_cast<int32_t>(program->getParameter(kFirstType + box)) == 0) {
+    if (wholeOf(program->getParameter(kFirstType + box)) == 0) {
         list->setValue(program->getParameter(list->getId()));
         return;
     }
     const int32_t other = (box + direction + kBoxes) % kBoxes;
     // Types and switches travel as whole numbers, the knobs as they are.
     auto swapWhole = [&](int32_t a, int32_t b) {
-        const float va = static_cast<float>(static_cast<int32_t>(program->getParameter(a)));
-        const float vb = static_cast<float>(static_cast<int32_t>(program->getParameter(b)));
+        const float va = static_cast<float>(wholeOf(program->getParameter(a)));
+        const float vb = static_cast<float>(wholeOf(program->getParameter(b)));
         program->setParameter(a, vb);
         program->setParameter(b, va);
     };
@@ -393,7 +399,7 @@ void CDriveEditor::onControlChanged(CControl* control)
     if (control == nullptr)
         return;
     if (control == optionsList) {
-        runProgramCommand(static_cast<int32_t>(control->getValue()));
+        runProgramCommand(wholeOf(control->getValue()));
         return;
     }
     if (control == prevPresetButton || control == nextPresetButton) {

@@ -67,6 +67,26 @@ TEST(Board, OpensWithOneGroupPerFilledBoxAndTheFacesByType)
     EXPECT_TRUE(board.saveBmp(std::string(TB_MODULE_DIR) + "/../board_headless.bmp"));
 }
 
+// Guards an undefined float-to-int conversion of box types and switches read
+// from a program a host or file filled with values far out of range.
+TEST(Board, TypesFarOutOfRangeShowTheSwitchAloneAndMoveAsWholeNumbers)
+{
+    Board board;
+    setTypes(*board.drive, {1e10f, NAN, -1e10f, 0, 0});
+    CProgram* p = board.drive->getCurrentProgram();
+    p->setParameter(39, 3e9f);
+    ASSERT_TRUE(board.open());
+    CDriveEditor& e = *board.editor;
+    for (int b = 0; b < 3; ++b) {
+        ASSERT_NE(e.pedalGroups[b], nullptr) << b;
+        EXPECT_EQ(controlCount(e.pedalGroups[b]), 1) << b;
+    }
+    board.choose(e.boxTypeLists[0], 13);  // Move Right: to box 1
+    EXPECT_EQ(p->getParameter(46), 16777216.0f);
+    EXPECT_EQ(p->getParameter(40), 16777216.0f);
+    EXPECT_EQ(p->getParameter(45), -1.0f);
+}
+
 TEST(Board, AMissingPictureKeepsItClosedAndTheNextOpenLoadsOnlyThatOne)
 {
     bitmapStorage().clear();
