@@ -432,7 +432,7 @@ void HostedPlugin::render(float* const* channels, int numChannels, int startSamp
     if (!processing_.load(std::memory_order_acquire) || e == nullptr || numSamples <= 0) {
         // Stopped or not yet prepared: the device plays silence, the plug-in
         // is not called.
-        for (int c = 0; c < numChannels; ++c)
+        for (int c = 0; c < numChannels && numSamples > 0; ++c)
             if (channels[c] != nullptr)
                 std::fill(channels[c] + startSample, channels[c] + startSample + numSamples, 0.0f);
         eventCount_ = 0;

@@ -199,6 +199,12 @@ TEST_F(StubHostTest, ParametersVolumeAndSilenceWhileStopped)
     const int calls = stub->processCalls;
     EXPECT_EQ(render(0.5f, 64)[0][0], 0.0f);
     EXPECT_EQ(stub->processCalls, calls);
+    // A negative count from a device is an empty block, not a fill that runs
+    // past the channel's end.
+    std::vector<float> channel(8, 0.5f);
+    float* pointers[1] = {channel.data()};
+    plugin->render(pointers, 1, 0, -4, 8);
+    EXPECT_EQ(channel[0], 0.5f);
 }
 
 TEST_F(StubHostTest, MonoDeviceGetsTheFirstOutputAndASilentSecondInput)
