@@ -354,6 +354,34 @@ Display* startSpareServer(const char* screen, std::string& name, pid_t& pid)
     }
     return d;
 }
+
+// Points DISPLAY at another server for the backend under test, and back.
+class ScopedDisplayName {
+public:
+    explicit ScopedDisplayName(const std::string& name)
+        : had_(std::getenv("DISPLAY") != nullptr)
+        , saved_(had_ ? std::getenv("DISPLAY") : "")
+    {
+        setenv("DISPLAY", name.c_str(), 1);
+    }
+    ~ScopedDisplayName()
+    {
+        if (had_)
+            setenv("DISPLAY", saved_.c_str(), 1);
+        else
+            unsetenv("DISPLAY");
+    }
+
+private:
+    bool had_;
+    std::string saved_;
+};
+
+struct QuietListener final : platform::IWindowListener {
+    void onWindowEvent(const platform::WindowEvent&) override { }
+    void onWindowTimer() override { ++ticks; }
+    int ticks = 0;
+};
 }  // namespace
 
 // The server itself goes away (it crashed, the session ended): Xlib would call
@@ -372,16 +400,10 @@ TEST(X11WindowSystem, ServerGoneIsNoExit)
     XSetCloseDownMode(d, RetainPermanent);
     XCloseDisplay(d);
 
-    const char* old = std::getenv("DISPLAY");
-    const std::string saved = old != nullptr ? old : "";
-    setenv("DISPLAY", name.c_str(), 1);
+    const ScopedDisplayName spare(name);
     {
         platform::X11WindowSystem ws;
-        struct Quiet final : platform::IWindowListener {
-            void onWindowEvent(const platform::WindowEvent&) override { }
-            void onWindowTimer() override { ++ticks; }
-            int ticks = 0;
-        } quiet;
+        QuietListener quiet;
         platform::WindowId w = platform::kNoWindow;
         ASSERT_EQ(ws.createChild(parent, 50, 50, &quiet, w), platform::WindowStatus::Ok);
         ws.setTimer(w, 1);
@@ -400,10 +422,6 @@ TEST(X11WindowSystem, ServerGoneIsNoExit)
         EXPECT_EQ(ws.destroy(w), platform::WindowStatus::Ok);
         EXPECT_FALSE(ws.connected());
     }
-    if (saved.empty())
-        unsetenv("DISPLAY");
-    else
-        setenv("DISPLAY", saved.c_str(), 1);
 }
 
 // A display of another pixel layout (16 bits, 5-6-5) gets the colours through
@@ -418,15 +436,11 @@ TEST(X11WindowSystem, ColoursSurviveASixteenBitDisplay)
     const ::Window parent = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 40, 40, 0, 0, 0);
     XMapWindow(d, parent);
     XSync(d, False);
-    const std::string saved = std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "";
-    setenv("DISPLAY", name.c_str(), 1);
+    const ScopedDisplayName spare(name);
     for (const bool shm : {true, false}) {
         platform::X11WindowSystem ws;
         ws.allowSharedMemory(shm);
-        struct Quiet final : platform::IWindowListener {
-            void onWindowEvent(const platform::WindowEvent&) override { }
-            void onWindowTimer() override { }
-        } quiet;
+        QuietListener quiet;
         platform::WindowId w = platform::kNoWindow;
         ASSERT_EQ(ws.createChild(parent, 20, 20, &quiet, w), platform::WindowStatus::Ok);
         std::vector<uint32_t> pixels(400, 0x00FF0000u);  // red
@@ -441,7 +455,6 @@ TEST(X11WindowSystem, ColoursSurviveASixteenBitDisplay)
         XDestroyImage(image);
         ws.destroy(w);
     }
-    setenv("DISPLAY", saved.c_str(), 1);
     XCloseDisplay(d);
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
