@@ -54,7 +54,7 @@ void CFileStreamer::setError(const char* text) noexcept { copyText(errorText, si
 bool CFileStreamer::open(const char* path, const char* mode) noexcept
 {
     close();
-    if (path == nullptr || mode == nullptr || std::strlen(path) >= sizeof fileName) {
+    if (path == nullptr || mode == nullptr) {
         setError("Failed to open the file");
         return false;
     }
@@ -79,7 +79,11 @@ bool CFileStreamer::open(const char* path, const char* mode) noexcept
     file = f;
     size = length;
     position = 0;
-    copyText(fileName, sizeof fileName, path);
+    // The name is only remembered: a path too long for it still opens (a deep
+    // presets folder would otherwise list presets that never load), but its
+    // name stays empty rather than cut into the name of another file.
+    if (!copyText(fileName, sizeof fileName, path))
+        fileName[0] = 0;
     return true;
 }
 

@@ -29,6 +29,7 @@ public:
     bool isOpen() const noexcept { return file != nullptr; }
     int32_t getSize() const noexcept { return size; }
     int32_t getPosition() const noexcept { return position; }
+    // The path of the open file; empty when it is longer than 511 characters.
     const char* getFileName() const noexcept { return fileName; }
     const char* getErrorText() const noexcept { return errorText; }
 

@@ -164,4 +164,19 @@ TEST(FileStreamer, ReadExactRefusesAShortTransferThatReadCountsAsSuccess)
     EXPECT_STREQ(s.getErrorText(), "No File Open");
 }
 
+TEST(FileStreamer, PathLongerThanItsRememberedNameStillOpens)
+{
+    // Regression: a path of 512 characters or more was refused, so presets
+    // saved into a deep presets folder were listed but never loaded.
+    tbtest::TempFolder tmp;
+    const std::string leaf(200, 'd');
+    const std::string p = tmp.makeFolder(leaf + "/" + leaf + "/" + leaf) + "/deep.tbprg";
+    CFileStreamer s;
+    ASSERT_TRUE(s.open(p.c_str(), "wb"));
+    EXPECT_TRUE(s.write("abcd", 4));
+    ASSERT_TRUE(s.open(p.c_str(), "rb"));
+    EXPECT_EQ(s.readInt32(), 0x64636261u);
+    EXPECT_STREQ(s.getFileName(), "");
+}
+
 }  // namespace
