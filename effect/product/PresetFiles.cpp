@@ -25,10 +25,13 @@ namespace {
     // name must not turn into a shorter, different one.
     constexpr size_t kLongName = 1024;
 
-    const char* programName(CDrive& engine)
+    // A host may restore a chunk on another thread meanwhile, which rewrites
+    // the name: it is copied out in the engine's control turn, never read in
+    // place.
+    void copyProgramName(CDrive& engine, char (&name)[kProgramNameCapacity])
     {
-        CProgram* p = engine.getCurrentProgram();
-        return p != nullptr ? p->name : "";
+        name[0] = '\0';
+        engine.getProgramName(engine.getCurrentProgramIndex(), name);
     }
 
     bool writeAll(int fd, const uint8_t* data, size_t size)
@@ -121,7 +124,8 @@ SaveResult save(CDrive& engine, const char* path)
 StepResult step(CDrive& engine, int direction)
 {
     const CFileList& list = engine.getPresetList();
-    const char* current = programName(engine);
+    char current[kProgramNameCapacity];
+    copyProgramName(engine, current);
     char baseName[kLongName];
     int32_t match = -1;
     for (int32_t i = 0;; ++i) {
@@ -150,7 +154,8 @@ StepResult step(CDrive& engine, int direction)
 
 void buildMenu(CDrive& engine, const std::function<void(const char* text, int32_t kind, bool highlighted)>& add)
 {
-    const char* name = programName(engine);
+    char name[kProgramNameCapacity];
+    copyProgramName(engine, name);
     add(name[0] != 0 ? name : "<none>", kCommand, false);
     add("Options", kTitle, false);
     add("Save Program", kCommand, false);

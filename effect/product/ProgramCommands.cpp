@@ -25,8 +25,10 @@ namespace {
     void saveProgram(CDrive& engine, void* owner, void* module, const std::function<void()>& rebuildMenu)
     {
         CFileSelector selector(module);
-        CProgram* program = engine.getCurrentProgram();
-        prepare(selector, engine, "Save Program", program != nullptr ? program->name : "");
+        // Copied in the control turn: a host's chunk restore may rewrite it.
+        char name[kProgramNameCapacity] = {};
+        engine.getProgramName(engine.getCurrentProgramIndex(), name);
+        prepare(selector, engine, "Save Program", name);
         const char* path = selector.showSaveDialog(owner);
         if (path == nullptr)
             return;

@@ -1,6 +1,7 @@
 #include "tests/effect/product/product_rig.h"
 
 #include "effect/dsp/CDriveEffect.h"
+#include "effect/product/PresetFiles.h"
 #include "tests/support/SignalGenerators.h"
 #include "tests/support/SignalMeasure.h"
 
@@ -173,4 +174,22 @@ TEST(DriveThreads, OverlappingControlCallsTakeTurns)
     EXPECT_EQ(engine.getPendingProgramChanges(), 0);
     for (int b = 0; b < 5; ++b)
         EXPECT_NE(engine.getChain()->box(b).pedal(), nullptr) << b;
+}
+
+// The open editor's program menu read the name in place while a host's
+// chunk restore on its loader thread rewrote it (a race under TSan).
+TEST(DriveThreads, ProgramMenuCopiesTheNameWhileAHostRestoresChunks)
+{
+    DataRoot root;
+    CDrive engine(nullptr);
+    float values[50];
+    defaultValues(values);
+    const std::vector<uint8_t> chunk = makeChunk(values, "restored");
+    std::thread loader([&] {
+        for (int i = 0; i < 200; ++i)
+            engine.setProgramChunk(chunk.data(), 460);
+    });
+    for (int i = 0; i < 200; ++i)
+        presetfiles::buildMenu(engine, [](const char*, int32_t, bool) {});
+    loader.join();
 }
