@@ -244,23 +244,9 @@ void ModelStage::runPair(ModelStage& left, float* l, ModelStage& right, float* r
 
     for (int k = 0; k < frames; ++k) {
         const __m128 x = tb::pairOf(l[k], r[k]);
-        __m128 u = _mm_add_ps(_mm_sub_ps(x, offset), _mm_mul_ps(feedback1, chainFeedback));
-#pragma GCC unroll 6
-        for (__m128& s : s1) {
-            const __m128 y = _mm_sub_ps(s, _mm_mul_ps(k1, u));
-            s = _mm_add_ps(u, _mm_mul_ps(k1, y));
-            u = y;
-        }
-        feedback1 = u;
+        feedback1 = tb::allPassChain(s1, k1, _mm_add_ps(_mm_sub_ps(x, offset), _mm_mul_ps(feedback1, chainFeedback)));
         __m128 a = _mm_add_ps(x, _mm_mul_ps(feedback1, wet1));
-        u = _mm_add_ps(_mm_sub_ps(a, offset), _mm_mul_ps(feedback2, chainFeedback));
-#pragma GCC unroll 6
-        for (__m128& s : s2) {
-            const __m128 y = _mm_sub_ps(s, _mm_mul_ps(k2, u));
-            s = _mm_add_ps(u, _mm_mul_ps(k2, y));
-            u = y;
-        }
-        feedback2 = u;
+        feedback2 = tb::allPassChain(s2, k2, _mm_add_ps(_mm_sub_ps(a, offset), _mm_mul_ps(feedback2, chainFeedback)));
         a = _mm_add_ps(a, _mm_mul_ps(feedback2, wet2));
 
         // Both rings take the same steps; each lane's sum adds its ring's

@@ -98,13 +98,8 @@ void CPedal_Phaser::process(float* left, float* right, int frames)
         // Side::run() on both sides at once, one per lane, in its order.
         const __m128 x = tb::pairOf(left[i], right[i]);
         const __m128 kk = _mm_set1_ps(k);
-        __m128 u = _mm_add_ps(_mm_sub_ps(x, _mm_set1_ps(kInputOffset)), _mm_mul_ps(feedback, _mm_set1_ps(fb)));
-#pragma GCC unroll 6
-        for (__m128& s : stages) {
-            const __m128 y = _mm_sub_ps(s, _mm_mul_ps(kk, u));
-            s = _mm_add_ps(u, _mm_mul_ps(kk, y));
-            u = y;
-        }
+        const __m128 u = tb::allPassChain(
+            stages, kk, _mm_add_ps(_mm_sub_ps(x, _mm_set1_ps(kInputOffset)), _mm_mul_ps(feedback, _mm_set1_ps(fb))));
         feedback = u;
         const __m128 out = _mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(smoothedMix_)), x);
         left[i] = _mm_cvtss_f32(out);

@@ -82,6 +82,23 @@ namespace {
 inline __m128 loadPair(const float* p) { return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p))); }
 inline void storePair(float* p, __m128 v) { _mm_store_sd(reinterpret_cast<double*>(p), _mm_castps_pd(v)); }
 
+// Biquads side by side, a band per lane: coefficients and history.
+struct BiquadLanes {
+    __m128 c0, c1, c2, d1, d2, x1, x2, y1, y2;
+
+    // One step on an input already flushed; the output comes back flushed.
+    __m128 step(__m128 x)
+    {
+        const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_mul_ps(c0, x), _mm_mul_ps(c1, x1)), _mm_mul_ps(c2, x2));
+        const __m128 y = tb::flushLanes(_mm_sub_ps(_mm_sub_ps(sum, _mm_mul_ps(d1, y1)), _mm_mul_ps(d2, y2)));
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
+
 // Bands b and b + 1 of both channels over an interleaved chunk, in the four
 // lanes (left b, right b, left b + 1, right b + 1). Step k runs band b on
 // frame k and band b + 1 on frame k - 1; the first step's upper lanes and
@@ -91,53 +108,43 @@ void runBandPair(EqBand* left, EqBand* right, float* both, int n, bool flushInpu
 {
     auto lanes4 = [](float a, float b, float c, float d) { return _mm_setr_ps(a, b, c, d); };
     EqBand &l0 = left[0], &r0 = right[0], &l1 = left[1], &r1 = right[1];
-    const __m128 c0 = lanes4(l0.b0, r0.b0, l1.b0, r1.b0), c1 = lanes4(l0.b1, r0.b1, l1.b1, r1.b1);
-    const __m128 c2 = lanes4(l0.b2, r0.b2, l1.b2, r1.b2);
-    const __m128 d1 = lanes4(l0.a1, r0.a1, l1.a1, r1.a1), d2 = lanes4(l0.a2, r0.a2, l1.a2, r1.a2);
-    __m128 x1 = lanes4(l0.x1, r0.x1, l1.x1, r1.x1), x2 = lanes4(l0.x2, r0.x2, l1.x2, r1.x2);
-    __m128 y1 = lanes4(l0.y1, r0.y1, l1.y1, r1.y1), y2 = lanes4(l0.y2, r0.y2, l1.y2, r1.y2);
+    BiquadLanes q {lanes4(l0.b0, r0.b0, l1.b0, r1.b0), lanes4(l0.b1, r0.b1, l1.b1, r1.b1),
+        lanes4(l0.b2, r0.b2, l1.b2, r1.b2), lanes4(l0.a1, r0.a1, l1.a1, r1.a1), lanes4(l0.a2, r0.a2, l1.a2, r1.a2),
+        lanes4(l0.x1, r0.x1, l1.x1, r1.x1), lanes4(l0.x2, r0.x2, l1.x2, r1.x2), lanes4(l0.y1, r0.y1, l1.y1, r1.y1),
+        lanes4(l0.y2, r0.y2, l1.y2, r1.y2)};
     auto step = [&](__m128 in) {
         // The lower lanes take the input, the upper ones band b's last output.
-        __m128 x = _mm_movelh_ps(in, y1);
+        __m128 x = _mm_movelh_ps(in, q.y1);
         if (flushInput)
             x = tb::flushLanes(x);  // the upper lanes were flushed already
-        const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_mul_ps(c0, x), _mm_mul_ps(c1, x1)), _mm_mul_ps(c2, x2));
-        const __m128 y = tb::flushLanes(_mm_sub_ps(_mm_sub_ps(sum, _mm_mul_ps(d1, y1)), _mm_mul_ps(d2, y2)));
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
+        return q.step(x);
     };
     // Lanes 0, 1 from `lower`, lanes 2, 3 from `upper`.
     auto join = [](__m128 lower, __m128 upper) { return _mm_shuffle_ps(lower, upper, _MM_SHUFFLE(3, 2, 1, 0)); };
 
-    __m128 sx1 = x1, sx2 = x2, sy1 = y1, sy2 = y2;
+    BiquadLanes saved = q;
     step(loadPair(both));
-    x1 = join(x1, sx1);
-    x2 = join(x2, sx2);
-    y1 = join(y1, sy1);
-    y2 = join(y2, sy2);
+    q.x1 = join(q.x1, saved.x1);
+    q.x2 = join(q.x2, saved.x2);
+    q.y1 = join(q.y1, saved.y1);
+    q.y2 = join(q.y2, saved.y2);
     for (int k = 1; k < n; ++k) {
         const __m128 y = step(loadPair(both + 2 * k));
         _mm_storeh_pi(reinterpret_cast<__m64*>(both + 2 * (k - 1)), y);
     }
-    sx1 = x1;
-    sx2 = x2;
-    sy1 = y1;
-    sy2 = y2;
+    saved = q;
     const __m128 last = step(_mm_setzero_ps());
     _mm_storeh_pi(reinterpret_cast<__m64*>(both + 2 * (n - 1)), last);
-    x1 = join(sx1, x1);
-    x2 = join(sx2, x2);
-    y1 = join(sy1, y1);
-    y2 = join(sy2, y2);
+    q.x1 = join(saved.x1, q.x1);
+    q.x2 = join(saved.x2, q.x2);
+    q.y1 = join(saved.y1, q.y1);
+    q.y2 = join(saved.y2, q.y2);
 
     alignas(16) float out[4][4];
-    _mm_store_ps(out[0], x1);
-    _mm_store_ps(out[1], x2);
-    _mm_store_ps(out[2], y1);
-    _mm_store_ps(out[3], y2);
+    _mm_store_ps(out[0], q.x1);
+    _mm_store_ps(out[1], q.x2);
+    _mm_store_ps(out[2], q.y1);
+    _mm_store_ps(out[3], q.y2);
     EqBand* const bands[4] = {&l0, &r0, &l1, &r1};
     for (int i = 0; i < 4; ++i) {
         bands[i]->x1 = out[0][i];
@@ -173,10 +180,9 @@ void EqBand::processChains(EqBand* left, EqBand* right, int count, float* l, flo
         for (; b < count; ++b) {
             EqBand& bl = left[b];
             EqBand& br = right[b];
-            const __m128 c0 = tb::pairOf(bl.b0, br.b0), c1 = tb::pairOf(bl.b1, br.b1), c2 = tb::pairOf(bl.b2, br.b2);
-            const __m128 d1 = tb::pairOf(bl.a1, br.a1), d2 = tb::pairOf(bl.a2, br.a2);
-            __m128 x1 = tb::pairOf(bl.x1, br.x1), x2 = tb::pairOf(bl.x2, br.x2);
-            __m128 y1 = tb::pairOf(bl.y1, br.y1), y2 = tb::pairOf(bl.y2, br.y2);
+            BiquadLanes q {tb::pairOf(bl.b0, br.b0), tb::pairOf(bl.b1, br.b1), tb::pairOf(bl.b2, br.b2),
+                tb::pairOf(bl.a1, br.a1), tb::pairOf(bl.a2, br.a2), tb::pairOf(bl.x1, br.x1), tb::pairOf(bl.x2, br.x2),
+                tb::pairOf(bl.y1, br.y1), tb::pairOf(bl.y2, br.y2)};
             // Only the first band's input needs the flush: every later band
             // takes an output that was flushed already.
             const bool flushInput = b == 0;
@@ -184,15 +190,9 @@ void EqBand::processChains(EqBand* left, EqBand* right, int count, float* l, flo
                 __m128 x = loadPair(both + 2 * k);
                 if (flushInput)
                     x = tb::flushLanes(x);
-                const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_mul_ps(c0, x), _mm_mul_ps(c1, x1)), _mm_mul_ps(c2, x2));
-                const __m128 y = tb::flushLanes(_mm_sub_ps(_mm_sub_ps(sum, _mm_mul_ps(d1, y1)), _mm_mul_ps(d2, y2)));
-                x2 = x1;
-                x1 = x;
-                y2 = y1;
-                y1 = y;
-                storePair(both + 2 * k, y);
+                storePair(both + 2 * k, q.step(x));
             }
-            tb::storeHistory(x1, x2, y1, y2, bl, br);
+            tb::storeHistory(q.x1, q.x2, q.y1, q.y2, bl, br);
         }
         for (int k = 0; k < n; ++k) {
             l[at + k] = both[2 * k];

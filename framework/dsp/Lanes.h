@@ -23,6 +23,20 @@ inline __m128 flushLanes(__m128 v)
     return _mm_and_ps(_mm_cmpge_ps(magnitude, _mm_set1_ps(kFlushLimit)), v);
 }
 
+// A chain of first-order all-pass stages fed with u, every lane its own
+// channel, each stage doing the scalar stage's operations in its order;
+// returns the chain's output.
+template <int N> inline __m128 allPassChain(__m128 (&stages)[N], __m128 k, __m128 u)
+{
+#pragma GCC unroll 6
+    for (__m128& s : stages) {
+        const __m128 y = _mm_sub_ps(s, _mm_mul_ps(k, u));
+        s = _mm_add_ps(u, _mm_mul_ps(k, y));
+        u = y;
+    }
+    return u;
+}
+
 // Hands a biquad pair's history (x1, x2, y1, y2 side by side) back to the
 // left and right sections it was loaded from.
 template <typename Section>
