@@ -15,7 +15,9 @@ namespace {
 std::vector<std::string> RecordingHost::about(int32_t index) const
 {
     std::vector<std::string> out;
-    const std::string suffix = " " + std::to_string(index);
+    // Built in two steps: GCC 12's -Wrestrict misreads " " + std::string in Release.
+    std::string suffix = " ";
+    suffix += std::to_string(index);
     for (const std::string& e : log)
         if (e.size() > suffix.size() && e.compare(e.size() - suffix.size(), suffix.size(), suffix) == 0)
             out.push_back(e);
