@@ -58,11 +58,14 @@ int32_t CDrive::loadStartupPreset(const char* path)
     CFileStreamer file;
     if (!file.open(path, "rb") || file.getSize() <= 0)
         return 0;
-    // Zeroed: a file cut short while it is read leaves no stale bytes behind.
+    // A file of another version may be shorter than a chunk and is handed
+    // over whole; the engine takes at most one chunk, so nothing beyond it is
+    // read.
     uint8_t chunk[programchunk::kSize] = {};
+    const int32_t size = file.getSize() < programchunk::kSize ? file.getSize() : programchunk::kSize;
     int32_t result = 0;
-    if (file.getSize() >= programchunk::kSize && file.read(chunk, programchunk::kSize))
-        result = setProgramChunk(chunk, programchunk::kSize);
+    if (file.readExact(chunk, size))
+        result = setProgramChunk(chunk, size);
     file.close();
 
     char baseName[kProgramNameCapacity];
@@ -84,11 +87,13 @@ int32_t CDrive::setProgramChunk(const void* data, int32_t size)
         return 0;
     // The program's own setter: host, chain and editor learn the values at
     // the switch below.
-    for (int32_t i = 0; i < programchunk::kValueCount; ++i)
+    for (int32_t i = 0; i < parsed.valueCount; ++i)
         program->setParameter(i, parsed.values[i]);
     if (parsed.hasName)
         std::memcpy(program->name, parsed.name, sizeof program->name);
-    if (!loading_.load())
+    // A cut-off value run is no program to switch to: its values wait for
+    // the next switch.
+    if (parsed.valueCount == programchunk::kValueCount && !loading_.load())
         selectProgram(0);
     return parsed.consumed;
 }

@@ -26,9 +26,12 @@ public:
     ~CDrive() override;
 
     int32_t setBankChunk(const void* data, int32_t size) override;
-    // All or nothing: a refused chunk (0) changes nothing. 204..459 bytes set
-    // the values and keep the name; 460 and more set both. Unless the start-up
-    // preset is loading, the program is then selected.
+    // All or nothing: a refused chunk (0: under 4 bytes, another magic, a
+    // value that is not finite) changes nothing. Otherwise returns the bytes
+    // used: a shorter chunk sets the whole values it holds and keeps the name
+    // (a 100-byte one sets values 0..23), 460 and more set all and the name.
+    // Only when all 50 values came, and unless the start-up preset is loading,
+    // is the program then selected.
     int32_t setProgramChunk(const void* data, int32_t size) override;
     int32_t getBankChunk(void* buffer) override;
     // Always 460; a null buffer asks for the size only.
@@ -41,9 +44,10 @@ public:
     void setSampleRate(double rate) override;
 
     // Loads a preset file into the program without selecting it, as at
-    // start-up: the file must hold a whole chunk (460 bytes; a shorter one is
-    // refused), and the program takes the file's base name even when its
-    // content was refused. An empty or unreadable file changes nothing.
+    // start-up: the file is handed to setProgramChunk as it is (a shorter one
+    // sets the values it holds), and the program takes the file's base name
+    // even when its content was refused. An empty or unreadable file changes
+    // nothing.
     // Returns what setProgramChunk returned (0 when refused or not read).
     int32_t loadStartupPreset(const char* path);
 

@@ -40,9 +40,11 @@ void write(const float (&values)[kValueCount], const char* name, uint8_t* out)
 Parsed read(const uint8_t* data, int64_t size)
 {
     Parsed p {};
-    if (data == nullptr || size < kValuesEnd || getLe32(data) != kMagic)
+    if (data == nullptr || size < 4 || getLe32(data) != kMagic)
         return p;
-    for (int i = 0; i < kValueCount; ++i) {
+    const int64_t whole = (size - 4) / 4;
+    const int count = whole < kValueCount ? static_cast<int>(whole) : kValueCount;
+    for (int i = 0; i < count; ++i) {
         const uint32_t bits = getLe32(data + 4 + 4 * i);
         float v;
         std::memcpy(&v, &bits, sizeof v);
@@ -50,7 +52,8 @@ Parsed read(const uint8_t* data, int64_t size)
             return Parsed {};
         p.values[i] = v;
     }
-    p.consumed = kValuesEnd;
+    p.valueCount = count;
+    p.consumed = 4 + 4 * count;
     if (size >= kSize) {
         std::memcpy(p.name, data + kValuesEnd, kNameBytes);
         p.name[kNameBytes - 1] = '\0';

@@ -18,14 +18,16 @@ void write(const float (&values)[kValueCount], const char* name, uint8_t* out);
 
 struct Parsed {
     float values[kValueCount];
+    int32_t valueCount;  // the leading values present, 0..50
     char name[kNameBytes];  // always terminated
     bool hasName;
-    int32_t consumed;  // 0 = refused, else 204 or 460
+    int32_t consumed;  // 0 = refused, else 4 + 4 * valueCount, plus 256 with the name
 };
 
-// Reads a block all or nothing: null data, fewer than 204 bytes, another magic
-// or a value that is not finite gives consumed = 0. A block of 204..459 bytes
-// carries no name (hasName false).
+// Reads a block all or nothing: null data, fewer than 4 bytes, another magic
+// or a value present that is not finite gives consumed = 0. Blocks written by
+// other versions may be shorter: they carry the whole values that fit (the
+// bytes of a cut value are not read) and, below 460 bytes, no name.
 Parsed read(const uint8_t* data, int64_t size);
 
 }  // namespace programchunk

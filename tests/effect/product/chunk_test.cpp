@@ -80,8 +80,7 @@ TEST_F(ChunkEngine, RefusedChunksChangeNothing)
     EXPECT_EQ(engine.setProgramChunk(good.data(), 0), 0);
     EXPECT_EQ(engine.setProgramChunk(good.data(), -460), 0);
     EXPECT_EQ(engine.setProgramChunk(good.data(), 3), 0);
-    EXPECT_EQ(engine.setProgramChunk(good.data(), 100), 0);
-    EXPECT_EQ(engine.setProgramChunk(good.data(), 203), 0);
+    EXPECT_EQ(engine.setProgramChunk(nan.data(), 100), 0) << "value 20 is present";
     EXPECT_EQ(engine.setProgramChunk(bigEndian.data(), 460), 0);
     EXPECT_EQ(engine.setProgramChunk(nan.data(), 460), 0);
     EXPECT_EQ(engine.setBankChunk(inf.data(), 460), 0);
@@ -102,6 +101,27 @@ TEST_F(ChunkEngine, ValuesOnlyChunkKeepsTheNameAndSelects)
     EXPECT_EQ(engine.setProgramChunk(chunk.data(), 459), 204);
     EXPECT_EQ(engine.setProgramChunk(chunk.data(), 600), 460);
     EXPECT_STREQ(engine.getCurrentProgram()->name, "Ignored");
+}
+
+// Chunks of other versions may end early: the whole values present are set,
+// without a switch and without the name.
+TEST_F(ChunkEngine, ShortChunkSetsTheValuesPresentWithoutSelecting)
+{
+    float values[50];
+    for (int i = 0; i < 50; ++i)
+        values[i] = 0.01f * static_cast<float>(i);
+    std::vector<uint8_t> chunk = makeChunk(values, "Short");
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::memcpy(&chunk[4 + 4 * 30], &nan, 4);
+    EXPECT_EQ(engine.setProgramChunk(chunk.data(), 4), 4);
+    EXPECT_EQ(engine.getParameter(0), 0.5f);
+    EXPECT_EQ(engine.setProgramChunk(chunk.data(), 103), 100) << "a NaN beyond the end is not read";
+    EXPECT_EQ(engine.getParameter(23), values[23]);
+    EXPECT_EQ(engine.getParameter(24), 0.5f);
+    EXPECT_STREQ(engine.getCurrentProgram()->name, "<noname>");
+    EXPECT_TRUE(wrapper.changes.empty());
+    EXPECT_EQ(engine.setProgramChunk(chunk.data(), 203), 0);
+    EXPECT_EQ(engine.getParameter(24), 0.5f);
 }
 
 TEST_F(ChunkEngine, NameWithoutTerminatorIsCutTo255Characters)

@@ -53,16 +53,18 @@ TEST(DriveStartup, LoadsTheFirstPresetInSortedOrderWithoutSelectingIt)
     EXPECT_NEAR(engine.getChain()->inputGainTarget(), 3.981f, 0.01f);
 }
 
-TEST(DriveStartup, RefusedOrShortPresetStillNamesTheProgram)
+TEST(DriveStartup, ShortPresetSetsItsValuesAndRefusedOneStillNamesTheProgram)
 {
     for (const size_t size : {size_t {100}, size_t {204}, size_t {459}}) {
         DataRoot root;
         std::vector<uint8_t> bytes = presetWith(0, 0.9f);
         bytes.resize(size);
         root.addPreset("Short.tbprg", bytes);
-        CDrive engine(nullptr);
+        RecordingWrapper wrapper;
+        CDrive engine(&wrapper);
         EXPECT_STREQ(engine.getCurrentProgram()->name, "Short") << size;
-        EXPECT_EQ(engine.getParameter(0), 0.5f) << size;
+        EXPECT_EQ(engine.getParameter(0), 0.9f) << size;
+        EXPECT_TRUE(wrapper.changes.empty()) << size;
     }
     DataRoot root;
     std::vector<uint8_t> wrongMagic = presetWith(0, 0.9f);

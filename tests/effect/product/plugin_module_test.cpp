@@ -121,7 +121,7 @@ TEST_F(BarePlugin, RefusedChunksChangeNothing)
     defaultValues(values);
     values[1] = 0.8f;
     std::vector<uint8_t> bad = makeChunk(values, "Bad");
-    EXPECT_EQ(host.setChunk(bad.data(), 203), 0);
+    EXPECT_EQ(host.setChunk(bad.data(), 3), 0);
     bad[3] = 'X';
     EXPECT_EQ(host.setChunk(bad), 0);
     bad = makeChunk(values, "Bad");

@@ -160,6 +160,20 @@ TEST_F(PresetFiles, RefusedMenuEntryKeepsValuesAndNameButRebuildsAndSelects)
     EXPECT_EQ(host.changes.size(), 50u);
 }
 
+TEST_F(PresetFiles, ShortMenuEntrySetsItsValuesAndIsNamedAndSelected)
+{
+    root.addPreset("a.tbprg", presetWith(0.1f));
+    std::vector<uint8_t> cut = presetWith(0.8f);
+    cut.resize(100);
+    root.addPreset("cut.tbprg", cut);
+    CDrive engine(&host);
+    host.changes.clear();
+    run(engine, 7);
+    EXPECT_EQ(name(engine), "cut");
+    EXPECT_FLOAT_EQ(engine.getCurrentProgram()->getParameter(0), 0.8f);
+    EXPECT_EQ(host.changes.size(), 50u) << "only the menu's own switch";
+}
+
 TEST_F(PresetFiles, SaveWritesOneChunkRenamesTheProgramAndListsIt)
 {
     CDrive engine(&host);
