@@ -10,11 +10,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 namespace presetfiles {
@@ -46,6 +48,28 @@ namespace {
             size -= static_cast<size_t>(n);
         }
         return true;
+    }
+
+    // A short name of its own in the target's folder: the target's name
+    // plus a suffix would pass the 255-byte limit of a file name for long
+    // preset names. Created with the given mode, which the user's umask
+    // trims as for any new file.
+    int createTemporary(const std::string& folder, mode_t mode, std::string& temp)
+    {
+        static std::atomic<uint32_t> serial {0};
+        for (int attempt = 0; attempt < 64; ++attempt) {
+            timespec now {};
+            ::clock_gettime(CLOCK_REALTIME, &now);
+            const uint32_t salt = static_cast<uint32_t>(now.tv_nsec) ^ (static_cast<uint32_t>(::getpid()) << 12)
+                ^ (serial.fetch_add(1, std::memory_order_relaxed) * 2654435761u);
+            char name[32];
+            std::snprintf(name, sizeof name, ".save-%08x.tmp", salt);
+            temp = folder + name;
+            const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (fd >= 0 || errno != EEXIST)
+                return fd;
+        }
+        return -1;
     }
 
 }  // namespace
@@ -82,7 +106,8 @@ SaveResult save(CDrive& engine, const char* path)
     // the file it names, and anything but a regular file is left alone.
     std::string target = path;
     struct stat st { };
-    mode_t mode = 0644;
+    bool replacing = false;
+    mode_t mode = 0666;
     if (::lstat(path, &st) == 0) {
         if (S_ISLNK(st.st_mode)) {
             char resolved[PATH_MAX];
@@ -96,17 +121,20 @@ SaveResult save(CDrive& engine, const char* path)
         // replaced preset keeps the mode its owner gave it.
         if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
             return SaveResult::Failed;
+        replacing = true;
         mode = st.st_mode & 0777;
     }
 
     // The temporary file lies in the target's folder, so the rename that puts
     // it in place never crosses file systems.
-    std::string temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    const size_t slash = target.rfind('/');
+    std::string temp;
+    const int fd = createTemporary(
+        slash == std::string::npos ? std::string() : target.substr(0, slash + 1), replacing ? 0600 : 0666, temp);
     if (fd < 0)
         return SaveResult::Failed;
-    // mkstemp makes the file private; a new preset is an ordinary document.
-    ::fchmod(fd, mode);
+    if (replacing)
+        ::fchmod(fd, mode);
     const bool written = writeAll(fd, chunk, sizeof chunk) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || std::rename(temp.c_str(), target.c_str()) != 0) {

@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
+#include <iterator>
 
 #include <string>
 #include <vector>
@@ -192,10 +194,27 @@ TEST_F(PresetFiles, SaveWritesOneChunkRenamesTheProgramAndListsIt)
     ASSERT_EQ(menu.size(), 7u);
     EXPECT_EQ(menu[6].text, "lead");
     EXPECT_TRUE(menu[6].highlighted);
-    struct stat st { };
-    ASSERT_EQ(::stat((root.path() + "/Presets/lead.tbprg").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u);
     EXPECT_TRUE(dialog.messages.empty());
+}
+
+// Regression: the temporary file was the target's name plus a suffix, too
+// long a file name for the longest preset names, and a new preset was made
+// 0644 whatever the user's umask.
+TEST_F(PresetFiles, SaveFitsTheLongestNameAndANewPresetTakesTheUmask)
+{
+    CDrive engine(&host);
+    const std::string longName = "b" + std::string(248, 'x');
+    const std::string file = root.path() + "/Presets/" + longName + ".tbprg";
+    const mode_t umask = ::umask(027);
+    const presetfiles::SaveResult result = presetfiles::save(engine, file.c_str());
+    ::umask(umask);
+    ASSERT_EQ(result, presetfiles::SaveResult::Saved);
+    EXPECT_EQ(name(engine), longName);
+    struct stat st { };
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    const auto folder = std::filesystem::directory_iterator(root.path() + "/Presets");
+    EXPECT_EQ(std::distance(begin(folder), end(folder)), 1) << "no temporary file is left";
 }
 
 // Regression: a write that failed used to rename the program and rescan the
