@@ -366,7 +366,12 @@ void CDriveEditor::changeBoxType(int32_t box, CControlDropDownList* list)
 
 void CDriveEditor::movePedal(int32_t box, CControlDropDownList* list, int32_t direction)
 {
-    CProgram* program = drive_ != nullptr ? drive_->getCurrentProgram() : nullptr;
+    if (drive_ == nullptr)
+        return;
+    // The exchange and its switch in one turn, so a host's chunk restore on
+    // another thread cannot land between two of its writes.
+    CSynthesizer::ControlTurn turn = drive_->takeControlTurn();
+    CProgram* program = drive_->getCurrentProgram();
     if (program == nullptr)
         return;
     if (wholeOf(program->getParameter(kFirstType + box)) == 0) {
@@ -391,6 +396,7 @@ void CDriveEditor::movePedal(int32_t box, CControlDropDownList* list, int32_t di
         program->setParameter(b, va);
     }
     drive_->selectProgram(0);
+    turn.unlock();
     followProgramSwitches();
 }
 

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -223,6 +224,25 @@ TEST(Board, MovesExchangeWholeNumberSwitchesAndWrapAround)
     board.choose(e.boxTypeLists[2], 13);
     EXPECT_EQ(e.boxTypeLists[2]->getValue(), 0.0f);
     EXPECT_EQ(board.host.log, before);
+}
+
+// Regression: a move exchanged its values outside the engine's control turn,
+// where a host's chunk restore could land between two of its writes.
+TEST(Board, MoveWaitsForTheControlTurn)
+{
+    Board board;
+    setTypes(*board.drive, {3.0f, 0, 0, 0, 0});
+    ASSERT_TRUE(board.open());
+    CProgram* p = board.drive->getCurrentProgram();
+    std::thread mover;
+    {
+        const auto turn = board.drive->takeControlTurn();
+        mover = std::thread([&] { board.choose(board.editor->boxTypeLists[0], 13); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(p->getParameter(45), 3.0f) << "nothing moves while another thread has the turn";
+    }
+    mover.join();
+    EXPECT_EQ(p->getParameter(46), 3.0f);
 }
 
 TEST(Board, PresetButtonsStepAndRebuildTheMenu)
