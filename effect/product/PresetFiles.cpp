@@ -155,21 +155,26 @@ StepResult step(CDrive& engine, int direction)
     char current[kProgramNameCapacity];
     copyProgramName(engine, current);
     char baseName[kLongName];
-    int32_t match = -1;
-    for (int32_t i = 0;; ++i) {
-        const char* path = list.getEntry(i, baseName, sizeof baseName);
-        if (path == nullptr || path[0] == 0)
+    // One walk along the list: counting each entry from the head would make
+    // a long list quadratic.
+    const CFileList::FileEntry* previous = nullptr;
+    const CFileList::FileEntry* match = nullptr;
+    for (const CFileList::FileEntry* e = list.firstFile; e != nullptr; previous = e, e = e->next) {
+        if (e->path == nullptr || e->path[0] == 0)
             break;
+        fileBaseName(e->path, baseName, sizeof baseName);
         if (std::strcmp(baseName, current) == 0) {
-            match = i;
+            match = e;
             break;
         }
     }
-    if (match < 0)
+    if (match == nullptr)
         return StepResult::NoMatch;
-    const char* target = list.getEntry(match + (direction < 0 ? -1 : 1), baseName, sizeof baseName);
-    if (target == nullptr)
+    const CFileList::FileEntry* neighbour = direction < 0 ? previous : match->next;
+    if (neighbour == nullptr || neighbour->path == nullptr)
         return StepResult::AtEnd;
+    const char* target = neighbour->path;
+    fileBaseName(target, baseName, sizeof baseName);
     if (std::strlen(baseName) >= static_cast<size_t>(kProgramNameCapacity))
         return StepResult::NameTooLong;
     switch (load(engine, target, baseName)) {
@@ -193,8 +198,10 @@ void buildMenu(CDrive& engine, const std::function<void(const char* text, int32_
     const CFileList& list = engine.getPresetList();
     char baseName[kLongName];
     int32_t k = 0;
-    for (; list.getEntry(k, baseName, sizeof baseName) != nullptr; ++k)
+    for (const CFileList::FileEntry* e = list.firstFile; e != nullptr && e->path != nullptr; e = e->next, ++k) {
+        fileBaseName(e->path, baseName, sizeof baseName);
         add(baseName[0] != 0 ? baseName : "<none>", kCommand, std::strcmp(baseName, name) == 0);
+    }
     if (k == 0)
         add("<none>", kCommand, false);
 }

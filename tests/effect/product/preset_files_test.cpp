@@ -11,7 +11,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 
@@ -312,6 +315,32 @@ TEST_F(PresetFiles, StepsThroughTheListWithoutWrapping)
     EXPECT_EQ(presetfiles::step(engine, -1), presetfiles::StepResult::AtEnd);
     engine.setProgramName(0, "B");
     EXPECT_EQ(presetfiles::step(engine, +1), presetfiles::StepResult::NoMatch);
+}
+
+// Regression: the menu and the preset buttons counted every entry from the
+// list's head, quadratic in the list's length (seconds for this one).
+TEST_F(PresetFiles, MenuAndStepWalkALongListOnce)
+{
+    CDrive engine(&host);
+    CFileList& list = engine.getPresetList();
+    constexpr int kEntries = 40000;
+    for (int i = 0; i < kEntries; ++i) {
+        char path[32];
+        std::snprintf(path, sizeof path, "/p/%05d.tbprg", i);
+        auto* entry = new CFileList::FileEntry {new char[std::strlen(path) + 1], false, nullptr};
+        std::strcpy(entry->path, path);
+        (list.lastFile != nullptr ? list.lastFile->next : list.firstFile) = entry;
+        list.lastFile = entry;
+        ++list.count;
+    }
+    engine.setProgramName(0, "39999");
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<Item> menu = menuOf(engine);
+    EXPECT_EQ(presetfiles::step(engine, +1), presetfiles::StepResult::AtEnd);
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(menu.size(), 6u + kEntries);
+    EXPECT_TRUE(menu.back().highlighted);
+    EXPECT_LT(took, std::chrono::milliseconds(300));
 }
 
 // File names hold at most 255 bytes, so a listed base name has at most 249
