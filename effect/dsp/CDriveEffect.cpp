@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 #include "framework/dsp/Lanes.h"
 
@@ -21,17 +20,11 @@ constexpr double kHighPassHz = 30.0;
 // feedback line until the next reset, and max-float overflows on its way.
 constexpr float kInputLimit = 1e6f;
 
-// Normal input passes untouched; anything else is made safe before the
-// first recursive state sees it: not a number or infinite becomes silence,
-// a huge finite sample the limit.
-inline float limitInput(float x)
-{
-    if (x >= -kInputLimit && x <= kInputLimit)
-        return x;
-    if (!std::isfinite(x))
-        return 0.0f;
-    return x > 0.0f ? kInputLimit : -kInputLimit;
-}
+// Normal input passes untouched; anything else is made silence before the
+// first recursive state sees it. A finite sample beyond the limit is an
+// overflow upstream, not audio: kept at the limit, a delay would echo it at
+// +120 dBFS for seconds.
+inline float limitInput(float x) { return x >= -kInputLimit && x <= kInputLimit ? x : 0.0f; }
 
 }  // namespace
 
@@ -89,12 +82,9 @@ namespace {
 // limitInput() per lane.
 inline __m128 limitLanes(__m128 x)
 {
-    const __m128 sign = _mm_set1_ps(-0.0f);
     const __m128 limit = _mm_set1_ps(kInputLimit);
     const __m128 inRange = _mm_and_ps(_mm_cmpge_ps(x, _mm_sub_ps(_mm_setzero_ps(), limit)), _mm_cmple_ps(x, limit));
-    const __m128 finite = _mm_cmplt_ps(_mm_andnot_ps(sign, x), _mm_set1_ps(std::numeric_limits<float>::infinity()));
-    const __m128 clamped = _mm_and_ps(finite, _mm_or_ps(_mm_and_ps(sign, x), limit));
-    return _mm_or_ps(_mm_and_ps(inRange, x), _mm_andnot_ps(inRange, clamped));
+    return _mm_and_ps(inRange, x);
 }
 
 }  // namespace

@@ -28,8 +28,8 @@ public:
     CDriveEffect();
     ~CDriveEffect() override;
 
-    // Input samples that are not finite play as silence; finite ones are
-    // limited to +-1e6, so no host sample can break a recursive state.
+    // Input samples that are not finite or lie beyond +-1e6 play as silence,
+    // so no host sample can break a recursive state.
     void process(float* inL, float* inR, float* outL, float* outR, int32_t frames) override;
     void reset() override;
     void setSampleRate(double rate) override;
