@@ -31,8 +31,10 @@ public:
     static constexpr int32_t kBlockMaximum = 128;
     static constexpr int32_t kKeys = 128;
     static constexpr int32_t kControllers = 128;
-    // Channel pointers the multi-channel path copies, per direction.
-    static constexpr int32_t kMaxChannelPointers = 64;
+    // Output pairs and channel pointers the multi-channel path copies, per
+    // direction; the host adaptors size their arrays by the same limit.
+    static constexpr int32_t kMaxOutputPairs = 64;
+    static constexpr int32_t kMaxChannelPointers = 2 * kMaxOutputPairs;
 
     // Host thread (through the definition's createEngine).
     explicit CSynthesizer(CPluginWrapper* wrapper);
@@ -108,7 +110,9 @@ public:
     virtual void setPlaying(bool playing);
 
     // Audio thread: renders one host block; 0 when rendered, non-zero when the
-    // block was skipped (busy, or a program switch pending).
+    // block was skipped (busy, or a program switch pending). It reads the
+    // definition's inputChannels input pointers and 2 x outputPairs output
+    // pointers, each up to kMaxChannelPointers.
     virtual int32_t render(float** inputs, float** outputs, int32_t frames, bool replacing);
 
     // Audio thread: mono/legato voice handling.

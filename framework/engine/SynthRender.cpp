@@ -56,7 +56,7 @@ int32_t CSynthesizer::render(float** inputs, float** outputs, int32_t frames, bo
         }
     } else {
         multiPorts.inputCount = std::clamp(inputChannels, 0, kMaxChannelPointers);
-        multiPorts.outputCount = std::clamp(outputPairs * 2, 0, kMaxChannelPointers);
+        multiPorts.outputCount = 2 * std::clamp(outputPairs, 0, kMaxOutputPairs);
         for (int32_t i = 0; inputs != nullptr && i < multiPorts.inputCount; ++i)
             multiPorts.inputs[i] = inputs[i];
         for (int32_t i = 0; outputs != nullptr && i < multiPorts.outputCount; ++i)

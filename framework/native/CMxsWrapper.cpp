@@ -4,6 +4,7 @@
 
 #include "framework/native/CMxsWrapper.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -28,6 +29,9 @@ constexpr int kPan = 10;
 constexpr std::size_t kHintPart = 128;
 // Engine texts are bounded far below this.
 constexpr std::size_t kScratchText = 1024;
+
+static_assert(CMxsWrapper::kMaxExtraOutputs == CSynthesizer::kMaxChannelPointers,
+    "the adaptor hands the engine as many channel pointers as it reads");
 
 char gLongName[kOrvaneNameCapacity];
 char gShortName[kOrvaneNameCapacity];
@@ -220,9 +224,8 @@ CMxsWrapper::CMxsWrapper(TOrvaneHost* host, int32_t tag)
     object_.owner = this;
     std::memset(channelEnables_, 1, sizeof channelEnables_);
     if (const CPluginDefinition* definition = pluginDefinition()) {
-        outputPairs_ = definition->outputPairs > 0 ? definition->outputPairs : 1;
-        if (outputPairs_ > kMaxExtraOutputs / 2)
-            outputPairs_ = kMaxExtraOutputs / 2;
+        // Pairs past the engine's limit would get buffers it never fills.
+        outputPairs_ = std::clamp(definition->outputPairs, 1, CSynthesizer::kMaxOutputPairs);
         instrument_ = !definition->isEffect;
     }
 }

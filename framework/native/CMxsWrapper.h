@@ -41,6 +41,7 @@ struct TCPPOrvanePlug {
 class CMxsWrapper {
 public:
     static constexpr int32_t kScratchFrames = 65536;
+    // Two per output pair, up to the engine's limit of pairs.
     static constexpr int32_t kMaxExtraOutputs = 128;
     static constexpr int32_t kKeys = 128;
     static constexpr int32_t kChannels = 128;
@@ -132,7 +133,8 @@ private:
     void setController(int32_t slot, float value);
     void queueNote(int32_t status, int32_t data1, int32_t data2, int32_t spare);
     void endHostVoice(int32_t key);
-    void renderGeneratorPiece(float* buffer, int32_t frames);
+    void applyHostVoices();
+    void endFinishedHostVoices();
 
     NativePlugObject object_;
     Bridge bridge_;

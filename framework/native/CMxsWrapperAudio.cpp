@@ -20,6 +20,16 @@ void CMxsWrapper::renderEffect(const float* input, float* output, int32_t frames
         return;
     float* left = scratchL_.get();
     float* right = scratchR_.get();
+    // The engine reads as many channel pointers as the definition names: the
+    // host's stereo pair is the first two inputs and the main outputs, further
+    // inputs have nothing behind them, and further output pairs render into
+    // the extra buffers, which this host does not take.
+    float* inputs[kMaxExtraOutputs] = {left, right};
+    float* outputs[kMaxExtraOutputs] = {left, right};
+    for (int32_t p = 1; p < outputPairs_; ++p) {
+        outputs[2 * p] = extraOutputs_[2 * (p - 1)].get();
+        outputs[2 * p + 1] = extraOutputs_[2 * (p - 1) + 1].get();
+    }
     // Longer blocks than the scratch holds go through in pieces.
     for (int32_t done = 0; done < frames;) {
         const int32_t n = std::min(frames - done, kScratchFrames);
@@ -28,10 +38,8 @@ void CMxsWrapper::renderEffect(const float* input, float* output, int32_t frames
             left[i] = in[2 * i];
             right[i] = in[2 * i + 1];
         }
-        if (engine_ != nullptr) {
-            float* buffers[2] = {left, right};
-            engine_->render(buffers, buffers, n, true);
-        }
+        if (engine_ != nullptr)
+            engine_->render(inputs, outputs, n, true);
         float* out = output + 2 * static_cast<std::size_t>(done);
         for (int32_t i = 0; i < n; ++i) {
             out[2 * i] = left[i];
@@ -46,22 +54,8 @@ void CMxsWrapper::renderGenerator(float* buffer, int32_t* frames)
     if (buffer == nullptr || frames == nullptr || *frames <= 0)
         return;
     const int32_t total = *frames;
-    for (int32_t done = 0; done < total;) {
-        const int32_t n = std::min(total - done, kScratchFrames);
-        renderGeneratorPiece(buffer + 2 * static_cast<std::size_t>(done), n);
-        done += n;
-    }
-}
-
-void CMxsWrapper::renderGeneratorPiece(float* buffer, int32_t frames)
-{
     const TOrvaneHostOperations* ops = hostOps();
-    const std::size_t bytes = sizeof(float) * static_cast<std::size_t>(frames);
-    // The chain reads its inputs even when nothing plays into it: silence,
-    // never what the previous block left behind.
-    std::memset(scratchL_.get(), 0, bytes);
-    std::memset(scratchR_.get(), 0, bytes);
-    float* inputs[2] = {scratchL_.get(), scratchR_.get()};
+    float* inputs[kMaxExtraOutputs] = {scratchL_.get(), scratchR_.get()};
     float* outputs[kMaxExtraOutputs] = {scratchL_.get(), scratchR_.get()};
     int32_t destinations[kMaxExtraOutputs / 2] = {};
     for (int32_t p = 1; p < outputPairs_; ++p) {
@@ -69,47 +63,77 @@ void CMxsWrapper::renderGeneratorPiece(float* buffer, int32_t frames)
         outputs[2 * p + 1] = extraOutputs_[2 * (p - 1) + 1].get();
         destinations[p - 1] = engine_ != nullptr ? engine_->getOutputDestination(p - 1) : 0;
     }
+    applyHostVoices();
 
-    if (engine_ != nullptr) {
-        for (int32_t key = 0; key < kKeys; ++key) {
-            const TOrvaneVoiceRecord* record = voiceRecords_[key];
-            KeyRecord* target = engine_->getKeyRecord(key);
-            if (record == nullptr || target == nullptr)
+    // Where each pair is added, interleaved; null: nowhere. The host is asked
+    // for its buffers once per call, and each piece adds at its own frames.
+    float* into[kMaxExtraOutputs / 2] = {channelEnables_[0] != 0 ? buffer : nullptr};
+    for (int32_t done = 0; done < total;) {
+        const int32_t n = std::min(total - done, kScratchFrames);
+        // The chain reads its inputs even when nothing plays into it, and a
+        // skipped block writes nothing: silence, never what the previous
+        // block left behind.
+        const std::size_t bytes = sizeof(float) * static_cast<std::size_t>(n);
+        for (int32_t c = 0; c < 2 * outputPairs_; ++c)
+            std::memset(outputs[c], 0, bytes);
+        if (engine_ != nullptr)
+            engine_->render(inputs, outputs, n, true);
+        if (done + n == total)
+            endFinishedHostVoices();
+        if (done == 0) {
+            if (instrument_ && ops != nullptr && ops->mixBegin != nullptr)
+                ops->mixBegin(host_);
+            for (int32_t p = 1; p < outputPairs_; ++p) {
+                if (channelEnables_[p] != 0 && ops != nullptr && ops->outputBuffer != nullptr)
+                    into[p] = ops->outputBuffer(host_, hostTag_, destinations[p - 1]);
+            }
+        }
+        for (int32_t p = 0; p < outputPairs_; ++p) {
+            if (into[p] == nullptr)
                 continue;
-            float first = 1.0f;
-            float second = 1.0f;
-            if (ops != nullptr && ops->voiceGains != nullptr)
-                ops->voiceGains(host_, &first, &second, record->gainInputs[0], record->gainInputs[1]);
-            target->gain[0] = first;
-            target->gain[1] = second;
-            target->pitchOffset = static_cast<double>(record->finePitch) * 0.01 + (60 - key);
-            target->extra[0] = record->keyValues[0];
-            target->extra[1] = record->keyValues[1];
+            float* to = into[p] + 2 * static_cast<std::size_t>(done);
+            const float* l = outputs[2 * p];
+            const float* r = outputs[2 * p + 1];
+            for (int32_t i = 0; i < n; ++i) {
+                to[2 * i] += l[i];
+                to[2 * i + 1] += r[i];
+            }
         }
-        engine_->render(inputs, outputs, frames, true);
-        for (int32_t key = 0; key < kKeys; ++key)
-            if (voiceRecords_[key] != nullptr && !engine_->isKeyActive(key))
-                endHostVoice(key);
-    }
-
-    if (instrument_ && ops != nullptr && ops->mixBegin != nullptr)
-        ops->mixBegin(host_);
-    const auto addPair = [frames](float* into, const float* left, const float* right) {
-        for (int32_t i = 0; i < frames; ++i) {
-            into[2 * i] += left[i];
-            into[2 * i + 1] += right[i];
-        }
-    };
-    if (channelEnables_[0] != 0)
-        addPair(buffer, outputs[0], outputs[1]);
-    for (int32_t p = 1; p < outputPairs_; ++p) {
-        if (channelEnables_[p] == 0 || ops == nullptr || ops->outputBuffer == nullptr)
-            continue;
-        if (float* into = ops->outputBuffer(host_, hostTag_, destinations[p - 1]))
-            addPair(into, outputs[2 * p], outputs[2 * p + 1]);
+        done += n;
     }
     if (instrument_ && ops != nullptr && ops->mixEnd != nullptr)
         ops->mixEnd(host_);
+}
+
+void CMxsWrapper::applyHostVoices()
+{
+    if (engine_ == nullptr)
+        return;
+    const TOrvaneHostOperations* ops = hostOps();
+    for (int32_t key = 0; key < kKeys; ++key) {
+        const TOrvaneVoiceRecord* record = voiceRecords_[key];
+        KeyRecord* target = engine_->getKeyRecord(key);
+        if (record == nullptr || target == nullptr)
+            continue;
+        float first = 1.0f;
+        float second = 1.0f;
+        if (ops != nullptr && ops->voiceGains != nullptr)
+            ops->voiceGains(host_, &first, &second, record->gainInputs[0], record->gainInputs[1]);
+        target->gain[0] = first;
+        target->gain[1] = second;
+        target->pitchOffset = static_cast<double>(record->finePitch) * 0.01 + (60 - key);
+        target->extra[0] = record->keyValues[0];
+        target->extra[1] = record->keyValues[1];
+    }
+}
+
+void CMxsWrapper::endFinishedHostVoices()
+{
+    if (engine_ == nullptr)
+        return;
+    for (int32_t key = 0; key < kKeys; ++key)
+        if (voiceRecords_[key] != nullptr && !engine_->isKeyActive(key))
+            endHostVoice(key);
 }
 
 void CMxsWrapper::endHostVoice(int32_t key)

@@ -101,7 +101,7 @@ const TOrvaneHostOperations& NativeTestHost::table()
         };
         t.outputBuffer = [](TOrvaneHost* h, int32_t tag, int32_t destination) -> float* {
             of(h).calls.push_back({26, tag, 0, destination, 0, {}});
-            return nullptr;
+            return of(h).extraOutput;
         };
         t.voiceGains = [](TOrvaneHost* h, float* first, float* second, float, float) {
             NativeTestHost& self = of(h);

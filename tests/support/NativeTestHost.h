@@ -91,6 +91,8 @@ public:
     std::vector<TOrvaneMenuEntry> menuEntries;
     // Written into message 52's record at byte 256 (at most 263 bytes).
     std::string itemNameAnswer;
+    // What host operation 26 hands back for any destination (null: none).
+    float* extraOutput = nullptr;
     // Gains host operation 31 hands back.
     float voiceGains[2] = {0.5f, 0.25f};
 

@@ -290,3 +290,82 @@ TEST_F(NativeWrapper, SmallMessagesAndHostCommands)
     host.ops().receiveMidi(host.plug(), note);  // no MIDI port: nothing queued
     EXPECT_EQ(definition.engine->getQueueCount(), 128);
 }
+
+namespace {
+
+// Two output pairs and four inputs: the engine's multi-channel path, whose hook
+// writes a constant into each output.
+struct MultiEngine : TestEngine {
+    using TestEngine::TestEngine;
+    void renderMultiOutput(float**, float** outputs, int32_t frames) override
+    {
+        for (int32_t c = 0; c < 4; ++c)
+            std::fill(outputs[c], outputs[c] + frames, kLevels[c]);
+    }
+    int32_t getOutputDestination(int32_t pairIndex) override { return 7 + pairIndex; }
+    void hold(bool on) { on ? beginProgramSwitch() : endProgramSwitch(); }
+    static constexpr float kLevels[4] = {0.25f, 0.5f, 1.0f, 2.0f};
+};
+
+struct MultiDefinition : TestDefinition {
+    MultiDefinition()
+    {
+        isEffect = false;
+        outputPairs = 2;
+        inputChannels = 4;
+    }
+    CSynthesizer* createEngine(CPluginWrapper* wrapper) override { return engine = new MultiEngine(wrapper); }
+    MultiEngine* engine = nullptr;
+};
+
+struct NativeMultiChannel : ::testing::Test {
+    MultiDefinition definition;
+    ScopedDefinition scoped {definition};
+    NativeTestHost host {entry};
+    void SetUp() override { ASSERT_NE(host.create(), nullptr); }
+
+    // Every frame of an interleaved buffer holds (left, right).
+    static bool holds(const std::vector<float>& interleaved, float left, float right)
+    {
+        for (size_t i = 0; i < interleaved.size(); i += 2)
+            if (interleaved[i] != left || interleaved[i + 1] != right)
+                return false;
+        return true;
+    }
+};
+
+// Regression: the adaptor handed the engine two-slot arrays, and the engine
+// read four inputs and four outputs from them (stack-buffer-overflow).
+TEST_F(NativeMultiChannel, EveryChannelTheDefinitionNamesHasASlot)
+{
+    EXPECT_TRUE(holds(host.renderEffect(std::vector<float>(2 * 64, 0.125f)), 0.25f, 0.5f));
+}
+
+// Regression: past the scratch capacity every piece was added at the start of
+// the host's extra buffer, and the host was asked for its buffers once a piece
+// (and, as in the effect, the inputs overran).
+TEST_F(NativeMultiChannel, LongGeneratorCallsAddEachPieceAtItsOwnFrames)
+{
+    const int32_t total = 2 * CMxsWrapper::kScratchFrames + 100;
+    std::vector<float> main(2 * static_cast<size_t>(total), 0.0f);
+    std::vector<float> extra(main.size(), 0.0f);
+    host.extraOutput = extra.data();
+    int32_t frames = total;
+    host.ops().renderGenerator(host.plug(), main.data(), &frames);
+    EXPECT_TRUE(holds(main, 0.25f, 0.5f));
+    EXPECT_TRUE(holds(extra, 1.0f, 2.0f));
+    ASSERT_EQ(host.callsOf(26).size(), 1u);
+    EXPECT_EQ(host.callsOf(26)[0].index, 7);
+    EXPECT_EQ(host.callsOf(34).size(), 1u);
+    EXPECT_EQ(host.callsOf(35).size(), 1u);
+
+    // A block skipped for a program switch adds silence, not the last block.
+    definition.engine->hold(true);
+    std::fill(extra.begin(), extra.end(), 0.0f);
+    frames = 64;
+    host.ops().renderGenerator(host.plug(), main.data(), &frames);
+    definition.engine->hold(false);
+    EXPECT_TRUE(holds(extra, 0.0f, 0.0f));
+}
+
+}  // namespace
