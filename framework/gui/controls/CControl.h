@@ -77,4 +77,8 @@ public:
     CControlGroup* group = nullptr;
     bool hidden = false;
     bool hovered = false;
+    // The group's calls into the control in progress, and whether the control
+    // was removed meanwhile (it is deleted when the last call returns).
+    int32_t calls = 0;
+    bool removed = false;
 };

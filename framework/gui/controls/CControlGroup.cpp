@@ -48,6 +48,30 @@ private:
     Walk walk_;
 };
 
+// Keeps a control alive through one call into it. A control removed during
+// the call is deleted when it returns; by then its group may be gone too.
+class CControlGroup::CallScope {
+public:
+    explicit CallScope(CControl* c)
+        : control_(c)
+    {
+        ++control_->calls;
+    }
+    ~CallScope()
+    {
+        if (--control_->calls > 0 || !control_->removed)
+            return;
+        if (control_->group != nullptr)
+            control_->group->unpark(control_);
+        control_->destroy();
+    }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+private:
+    CControl* control_;
+};
+
 CControlGroup::CControlGroup(CPluginUI* ed, int32_t groupId)
     : editor(ed)
     , id(groupId)
@@ -60,7 +84,10 @@ CControlGroup::~CControlGroup()
     // while a control of another group is being dragged leaves that drag be.
     if (captured != nullptr || (editor != nullptr && editor->modalGroup == this))
         CControlGroup::releaseCapture();
-    deleteAll();
+    deleteAll(true);
+    for (CControl* c = parked_; c != nullptr; c = c->next)
+        c->group = nullptr;
+    parked_ = nullptr;
     for (Walk* w = walks_; w != nullptr; w = w->outer)
         w->groupGone = true;
     walks_ = nullptr;
@@ -78,7 +105,7 @@ void CControlGroup::forgetControl(CControl* control)
     }
 }
 
-void CControlGroup::deleteAll()
+void CControlGroup::deleteAll(bool groupGoing)
 {
     while (controls != nullptr) {
         CControl* c = controls;
@@ -86,10 +113,37 @@ void CControlGroup::deleteAll()
         controls = c->next;
         if (captured == c)
             captured = nullptr;
-        c->destroy();
+        dispose(c, groupGoing);
     }
     focused = nullptr;
     controls = nullptr;
+}
+
+void CControlGroup::dispose(CControl* control, bool groupGoing)
+{
+    if (control->calls == 0) {
+        control->destroy();
+        return;
+    }
+    control->removed = true;
+    if (groupGoing) {
+        control->group = nullptr;
+        control->next = nullptr;
+    } else {
+        control->next = parked_;
+        parked_ = control;
+    }
+}
+
+void CControlGroup::unpark(CControl* control)
+{
+    for (CControl** link = &parked_; *link != nullptr; link = &(*link)->next) {
+        if (*link == control) {
+            *link = control->next;
+            control->next = nullptr;
+            return;
+        }
+    }
 }
 
 int32_t CControlGroup::getId() const { return id; }
@@ -123,7 +177,7 @@ CControl* CControlGroup::removeControl(CControl* control)
         CControl* following = control->next;
         forgetControl(control);
         *link = following;
-        control->destroy();
+        dispose(control, false);
         if (editor != nullptr)
             editor->setDirty(true);
         return following;
@@ -134,7 +188,7 @@ CControl* CControlGroup::removeControl(CControl* control)
 int32_t CControlGroup::removeAllControls()
 {
     releaseCapture();
-    deleteAll();
+    deleteAll(false);
     return 0;
 }
 
@@ -169,17 +223,23 @@ void CControlGroup::updateValues()
 
 void CControlGroup::cancelAll()
 {
-    for (WalkScope walk(this); walk.current() != nullptr; walk.advance())
+    for (WalkScope walk(this); walk.current() != nullptr; walk.advance()) {
+        CallScope call(walk.current());
         walk.current()->cancel();
+    }
 }
 
 bool CControlGroup::onFileDrop(const char* path, int32_t x, int32_t y)
 {
-    if (focused != nullptr)
+    if (focused != nullptr) {
+        CallScope call(focused);
         return focused->onFileDrop(path, x, y);
-    for (WalkScope walk(this); walk.current() != nullptr; walk.advance())
+    }
+    for (WalkScope walk(this); walk.current() != nullptr; walk.advance()) {
+        CallScope call(walk.current());
         if (walk.current()->onFileDrop(path, x, y))
             return true;
+    }
     return false;
 }
 
@@ -193,6 +253,8 @@ void CControlGroup::setActive(bool active)
 
 void CControlGroup::setFocusControl(CControl* control)
 {
+    if (control != nullptr && control->removed)
+        return;
     if (control != nullptr) {
         wasActive = isActive();
         if (!wasActive)
@@ -213,13 +275,14 @@ bool CControlGroup::onMouse(int32_t x, int32_t y, ModifierKeys modifiers, MouseC
 {
     lastModifiers = modifiers;
     if (code == kMouseWheel) {
-        if (focused != nullptr) {
-            focused->onWheel(x, y);
-        } else if (captured != nullptr) {
-            captured->onWheel(x, y);
+        if (CControl* only = focused != nullptr ? focused : captured) {
+            CallScope call(only);
+            only->onWheel(x, y);
         } else {
-            for (WalkScope walk(this); walk.current() != nullptr; walk.advance())
+            for (WalkScope walk(this); walk.current() != nullptr; walk.advance()) {
+                CallScope call(walk.current());
                 walk.current()->onWheel(x, y);
+            }
         }
         return true;
     }
@@ -229,6 +292,7 @@ bool CControlGroup::onMouse(int32_t x, int32_t y, ModifierKeys modifiers, MouseC
             target = c;
     if (target == nullptr)
         return false;
+    CallScope call(target);
     switch (code) {
     case kMouseLeftDown: target->onLeftDown(x, y); break;
     case kMouseMiddleDown: target->onMiddleDown(x, y); break;
@@ -244,6 +308,8 @@ bool CControlGroup::onMouse(int32_t x, int32_t y, ModifierKeys modifiers, MouseC
 
 void CControlGroup::setCapture(CControl* control, bool hideCursor)
 {
+    if (control != nullptr && control->removed)
+        return;
     captured = control;
     if (control == nullptr) {
         releaseCapture();
@@ -271,6 +337,7 @@ void CControlGroup::idle(bool moved, int32_t x, int32_t y)
         CControl* c = walk.current();
         if (c->hidden || (focused != nullptr && focused != c))
             continue;
+        CallScope call(c);
         if (moved) {
             const bool inside = c->getRect().contains(x, y);
             if (inside != c->hovered) {

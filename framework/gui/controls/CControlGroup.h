@@ -12,6 +12,9 @@ class CPluginUI;
 // control's handler may remove controls of the group, or the group itself,
 // while the group is walking its list: every walk reads the next control only
 // after a call returns and never touches a control that has been destroyed.
+// A control removed by a handler it called itself (its own change report) is
+// held until the group's call into it returns: it may still end its edit, but
+// takes neither the capture nor the focus, and is deleted then.
 // UI thread only.
 class CControlGroup {
 public:
@@ -72,8 +75,15 @@ private:
         Walk* outer = nullptr;
     };
     class WalkScope;
+    class CallScope;
     void forgetControl(CControl* control);
-    void deleteAll();
+    void deleteAll(bool groupGoing);
+    // Deletes a control that has left the list, or, while a call into it is in
+    // progress, leaves that to the call.
+    void dispose(CControl* control, bool groupGoing);
+    void unpark(CControl* control);
 
     Walk* walks_ = nullptr;
+    // Removed controls still inside a call, linked through next.
+    CControl* parked_ = nullptr;
 };

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "framework/gui/CPluginUI.h"
+#include "framework/gui/controls/CControlButton.h"
+#include "framework/gui/controls/CControlDropDownList.h"
+#include "framework/gui/controls/CControlKnob.h"
 #include "framework/gui/controls/CControlNumber.h"
 #include "framework/gui/controls/CControlTextDisplay.h"
 #include "tests/framework/gui/controls/ControlHarness.h"
@@ -182,6 +185,65 @@ TEST(ControlGroup, GroupDestroyedByItsOwnControlEndsTheIdlePass)
     a->hook = [&] { h.editor()->removeGroup(group); };
     h.tick();
     EXPECT_EQ(log, (std::vector<std::string> {"a timer"}));
+    EXPECT_EQ(h.editor()->getGroupById(7), nullptr);
+}
+
+// Regression: the list, the button, the number and the knob went on with
+// themselves after a change report whose handler had deleted them.
+TEST(ControlGroup, AControlItsOwnChangeRemovesLivesOutTheCall)
+{
+    using Log = std::vector<std::string>;
+    ControlHarness h;
+    h.setDefault(0.75f);
+    const auto alone = [&](auto* c) {
+        h.add(c);
+        h.log.clear();
+        return c;
+    };
+    const auto removeChanged = [&](CControl* c) { h.root()->removeControl(c); };
+    h.onChange = removeChanged;
+
+    alone(new CControlButton(1, 10, 10, 20, 20))->setValue(0.0f);
+    h.press(15, 15);
+    EXPECT_EQ(h.log, (Log {"begin 1", "notify 1 1.000", "change 1 1.000", "end 1"}));
+    EXPECT_EQ(h.root()->controls, nullptr);
+    alone(new CControlButton(1, 10, 10, 20, 20))->mode = CControlButton::kMomentary;
+    h.press(15, 15);
+    EXPECT_FALSE(h.editor()->isMouseCaptured());  // a removed control takes no capture
+
+    for (const bool alt : {true, false}) {
+        alone(new CControlNumber(2, 10, 10, 30, 20))->setValue(0.0f);
+        alt ? h.press(20, 20, kModifierAlt) : h.rightPress(20, 20);
+        EXPECT_EQ(h.log, (Log {"begin 2", "notify 2 0.750", "change 2 0.750", "end 2"}));
+        EXPECT_EQ(h.root()->controls, nullptr);
+    }
+
+    h.onChange = nullptr;
+    auto* knob = alone(new CControlKnob(3, 10, 10, 22, 22));
+    knob->springBack = 1;
+    knob->popup = 1;
+    h.press(20, 20);
+    h.move(20, 10);
+    h.onChange = removeChanged;
+    h.release(20, 10);
+    EXPECT_EQ(h.root()->controls, nullptr);
+
+    h.onChange = nullptr;
+    auto* list = alone(new CControlDropDownList(4, 100, 20, 60, 15));
+    list->addItem("Run", true, false, false);
+    h.press(110, 25);
+    const Rect row = list->getItemRect(0);
+    h.onChange = removeChanged;
+    h.press(list->listRect.x + row.x + 5, list->listRect.y + row.y + 2);
+    EXPECT_EQ(h.log, (Log {"notify 4 0.000", "change 4 0.000"}));
+    EXPECT_EQ(h.root()->controls, nullptr);
+
+    // The handler may take the control's whole group with it.
+    auto* group = new CControlGroup(h.editor(), 7);
+    h.editor()->addGroup(group);
+    group->addControl(new CControlNumber(5, 10, 10, 30, 20));
+    h.onChange = [&](CControl*) { h.editor()->removeGroup(group); };
+    h.rightPress(20, 20);
     EXPECT_EQ(h.editor()->getGroupById(7), nullptr);
 }
 
