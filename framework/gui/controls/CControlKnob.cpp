@@ -153,7 +153,8 @@ float CControlKnob::drawnValue() const
         v = std::trunc(value * static_cast<float>(steps)) / static_cast<float>(steps);
     if (smoothing > 0.0f)
         v = shownValue;
-    v = v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+    // A value that is not a number draws as 0: it would pick no frame at all.
+    v = !(v >= 0.0f) ? 0.0f : (v > 1.0f ? 1.0f : v);
     if (reverse != 0)
         v = 1.0f - v;
     return v;

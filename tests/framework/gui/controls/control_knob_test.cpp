@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,7 @@ TEST(ControlKnob, FrameFollowsTheDrawnValue)
     EXPECT_EQ(frameShown(0.5f), framePixel(30));
     EXPECT_EQ(frameShown(0.999f), framePixel(59));
     EXPECT_EQ(frameShown(1.0f), framePixel(60));
+    EXPECT_EQ(frameShown(std::nanf("")), framePixel(0));
     k->frameCount = 5;
     k->steps = 4;
     EXPECT_EQ(frameShown(0.74f), framePixel(2));  // drawn at 0.5
