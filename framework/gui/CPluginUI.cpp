@@ -85,6 +85,13 @@ CPluginUI::~CPluginUI()
     backBuffer = nullptr;
 }
 
+void CPluginUI::destroyView()
+{
+    if (hasWindow())
+        close();
+    delete this;
+}
+
 // ---- open and close ----------------------------------------------------------
 
 bool CPluginUI::open(int32_t height, int32_t width, void* parent)

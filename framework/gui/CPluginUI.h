@@ -23,7 +23,8 @@ class CDrawBuffer;
 class CPluginUI : public CPluginFrame, public EditorView {
 public:
     CPluginUI(void* moduleHandle, int32_t height, int32_t width);
-    // Closes the window when still open, then deletes the back buffer.
+    // Closes the window when still open, then deletes the back buffer. By now
+    // the derived parts are gone: destroyView closes before they go.
     ~CPluginUI() override;
 
     virtual void redrawAll();
@@ -111,7 +112,9 @@ public:
     void closeView() override { close(); }
     uintptr_t viewHandle() const override;
     void idleView() override;
-    void destroyView() override { delete this; }
+    // Closes an open window first, while the whole editor still answers: a
+    // drag cut short ends its edit through the derived editor.
+    void destroyView() override;
     void requestParameterValue(int32_t id, float value) override;
     void requestAllValues() override;
 

@@ -20,8 +20,8 @@ public:
     void beginEdit(CControl* control) override;
     void endEdit(CControl* control) override;
     bool setParameterValue(int32_t id, float value) override;
-    // Deletes the editor.
-    virtual void destroy() { delete this; }
+    // Deletes the editor, closing an open window first.
+    virtual void destroy() { destroyView(); }
 
     // The engine whose parameters the controls show; set by the product's editor.
     CSynthesizer* engine = nullptr;

@@ -116,7 +116,8 @@ void ControlHarness::start(platform::IWindowSystem& system, uintptr_t parent, in
 
 ControlHarness::~ControlHarness()
 {
-    parts->editor->close();
+    if (parts->editor != nullptr)
+        parts->editor->close();
     parts->editor.reset();
     parts->engine.reset();
     platform::setWindowSystem(nullptr);
@@ -132,6 +133,7 @@ void ControlHarness::rightPress(int32_t x, int32_t y) { editor()->onMouse(x, y, 
 void ControlHarness::move(int32_t x, int32_t y) { editor()->onMouse(x, y, 0, kMouseMove); }
 void ControlHarness::wheel(int32_t steps) { editor()->onMouse(0, steps, 0, kMouseWheel); }
 void ControlHarness::tick() { editor()->idle(); }
+void ControlHarness::destroyEditor() { parts->editor.release()->destroyView(); }
 
 void ControlHarness::pump(int32_t milliseconds)
 {

@@ -47,6 +47,8 @@ public:
     void wheel(int32_t steps);
     // One timer tick of the editor (idle pass and drawing).
     void tick();
+    // Deletes the editor as an adaptor does (destroyView), window open or not.
+    void destroyEditor();
     // The host's idle calls for `milliseconds`: the window's events and timer.
     void pump(int32_t milliseconds);
 

@@ -51,15 +51,22 @@ TEST(ControlNumber, WheelAndZeroMovesChangeNothing)
     EXPECT_EQ(h.log, (Log {"begin 1", "end 1"}));
 }
 
-// Regression: closing the editor during a drag left the host's gesture open.
-TEST(ControlNumber, ClosingTheEditorMidDragEndsTheEdit)
+// Regression: closing the editor during a drag left the host's gesture open;
+// so did deleting it open (a host that closes the plug-in with the editor up),
+// since the window went only after the part that forwards the end had gone.
+TEST(ControlNumber, ClosingOrDeletingTheEditorMidDragEndsTheEdit)
 {
-    ControlHarness h;
-    h.add(new CControlNumber(1, 10, 10, 30, 20));
-    h.press(20, 20);
-    h.move(20, 10);
-    h.editor()->close();
-    EXPECT_EQ(h.log.back(), "end 1");
+    for (const bool closeFirst : {true, false}) {
+        ControlHarness h;
+        h.add(new CControlNumber(1, 10, 10, 30, 20));
+        h.press(20, 20);
+        h.move(20, 10);
+        if (closeFirst)
+            h.editor()->close();
+        else
+            h.destroyEditor();
+        EXPECT_EQ(h.log.back(), "end 1");
+    }
 }
 
 TEST(ControlKnob, DeadBandHoldsTheCentre)
