@@ -53,10 +53,21 @@ public:
     virtual ~IWindowListener() = default;
     // Called from pump() for every event of the window.
     virtual void onWindowEvent(const WindowEvent& event) = 0;
-    // Called from pump() when the window's timer interval has passed (at most one
-    // tick per pump, late ticks are not made up).
+    // Called from pump() when the window's timer is due: at most one tick per
+    // pump, on the interval's own grid whatever the pump's period (a tick that
+    // comes late does not push the next one back); after a pause of several
+    // intervals the missed ticks are skipped, not made up.
     virtual void onWindowTimer() = 0;
 };
+
+// The timer's grid point for a tick due at `now` (at least one interval after
+// the last grid point): the latest point that has passed. A host idling every
+// 20 or 30 ms so still gets a tick every interval on average, and a long pause
+// gives one tick, not a burst.
+constexpr int64_t timerGridPoint(int64_t lastPoint, int32_t interval, int64_t now)
+{
+    return lastPoint + (now - lastPoint) / interval * interval;
+}
 
 using WindowId = uint32_t;  // 0: none
 constexpr WindowId kNoWindow = 0;

@@ -119,7 +119,7 @@ void HeadlessWindowSystem::pump()
         Window* win = find(id);  // an earlier listener may have destroyed it
         if (win == nullptr || win->gone || win->interval <= 0 || now_ - win->lastTick < win->interval)
             continue;
-        win->lastTick = now_;
+        win->lastTick = timerGridPoint(win->lastTick, win->interval, now_);
         ++win->ticks;
         win->listener->onWindowTimer();
     }

@@ -128,7 +128,7 @@ struct X11WindowSystem::State {
         bool shmAttached = false;
         bool gone = false;
         int32_t interval = 0;
-        int64_t lastTick = 0;
+        int64_t lastTick = 0;  // the grid point of the last tick
     };
     struct Drag {
         WindowId target = kNoWindow;
@@ -774,7 +774,7 @@ void X11WindowSystem::pump()
         const int64_t now = nowMs();
         if (now - w->lastTick < w->interval)
             continue;
-        w->lastTick = now;
+        w->lastTick = timerGridPoint(w->lastTick, w->interval, now);
         w->listener->onWindowTimer();
     }
     --s.pumping;

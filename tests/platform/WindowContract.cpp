@@ -292,6 +292,34 @@ TEST_P(WindowContract, TimerTicksFromThePumpUntilStopped)
     EXPECT_EQ(f.ws->setTimer(w, -5), WindowStatus::BadArguments);
 }
 
+// A host idling every 20 or 30 ms must still see a 50 ms timer tick every
+// 50 ms on average, not every 60.
+TEST_P(WindowContract, TimerKeepsItsPhaseWhateverTheIdlePeriod)
+{
+    Fixture f(GetParam());
+    if (f.ws == nullptr)
+        GTEST_SKIP() << "backend unavailable (no display)";
+    const WindowId w = f.open();
+    for (const int32_t period : {20, 30, 50}) {
+        ASSERT_EQ(f.ws->setTimer(w, 50), WindowStatus::Ok);
+        const int before = f.rec.ticks;
+        for (int32_t t = 0; t + period <= 800; t += period) {
+            f.driver->wait(period);
+            f.ws->pump();
+        }
+        const int ticks = f.rec.ticks - before;
+        EXPECT_GE(ticks, 14) << "idle every " << period << " ms";
+        EXPECT_LE(ticks, 17) << "idle every " << period << " ms";
+    }
+    // A long pause gives a tick, not a burst of the missed ones.
+    f.driver->wait(400);
+    const int before = f.rec.ticks;
+    for (int i = 0; i < 4; ++i)
+        f.ws->pump();
+    EXPECT_GE(f.rec.ticks, before + 1);
+    EXPECT_LE(f.rec.ticks, before + 2);
+}
+
 TEST_P(WindowContract, DropGivesTheFirstFileDecoded)
 {
     Fixture f(GetParam());
