@@ -83,7 +83,9 @@ public:
     virtual void disconnect() = 0;
 
     // A child window of `parent` (the host's native window handle) at (0, 0) of
-    // the given size, shown. The listener must outlive the window.
+    // the given size, shown, with the arrow cursor. It takes no key events until
+    // acceptKeys: keys typed over it go on to the host's window. The listener
+    // must outlive the window.
     virtual WindowStatus createChild(
         uintptr_t parent, int32_t width, int32_t height, IWindowListener* listener, WindowId& out)
         = 0;
@@ -120,12 +122,14 @@ public:
     virtual ScreenSize screenSize() const = 0;
     virtual uint32_t modifierKeys() const = 0;
 
-    // Mouse capture (pointer grab) and keyboard focus.
+    // Mouse capture (pointer grab) and keyboard focus. Only a window that
+    // accepts keys gets them; the host's shortcuts need every other key.
     virtual WindowStatus capture(WindowId window) = 0;
     virtual WindowStatus releaseCapture() = 0;
     virtual bool hasCapture(WindowId window) const = 0;
     virtual bool isViewable(WindowId window) const = 0;
     virtual WindowStatus focus(WindowId window) = 0;
+    virtual WindowStatus acceptKeys(WindowId window, bool accept) = 0;
 };
 
 // The process's backend: the one installed by setWindowSystem, else the default

@@ -30,8 +30,9 @@ TB_BUILD_PACKAGES=(g++ cmake make pkg-config ccache clang-format-14 libgtest-dev
 # presets (kdialog serves too where it is installed).
 TB_RUN_PACKAGES=(zenity)
 
-# What the editor's tests against a real X server need: a virtual server and XTest.
-TB_X11_TEST_PACKAGES=(xvfb xauth libxtst-dev)
+# What the editor's tests against a real X server need: a virtual server, XTest,
+# and XFixes to see the cursor.
+TB_X11_TEST_PACKAGES=(xvfb xauth libxtst-dev libxfixes-dev)
 
 # What Kelbrin, the standalone program, needs: Debian's JUCE 7 (module sources
 # and the juceaide tool) and JUCE's Linux dependencies: ALSA, JACK, FreeType,

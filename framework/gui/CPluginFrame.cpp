@@ -45,8 +45,11 @@ bool CPluginFrame::createWindow(int32_t height, int32_t width, void* parent)
     }
     system = ws;
     window = made;
-    if (ws->isViewable(window))
-        ws->focus(window);
+    if (handlesKeys()) {
+        ws->acceptKeys(window, true);
+        if (ws->isViewable(window))
+            ws->focus(window);
+    }
     return true;
 }
 

@@ -25,6 +25,11 @@ public:
     // The host adaptor's choice of window behaviour (bit 0: focus on a left
     // press); the native host clears it.
     void setFrameFlags(uint32_t value) { flags = value; }
+    // An editor that handles keys (it overrides the key hooks) says so: only
+    // then does its window take key events and the focus, at open and on a
+    // left press. Every other editor leaves the keyboard with the host, whose
+    // shortcuts would otherwise die while the pointer is over the editor.
+    virtual bool handlesKeys() const { return false; }
 
 protected:
     // Makes the child window of `parent` (an X11 Window id); true when one exists.

@@ -220,7 +220,7 @@ void CPluginUI::onWindowEvent(const platform::WindowEvent& event)
         if (event.button < 1 || event.button > 3)
             break;
         const bool down = event.kind == Kind::ButtonDown;
-        if (down && event.button == 1 && (flags & 1u) != 0 && windowSystem()->isViewable(window))
+        if (down && event.button == 1 && (flags & 1u) != 0 && handlesKeys() && windowSystem()->isViewable(window))
             windowSystem()->focus(window);
         const Point p = getCursorPos();
         const int32_t code = (down ? 0 : 3) + event.button - 1;

@@ -41,6 +41,7 @@ public:
     virtual bool releaseMouse();
     virtual bool isMouseCaptured() const { return captured; }
     virtual void startTimer(int32_t milliseconds);
+    // Keys come here only for an editor whose handlesKeys() is true.
     virtual void onKeyDown(int32_t key);
     virtual void onKeyUp(int32_t key);
     virtual void cancelMouse();

@@ -196,6 +196,15 @@ WindowStatus HeadlessWindowSystem::focus(WindowId window)
     return WindowStatus::Ok;
 }
 
+WindowStatus HeadlessWindowSystem::acceptKeys(WindowId window, bool accept)
+{
+    Window* win = find(window);
+    if (win == nullptr || win->gone)
+        return WindowStatus::NotOpen;
+    win->keys = accept;
+    return WindowStatus::Ok;
+}
+
 void HeadlessWindowSystem::setWindowOrigin(WindowId window, ScreenPoint origin)
 {
     if (Window* win = find(window))
@@ -275,19 +284,22 @@ void HeadlessWindowSystem::wheel(int32_t steps)
     postPointer(WindowEvent {.kind = WindowEvent::Kind::Wheel, .steps = steps});
 }
 
-void HeadlessWindowSystem::keyDown(int32_t key)
+void HeadlessWindowSystem::postKey(WindowEvent event)
 {
     const WindowId target = focus_ != kNoWindow ? focus_ : windowAt(cursor_);
-    if (target != kNoWindow)
-        post(target, WindowEvent {.kind = WindowEvent::Kind::KeyDown, .key = key});
+    const Window* win = find(target);
+    if (win != nullptr && win->keys)
+        post(target, event);
+    else
+        ++hostKeys_;
 }
 
-void HeadlessWindowSystem::keyUp(int32_t key)
+void HeadlessWindowSystem::keyDown(int32_t key)
 {
-    const WindowId target = focus_ != kNoWindow ? focus_ : windowAt(cursor_);
-    if (target != kNoWindow)
-        post(target, WindowEvent {.kind = WindowEvent::Kind::KeyUp, .key = key});
+    postKey(WindowEvent {.kind = WindowEvent::Kind::KeyDown, .key = key});
 }
+
+void HeadlessWindowSystem::keyUp(int32_t key) { postKey(WindowEvent {.kind = WindowEvent::Kind::KeyUp, .key = key}); }
 
 void HeadlessWindowSystem::dropFiles(const std::vector<std::string>& paths)
 {

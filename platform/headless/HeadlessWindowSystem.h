@@ -16,7 +16,8 @@ namespace platform {
 // time pass. Injected events wait in a queue until pump(), as they would in a
 // real window system. Pointer events go to the window holding the capture, else
 // to the topmost window under the cursor (none: they are dropped); keys go to
-// the focused window, else to the window under the cursor.
+// the focused window, else to the window under the cursor, when that window
+// accepts keys; otherwise they go on to the host (hostKeys counts them).
 class HeadlessWindowSystem final : public IWindowSystem {
 public:
     explicit HeadlessWindowSystem(int32_t screenWidth = 1920, int32_t screenHeight = 1080);
@@ -43,6 +44,7 @@ public:
     bool hasCapture(WindowId window) const override;
     bool isViewable(WindowId window) const override;
     WindowStatus focus(WindowId window) override;
+    WindowStatus acceptKeys(WindowId window, bool accept) override;
 
     // --- The test's side -------------------------------------------------
     // Where windows created from now on lie on the screen (their parent's origin).
@@ -91,6 +93,8 @@ public:
     WindowId captureWindow() const { return capture_; }
     WindowId focusWindow() const { return focus_; }
     bool cursorVisible() const { return cursorVisible_; }
+    // Key presses and releases that no window took: the host's window got them.
+    int hostKeys() const { return hostKeys_; }
 
     std::vector<ScreenPoint> warps;  // every warpCursor target, in order
     std::vector<bool> cursorShown;  // every showCursor call's argument, in order
@@ -105,6 +109,7 @@ private:
         ScreenPoint origin;
         bool viewable = true;
         bool gone = false;  // destroyed along with its parent
+        bool keys = false;
         int32_t interval = 0;
         int64_t lastTick = 0;
         int ticks = 0;
@@ -126,6 +131,7 @@ private:
     const Window* find(WindowId window) const;
     WindowId pointerTarget() const;
     void postPointer(WindowEvent event);
+    void postKey(WindowEvent event);
 
     ScreenSize screen_;
     ScreenPoint cursor_;
@@ -140,6 +146,7 @@ private:
     bool cursorVisible_ = true;
     bool connected_ = false;
     int connects_ = 0;
+    int hostKeys_ = 0;
     int64_t now_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/cursorfont.h>
 #include <X11/extensions/XShm.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -108,6 +109,11 @@ namespace {
         }
     };
 
+    // What every editor window selects; keys only for an editor that handles them.
+    constexpr long kWindowEvents
+        = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | StructureNotifyMask;
+    constexpr long kKeyEvents = KeyPressMask | KeyReleaseMask;
+
     constexpr long kXdndVersion = 5;
     constexpr int32_t kMaxSide = 16384;
 
@@ -149,6 +155,7 @@ struct X11WindowSystem::State {
     WindowId nextId = 1;
     WindowId captured = kNoWindow;
     Cursor blank = 0;
+    Cursor arrow = 0;
     Drag drag;
     Atom xdndAware = 0, xdndEnter = 0, xdndPosition = 0, xdndStatus = 0, xdndLeave = 0, xdndDrop = 0, xdndFinished = 0,
          xdndSelection = 0, xdndTypeList = 0, xdndActionCopy = 0, uriList = 0, dropProperty = 0;
@@ -206,6 +213,8 @@ bool X11WindowSystem::State::open()
     XColor black {};
     blank = XCreatePixmapCursor(display, empty, empty, &black, &black, 0, 0);
     XFreePixmap(display, empty);
+    // Without a cursor of its own the window would show whatever its host's shows.
+    arrow = XCreateFontCursor(display, XC_left_ptr);
     int major = 0, minor = 0;
     Bool pixmaps = False;
     shmOffered = XShmQueryVersion(display, &major, &minor, &pixmaps) == True;
@@ -220,10 +229,13 @@ void X11WindowSystem::State::closeIfUnused()
         Guard guard(display);
         if (usable() && blank != 0)
             XFreeCursor(display, blank);
+        if (usable() && arrow != 0)
+            XFreeCursor(display, arrow);
         XCloseDisplay(display);
     }
     display = nullptr;
     blank = 0;
+    arrow = 0;
     captured = kNoWindow;
     drag = {};
 }
@@ -574,13 +586,15 @@ WindowStatus X11WindowSystem::createChild(
         return WindowStatus::BadParent;
     }
     XSetWindowAttributes a {};
-    a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask
-        | KeyReleaseMask | StructureNotifyMask;
+    // No key events: keys typed over the editor then go on to the host's
+    // window, whose shortcuts (the transport's space bar) must keep working.
+    a.event_mask = kWindowEvents;
     a.background_pixmap = None;  // the server never clears: what shows is always our copy
     a.bit_gravity = NorthWestGravity;
+    a.cursor = s.arrow;
     const ::Window xid = XCreateWindow(s.display, static_cast<::Window>(parent), 0, 0, static_cast<unsigned>(width),
         static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
-        CWEventMask | CWBackPixmap | CWBitGravity, &a);
+        CWEventMask | CWBackPixmap | CWBitGravity | (s.arrow != 0 ? CWCursor : 0), &a);
     XSync(s.display, False);
     XWindowAttributes wa {};
     if (xid == 0 || guardState.errors != before || XGetWindowAttributes(s.display, xid, &wa) == 0) {
@@ -846,10 +860,7 @@ WindowStatus X11WindowSystem::showCursor(WindowId window, bool visible)
     if (w == nullptr || w->gone || !s.usable())
         return WindowStatus::NotOpen;
     Guard guard(s.display);
-    if (visible)
-        XUndefineCursor(s.display, w->xid);
-    else
-        XDefineCursor(s.display, w->xid, s.blank);
+    XDefineCursor(s.display, w->xid, visible ? s.arrow : s.blank);
     if (s.captured == window)
         XChangeActivePointerGrab(
             s.display, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, visible ? None : s.blank, CurrentTime);
@@ -944,6 +955,18 @@ WindowStatus X11WindowSystem::focus(WindowId window)
         return WindowStatus::Failed;
     Guard guard(s.display);
     XSetInputFocus(s.display, w->xid, RevertToParent, CurrentTime);
+    XFlush(s.display);
+    return WindowStatus::Ok;
+}
+
+WindowStatus X11WindowSystem::acceptKeys(WindowId window, bool accept)
+{
+    State& s = *s_;
+    State::Win* w = s.find(window);
+    if (w == nullptr || w->gone || !s.usable())
+        return WindowStatus::NotOpen;
+    Guard guard(s.display);
+    XSelectInput(s.display, w->xid, kWindowEvents | (accept ? kKeyEvents : 0));
     XFlush(s.display);
     return WindowStatus::Ok;
 }

@@ -38,6 +38,7 @@ public:
     bool hasCapture(WindowId window) const override;
     bool isViewable(WindowId window) const override;
     WindowStatus focus(WindowId window) override;
+    WindowStatus acceptKeys(WindowId window, bool accept) override;
 
     // Gives up any pointer grab of the editors' connection, including the one
     // X takes for a button held down in an editor, so a popup menu opened from

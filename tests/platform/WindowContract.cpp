@@ -205,6 +205,7 @@ TEST_P(WindowContract, KeysAndModifiersOfTheFocusedWindow)
         GTEST_SKIP() << "backend unavailable (no display)";
     const WindowId w = f.open();
     ASSERT_TRUE(f.ws->isViewable(w));
+    ASSERT_EQ(f.ws->acceptKeys(w, true), WindowStatus::Ok);
     ASSERT_EQ(f.ws->focus(w), WindowStatus::Ok);
     ScreenPoint origin;
     ASSERT_TRUE(f.ws->windowOrigin(w, origin));
@@ -232,6 +233,24 @@ TEST_P(WindowContract, KeysAndModifiersOfTheFocusedWindow)
     EXPECT_TRUE(f.pumpUntil([&] { return f.ws->modifierKeys() == platform::kModControl; }));
     f.driver->modifier(platform::kModControl, false);
     EXPECT_TRUE(f.pumpUntil([&] { return f.ws->modifierKeys() == 0; }));
+}
+
+// The host's shortcuts live on its own window: a window that does not accept
+// keys lets them through even with the cursor over it.
+TEST_P(WindowContract, KeysGoPastAWindowThatDoesNotAcceptThem)
+{
+    Fixture f(GetParam());
+    if (f.ws == nullptr)
+        GTEST_SKIP() << "backend unavailable (no display)";
+    const WindowId w = f.open();
+    ScreenPoint origin;
+    ASSERT_TRUE(f.ws->windowOrigin(w, origin));
+    f.driver->moveCursor({origin.x + 5, origin.y + 5});
+    const int before = f.driver->hostKeyPresses();
+    f.driver->key(0x41, true);
+    f.driver->key(0x41, false);
+    EXPECT_TRUE(f.pumpUntil([&] { return f.driver->hostKeyPresses() > before; }, 1000));
+    EXPECT_FALSE(f.rec.has(Kind::KeyDown));
 }
 
 TEST_P(WindowContract, CaptureHidesWarpsAndReleases)

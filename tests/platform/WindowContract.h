@@ -23,6 +23,8 @@ public:
     virtual void button(int32_t button, bool down) = 0;
     virtual void wheel(int32_t steps) = 0;
     virtual void key(int32_t virtualKey, bool down) = 0;
+    // Key presses the host's windows received so far.
+    virtual int hostKeyPresses() = 0;
     virtual void modifier(uint32_t bit, bool down) = 0;
     // Files dropped on the window; it must receive the first, `path`.
     virtual void dropFile(platform::WindowId window, const std::string& path) = 0;

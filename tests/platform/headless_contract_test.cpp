@@ -15,7 +15,13 @@ public:
     void moveCursor(ScreenPoint to) override { ws.moveCursor(to); }
     void button(int32_t b, bool down) override { down ? ws.pressButton(b) : ws.releaseButton(b); }
     void wheel(int32_t steps) override { ws.wheel(steps); }
-    void key(int32_t k, bool down) override { down ? ws.keyDown(k) : ws.keyUp(k); }
+    void key(int32_t k, bool down) override
+    {
+        down ? ws.keyDown(k) : ws.keyUp(k);
+        hostPresses += down && ws.hostKeys() != hostKeysSeen;
+        hostKeysSeen = ws.hostKeys();
+    }
+    int hostKeyPresses() override { return hostPresses; }
     void modifier(uint32_t bit, bool down) override
     {
         ws.setModifiers(down ? ws.modifierKeys() | bit : ws.modifierKeys() & ~bit);
@@ -32,6 +38,8 @@ public:
 
     platform::HeadlessWindowSystem ws;
     uintptr_t lastParent = 0x100;
+    int hostPresses = 0;
+    int hostKeysSeen = 0;
 };
 
 }  // namespace

@@ -16,6 +16,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <X11/extensions/Xfixes.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 // clang-format on
@@ -50,6 +52,7 @@ public:
     {
         const ::Window p = XCreateSimpleWindow(d, DefaultRootWindow(d), 40 + 8 * static_cast<int>(parents.size()), 30,
             static_cast<unsigned>(w), static_cast<unsigned>(h), 0, 0, 0x303030);
+        XSelectInput(d, p, KeyPressMask);  // the host's shortcuts
         XMapWindow(d, p);
         XSync(d, False);
         parents.push_back(p);
@@ -87,6 +90,11 @@ public:
         else if (vk == 0x25)
             sym = XK_Left;
         fakeKey(sym, down);
+    }
+    int hostKeyPresses() override
+    {
+        wait(0);
+        return hostPresses;
     }
     void modifier(uint32_t bit, bool down) override
     {
@@ -139,6 +147,7 @@ public:
                 XNextEvent(d, &ev);
                 if (ev.type == SelectionRequest)
                     answer(ev.xselectionrequest);
+                hostPresses += ev.type == KeyPress;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         } while (std::chrono::steady_clock::now() < end);
@@ -201,6 +210,7 @@ private:
     std::vector<::Window> parents;
     ::Window source = 0;
     std::string offered;
+    int hostPresses = 0;
 };
 
 }  // namespace
@@ -430,4 +440,68 @@ TEST(X11WindowSystem, ColoursSurviveASixteenBitDisplay)
         EXPECT_EQ(bottom, v->blue_mask) << "shared memory " << shm;
         ws.destroy(w);
     }
+}
+
+namespace {
+// The cursor the server shows now, as a picture to compare.
+std::vector<unsigned long> shownCursor(Display* d)
+{
+    std::vector<unsigned long> out;
+    if (XFixesCursorImage* image = XFixesGetCursorImage(d)) {
+        out.assign(image->pixels, image->pixels + image->width * image->height);
+        out.push_back(image->width);
+        out.push_back(image->xhot);
+        XFree(image);
+    }
+    return out;
+}
+}  // namespace
+
+// Over the editor the user sees the arrow, whatever cursor the host's window
+// has; an endless drag hides it and the end of the drag brings the arrow back.
+TEST(X11WindowSystem, TheWindowShowsTheArrowUnlessHidden)
+{
+    auto driver = X11Driver::make(true);
+    if (driver == nullptr)
+        GTEST_SKIP() << "no display";
+    // Its windows and cursors go with the connection, on every way out.
+    const std::unique_ptr<Display, int (*)(Display*)> connection(XOpenDisplay(nullptr), XCloseDisplay);
+    Display* d = connection.get();
+    ASSERT_NE(d, nullptr);
+    int event = 0, error = 0;
+    if (!XFixesQueryExtension(d, &event, &error))
+        GTEST_SKIP() << "no XFixes";
+    auto& ws = static_cast<X11Driver&>(*driver).ws;
+    QuietListener quiet;
+    const Cursor watch = XCreateFontCursor(d, XC_watch);
+    const Cursor arrow = XCreateFontCursor(d, XC_left_ptr);
+    const uintptr_t host = driver->makeParent(120, 80);
+    XDefineCursor(d, static_cast<::Window>(host), watch);
+    // A window of the test's with the arrow, to learn what the arrow looks like.
+    const ::Window reference = XCreateSimpleWindow(d, DefaultRootWindow(d), 300, 300, 40, 40, 0, 0, 0);
+    XDefineCursor(d, reference, arrow);
+    XMapWindow(d, reference);
+    XSync(d, False);
+    platform::WindowId w = platform::kNoWindow;
+    ASSERT_EQ(ws.createChild(host, 60, 40, &quiet, w), platform::WindowStatus::Ok);
+    ScreenPoint origin;
+    ASSERT_TRUE(ws.windowOrigin(w, origin));
+    auto cursorAt = [&](int x, int y) {
+        driver->moveCursor({x, y});
+        driver->wait(20);
+        ws.pump();
+        XSync(d, False);
+        return shownCursor(d);
+    };
+    const auto arrowShape = cursorAt(310, 310);
+    const auto watchShape = cursorAt(origin.x + 100, origin.y + 70);  // the host's window beside ours
+    ASSERT_NE(arrowShape, watchShape);
+    EXPECT_EQ(cursorAt(origin.x + 20, origin.y + 20), arrowShape);
+    ASSERT_EQ(ws.capture(w), platform::WindowStatus::Ok);
+    ws.showCursor(w, false);
+    EXPECT_NE(cursorAt(origin.x + 22, origin.y + 20), arrowShape);
+    ws.showCursor(w, true);
+    ws.releaseCapture();
+    EXPECT_EQ(cursorAt(origin.x + 24, origin.y + 20), arrowShape);
+    ws.destroy(w);
 }

@@ -12,6 +12,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <atomic>
 #include <chrono>
@@ -285,6 +286,47 @@ TEST_F(BoardX11, ClicksThroughTheBoardReachTheEngineAndTheHost)
         for (int y = 302; y < 320; ++y)
             grey += ((rgb(x, y) >> 16) & 0xFF) > 150;
     EXPECT_LT(grey, 10) << "the board is back";
+}
+
+// No control of the board uses a key: the host keeps the focus, and a key
+// typed with the pointer over the board reaches the host's window (its
+// transport's space bar).
+TEST_F(BoardX11, TheKeyboardStaysWithTheHost)
+{
+    XSelectInput(display, parent, StructureNotifyMask | KeyPressMask);
+    XSetInputFocus(display, parent, RevertToParent, CurrentTime);
+    XSync(display, False);
+    auto focus = [&] {
+        Window w = 0;
+        int revert = 0;
+        XGetInputFocus(display, &w, &revert);
+        return w;
+    };
+    ASSERT_EQ(focus(), parent);
+    ASSERT_TRUE(openEditor());
+    EXPECT_EQ(focus(), parent) << "after effEditOpen";
+    click(380, 100);  // a pedal box's face, away from its knobs
+    EXPECT_EQ(focus(), parent) << "after a click in the board";
+
+    moveTo(380, 100);
+    XSync(display, False);
+    while (XPending(display) > 0) {
+        XEvent e;
+        XNextEvent(display, &e);
+    }
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_space), True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_space), False, CurrentTime);
+    XSync(display, False);
+    bool reached = false;
+    for (int i = 0; i < 50 && !reached; ++i) {
+        idle(1);
+        while (XPending(display) > 0) {
+            XEvent e;
+            XNextEvent(display, &e);
+            reached = reached || (e.type == KeyPress && e.xkey.window == parent);
+        }
+    }
+    EXPECT_TRUE(reached);
 }
 
 TEST_F(BoardX11, BothMetersFollowASine)

@@ -42,6 +42,14 @@ public:
     PaintControl* control = nullptr;
 };
 
+// An editor that uses keys.
+class KeyEditor : public TestEditor {
+public:
+    bool handlesKeys() const override { return true; }
+    void onKeyDown(int32_t key) override { keys.push_back(key); }
+    std::vector<int32_t> keys;
+};
+
 // The fourth byte is not colour; what a window shows is the other three.
 uint32_t rgbOf(Color c) { return c.packed() & 0xFFFFFFu; }
 uint32_t rgbAt(const HeadlessWindowSystem& ws, platform::WindowId w, int32_t x, int32_t y)
@@ -154,19 +162,44 @@ TEST_F(PluginUiTest, ButtonsWheelAndModifiersAreReadAtHandlingTime)
     EXPECT_EQ(m[7].y, -2);
     EXPECT_EQ(m[8].y, 0);
     EXPECT_EQ(editor.lastMousePos.x, 40);  // the wheel does not move it
-    EXPECT_EQ(ws.focusGiven.back(), w);
+}
+
+// The host's shortcuts must keep working over an editor that uses no key.
+TEST_F(PluginUiTest, OnlyAnEditorThatHandlesKeysTakesTheKeyboard)
+{
+    ASSERT_TRUE(editor.open(100, 160, kParent));
+    ws.moveCursorTo(editor.windowId(), 50, 50);
+    ws.pressButton(1);
+    ws.releaseButton(1);
+    ws.keyDown(' ');
+    ws.pump();
+    EXPECT_TRUE(ws.focusGiven.empty());
+    EXPECT_EQ(ws.hostKeys(), 1);
+    editor.close();
+
+    KeyEditor keyed;
+    ASSERT_TRUE(keyed.open(100, 160, kParent));
+    ASSERT_EQ(ws.focusGiven.size(), 1u);  // at open
+    ws.moveCursorTo(keyed.windowId(), 50, 50);
+    ws.pressButton(1);
+    ws.keyDown('A');
+    ws.pump();
+    EXPECT_EQ(ws.focusGiven.size(), 2u);  // and on the left press
+    EXPECT_EQ(keyed.keys, std::vector<int32_t> {'A'});
+    EXPECT_EQ(ws.hostKeys(), 1);
 }
 
 TEST_F(PluginUiTest, LeftPressGivesFocusOnlyWhenViewable)
 {
-    ASSERT_TRUE(editor.open(100, 160, kParent));
-    ws.setViewable(editor.windowId(), false);
+    KeyEditor keyed;
+    ASSERT_TRUE(keyed.open(100, 160, kParent));
+    ws.setViewable(keyed.windowId(), false);
     ws.focusGiven.clear();
-    ws.post(editor.windowId(), WindowEvent {.kind = WindowEvent::Kind::ButtonDown, .button = 1});
+    ws.post(keyed.windowId(), WindowEvent {.kind = WindowEvent::Kind::ButtonDown, .button = 1});
     ws.pump();
     EXPECT_TRUE(ws.focusGiven.empty());
-    ASSERT_FALSE(editor.group->mouse.empty());
-    EXPECT_EQ(editor.group->mouse.back().code, kMouseLeftDown);
+    ASSERT_FALSE(keyed.group->mouse.empty());
+    EXPECT_EQ(keyed.group->mouse.back().code, kMouseLeftDown);
 }
 
 TEST_F(PluginUiTest, EndlessDragWrapsAtTheScreenEdgeAndReturnsTheCursor)
