@@ -90,6 +90,9 @@ public:
         uintptr_t parent, int32_t width, int32_t height, IWindowListener* listener, WindowId& out)
         = 0;
     virtual WindowStatus destroy(WindowId window) = 0;
+    // Whether the window is still there: false once the host destroyed it (with
+    // its own window) or the display went away. Asks the server when it must.
+    virtual bool exists(WindowId window) = 0;
     // The native handle (an X11 Window), for dialogs that attach to the editor.
     virtual uintptr_t nativeHandle(WindowId window) const = 0;
 

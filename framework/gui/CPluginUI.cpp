@@ -96,8 +96,13 @@ void CPluginUI::destroyView()
 
 bool CPluginUI::open(int32_t height, int32_t width, void* parent)
 {
-    if (hasWindow())
-        return true;
+    if (hasWindow()) {
+        if (windowSystem()->exists(window))
+            return true;
+        // The host destroyed its window (ours with it) without closing the
+        // editor first: that counts as closed, and this open builds anew.
+        close();
+    }
     if (!createWindow(height, width, parent))
         return false;
     if (!backBuffer->create(height, width, false)) {

@@ -60,6 +60,12 @@ WindowStatus HeadlessWindowSystem::destroy(WindowId window)
     return WindowStatus::Ok;
 }
 
+bool HeadlessWindowSystem::exists(WindowId window)
+{
+    const Window* w = find(window);
+    return w != nullptr && !w->gone;
+}
+
 uintptr_t HeadlessWindowSystem::nativeHandle(WindowId window) const
 {
     const Window* w = find(window);

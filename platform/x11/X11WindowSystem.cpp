@@ -657,6 +657,27 @@ WindowStatus X11WindowSystem::destroy(WindowId window)
     return WindowStatus::Ok;
 }
 
+bool X11WindowSystem::exists(WindowId window)
+{
+    State& s = *s_;
+    State::Win* w = s.find(window);
+    if (w == nullptr || w->gone || !s.usable())
+        return false;
+    Guard guard(s.display);
+    // The host may have destroyed its window a moment ago, with no event read
+    // since: only the server knows.
+    XSync(s.display, False);
+    const int before = guardState.errors;
+    XWindowAttributes a {};
+    if (XGetWindowAttributes(s.display, w->xid, &a) == 0 || guardState.errors != before) {
+        w->gone = true;
+        if (s.captured == window)
+            s.captured = kNoWindow;
+    }
+    s.noticeBrokenConnection();
+    return !w->gone;
+}
+
 uintptr_t X11WindowSystem::nativeHandle(WindowId window) const
 {
     const State::Win* w = s_->find(window);

@@ -21,6 +21,7 @@ public:
     WindowStatus createChild(
         uintptr_t parent, int32_t width, int32_t height, IWindowListener* listener, WindowId& out) override;
     WindowStatus destroy(WindowId window) override;
+    bool exists(WindowId window) override;
     uintptr_t nativeHandle(WindowId window) const override;
     PresentStatus present(WindowId window, const PixelSource& source, int32_t x, int32_t y, int32_t w, int32_t h,
         int32_t srcX, int32_t srcY) override;

@@ -329,6 +329,20 @@ TEST_F(BoardX11, TheKeyboardStaysWithTheHost)
     EXPECT_TRUE(reached);
 }
 
+// The host destroyed its window without effEditClose: the next open into a
+// new window builds and shows the board there.
+TEST_F(BoardX11, AParentDestroyedBeforeCloseCountsAsClosed)
+{
+    ASSERT_TRUE(openEditor());
+    XDestroyWindow(display, parent);
+    XSync(display, False);
+    parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, kW, kH, 0, 0, 0);
+    XMapWindow(display, parent);
+    XSync(display, False);
+    EXPECT_TRUE(openEditor());
+    EXPECT_EQ(childWindows(), 1u);
+}
+
 TEST_F(BoardX11, BothMetersFollowASine)
 {
     ASSERT_TRUE(openEditor());

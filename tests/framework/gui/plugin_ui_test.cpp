@@ -189,6 +189,20 @@ TEST_F(PluginUiTest, OnlyAnEditorThatHandlesKeysTakesTheKeyboard)
     EXPECT_EQ(ws.hostKeys(), 1);
 }
 
+// The host destroyed its window, and ours with it, without closing the editor.
+TEST_F(PluginUiTest, AWindowGoneWithItsParentCountsAsClosed)
+{
+    ASSERT_TRUE(editor.open(100, 160, kParent));
+    const platform::WindowId first = editor.windowId();
+    ws.destroyParent(reinterpret_cast<uintptr_t>(kParent));
+    void* const next = reinterpret_cast<void*>(uintptr_t {78});
+    ASSERT_TRUE(editor.open(100, 160, next));
+    EXPECT_NE(editor.windowId(), first);
+    EXPECT_EQ(ws.windowCount(), 1);
+    EXPECT_EQ(editor.group->updates, 1);  // the controls were made anew
+    EXPECT_EQ(rgbAt(ws, editor.windowId(), 15, 25), rgbOf(kRed));
+}
+
 TEST_F(PluginUiTest, LeftPressGivesFocusOnlyWhenViewable)
 {
     KeyEditor keyed;
