@@ -62,8 +62,9 @@ private:
     // The output gain into the outputs; returns the output peak.
     float outputStage(const float* left, const float* right, float* outL, float* outR, int n, float target);
 
-    std::atomic<float> inputPeak_ {0.5f};
-    std::atomic<float> outputPeak_ {0.5f};
+    // No signal yet: the meters rest until the first block.
+    std::atomic<float> inputPeak_ {0.0f};
+    std::atomic<float> outputPeak_ {0.0f};
     double sampleRate_ = 44100.0;
     std::atomic<float> inputTarget_ {1.0f};
     float inputGain_ = 1.0f;

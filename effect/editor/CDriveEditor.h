@@ -39,8 +39,8 @@ public:
     // Replaces the five pedal groups with groups for the program's box types.
     void rebuildPedalGroups();
 
-    float inputPeak = 0.5f;
-    float outputPeak = 0.5f;
+    float inputPeak = 0.0f;
+    float outputPeak = 0.0f;
     CPedalCtrlGroup* pedalGroups[kBoxes] = {};
     CVU_Meter* inputMeter = nullptr;
     CVU_Meter* outputMeter = nullptr;

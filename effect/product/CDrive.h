@@ -73,7 +73,7 @@ private:
     char presetsFolder_[kFolderCapacity] = {};
     std::atomic<bool> loading_ {false};
     CDriveEffect* chain_ = nullptr;
-    std::atomic<float> inputPeak_ {0.5f};
-    std::atomic<float> outputPeak_ {0.5f};
+    std::atomic<float> inputPeak_ {0.0f};
+    std::atomic<float> outputPeak_ {0.0f};
     std::atomic<uint32_t> programSwitches_ {0};
 };

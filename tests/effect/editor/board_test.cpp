@@ -107,6 +107,20 @@ TEST(Board, AMissingPictureKeepsItClosedAndTheNextOpenLoadsOnlyThatOne)
     EXPECT_TRUE(board.open());
 }
 
+// A host that has not started processing has sent no signal: both meters rest.
+TEST(Board, MetersRestUntilAudioArrives)
+{
+    Board board;
+    ASSERT_TRUE(board.open());
+    board.tick();
+    for (const int32_t x0 : {201, 290}) {
+        int yellow = 0;
+        for (int32_t x = x0 + 1; x < x0 + 47; ++x)
+            yellow += board.rgb(x, 39) == 0xFFFF00u;
+        EXPECT_EQ(yellow, 0) << "meter at " << x0;
+    }
+}
+
 TEST(Board, KnobDragMovesTheEngineAndIsFramedForTheHost)
 {
     Board board;
