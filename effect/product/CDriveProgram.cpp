@@ -64,6 +64,8 @@ void CDriveProgram::getParameterName(int32_t index, char* text)
         writeText(text, "Master OUT Lvl");
     else if (index == 2)
         writeText(text, "EQ Enable");
+    else if (index == 11)
+        writeText(text, "Amp Model");
     else if (index >= 3 && index <= 10)
         writeText(text, "EQ Band %d", index - 2);
     else if (index >= kFirstKnob && index <= kLastKnob)

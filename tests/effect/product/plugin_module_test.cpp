@@ -86,7 +86,8 @@ TEST_F(BarePlugin, ParameterNamesAndDisplayTexts)
     EXPECT_EQ(host.text(effGetParamName, 0), "Master IN Lvl");
     EXPECT_EQ(host.text(effGetParamName, 24), "Box3 - Param 2");
     EXPECT_EQ(host.text(effGetParamName, 41), "Box 3 Enable");
-    EXPECT_EQ(host.text(effGetParamName, 11), "unknown");
+    EXPECT_EQ(host.text(effGetParamName, 11), "Amp Model");
+    EXPECT_EQ(host.text(effGetParamName, 12), "unknown");
     host.effect->setParameter(host.effect, 5, 0.29f);
     EXPECT_EQ(host.effect->getParameter(host.effect, 5), 0.29f);
     EXPECT_EQ(host.text(effGetParamDisplay, 5), "29");

@@ -43,7 +43,8 @@ TEST(DriveProgram, ParameterNamesFollowTheTable)
     EXPECT_EQ(nameOf(p, 39), "Box 1 Enable");
     EXPECT_EQ(nameOf(p, 41), "Box 3 Enable");
     EXPECT_EQ(nameOf(p, 43), "Box 5 Enable");
-    for (int unknown : {-1, 11, 12, 38, 44, 45, 49, 50, 1000})
+    EXPECT_EQ(nameOf(p, 11), "Amp Model");  // a published, automatable list
+    for (int unknown : {-1, 12, 38, 44, 45, 49, 50, 1000})
         EXPECT_EQ(nameOf(p, unknown), "unknown") << unknown;
 }
 
