@@ -16,6 +16,10 @@
 #include "framework/gui/controls/CControlKnob.h"
 #include "platform/WindowSystem.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -82,7 +86,35 @@ void* definitionModule()
     return def != nullptr ? def->moduleHandle : nullptr;
 }
 
+// The editor's picture path as the frame joins it; false when it does not fit.
+bool picturePath(const char* folder, const char* name, char (&out)[1024])
+{
+    const size_t n = std::strlen(folder);
+    const bool slash = n > 0 && folder[n - 1] != '/';
+    const int written = std::snprintf(out, sizeof out, "%s%s%s", folder, slash ? "/" : "", name);
+    return written >= 0 && static_cast<size_t>(written) < sizeof out;
+}
+
+// Whoever copied only the library must learn why the editor is missing or
+// empty: one line on standard error, the host's log.
+void reportPictures(const char* folder, const char* file)
+{
+    std::fprintf(stderr, "Tambrell: no editor: cannot read the picture \"%s\" in the folder \"%s\"\n", file, folder);
+}
+
 }  // namespace
+
+const char* firstMissingPicture(const char* folder)
+{
+    if (folder == nullptr)
+        folder = "";
+    for (const Picture& p : kPictures) {
+        char path[1024];
+        if (!picturePath(folder, p.file, path) || ::access(path, R_OK) != 0)
+            return p.file;
+    }
+    return nullptr;
+}
 
 CDriveEditor::CDriveEditor(CDrive* drive)
     : CSynthEditor(definitionModule(), kHeight, kWidth)
@@ -100,7 +132,37 @@ EditorView* createDriveEditor(CSynthesizer* engine)
     auto* drive = dynamic_cast<CDrive*>(engine);
     if (drive == nullptr)
         return nullptr;
+    // Without its pictures the board would open as an empty window: no editor
+    // then, and the host shows its own controls for the parameters.
+    if (const char* missing = firstMissingPicture(drive->getGraphicsFolder())) {
+        reportPictures(drive->getGraphicsFolder(), missing);
+        return nullptr;
+    }
     return new (std::nothrow) CDriveEditor(drive);
+}
+
+bool CDriveEditor::open(int32_t height, int32_t width, void* parent)
+{
+    failedPicture_ = nullptr;
+    if (CSynthEditor::open(height, width, parent))
+        return true;
+    const char* folder = drive_ != nullptr ? drive_->getGraphicsFolder() : "";
+    if (failedPicture_ != nullptr) {
+        reportPictures(folder, failedPicture_);
+        return false;
+    }
+    const char* why = "out of memory";
+    switch (windowStatus()) {
+    case platform::WindowStatus::NoDisplay: why = "no X display to open"; break;
+    case platform::WindowStatus::BadParent: why = "the host's window cannot hold it"; break;
+    case platform::WindowStatus::BadArguments: why = "the window size was refused"; break;
+    case platform::WindowStatus::NotOpen:
+    case platform::WindowStatus::Failed: why = "its window could not be made"; break;
+    case platform::WindowStatus::Ok: break;
+    }
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr, "Tambrell: no editor: %s (DISPLAY=%s)\n", why, display != nullptr ? display : "");
+    return false;
 }
 
 float CDriveEditor::programValue(int32_t index) const { return drive_ != nullptr ? drive_->getParameter(index) : 0.0f; }
@@ -109,8 +171,10 @@ bool CDriveEditor::loadPictures()
 {
     const char* folder = drive_ != nullptr ? drive_->getGraphicsFolder() : "";
     for (const Picture& p : kPictures)
-        if (!loadBitmapFromFolder(folder, p.file, p.key))
+        if (!loadBitmapFromFolder(folder, p.file, p.key)) {
+            failedPicture_ = p.file;
             return false;
+        }
     return true;
 }
 

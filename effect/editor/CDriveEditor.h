@@ -25,6 +25,8 @@ public:
     explicit CDriveEditor(CDrive* drive);
     ~CDriveEditor() override;
 
+    // Says on standard error why, when it fails.
+    bool open(int32_t height, int32_t width, void* parent) override;
     bool createControls() override;
     void idle() override;
     void onControlChanged(CControl* control) override;
@@ -65,7 +67,12 @@ private:
 
     CDrive* drive_;
     uint32_t seenSwitches_ = 0;
+    const char* failedPicture_ = nullptr;  // the first that did not load, at the last open
 };
+
+// The first of the board's pictures that the folder lacks (or cannot give for
+// reading); null when all are there.
+const char* firstMissingPicture(const char* folder);
 
 // The product definition's editor factory.
 EditorView* createDriveEditor(CSynthesizer* engine);

@@ -30,14 +30,17 @@ bool CPluginFrame::createWindow(int32_t height, int32_t width, void* parent)
     windowWidth = width;
 
     platform::IWindowSystem* ws = platform::windowSystem();
+    lastWindowStatus = platform::WindowStatus::NoDisplay;
     if (ws == nullptr)
         return false;
-    if (openWindowCount == 0 && ws->connect() != platform::WindowStatus::Ok)
+    if (openWindowCount == 0 && (lastWindowStatus = ws->connect()) != platform::WindowStatus::Ok)
         return false;
     ++openWindowCount;
     platform::WindowId made = platform::kNoWindow;
-    if (ws->createChild(reinterpret_cast<uintptr_t>(parent), width, height, this, made) != platform::WindowStatus::Ok
-        || made == platform::kNoWindow) {
+    lastWindowStatus = ws->createChild(reinterpret_cast<uintptr_t>(parent), width, height, this, made);
+    if (lastWindowStatus != platform::WindowStatus::Ok || made == platform::kNoWindow) {
+        if (lastWindowStatus == platform::WindowStatus::Ok)
+            lastWindowStatus = platform::WindowStatus::Failed;
         // A window that was never made holds no share of the connection.
         if (--openWindowCount == 0)
             ws->disconnect();

@@ -30,6 +30,8 @@ public:
     // left press. Every other editor leaves the keyboard with the host, whose
     // shortcuts would otherwise die while the pointer is over the editor.
     virtual bool handlesKeys() const { return false; }
+    // Why the last window could not be made (Ok when it was).
+    platform::WindowStatus windowStatus() const { return lastWindowStatus; }
 
 protected:
     // Makes the child window of `parent` (an X11 Window id); true when one exists.
@@ -51,6 +53,7 @@ protected:
     platform::ScreenPoint virtualPos;
     platform::ScreenPoint lastRealCursor;
     void* moduleHandle = nullptr;
+    platform::WindowStatus lastWindowStatus = platform::WindowStatus::Ok;
 
 private:
     // The back buffer's way into the window.

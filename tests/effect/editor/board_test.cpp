@@ -11,7 +11,9 @@
 #include "tests/effect/editor/BoardRig.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -105,6 +107,32 @@ TEST(Board, AMissingPictureKeepsItClosedAndTheNextOpenLoadsOnlyThatOne)
     std::filesystem::remove(gfx + "/bkg_main.tga");
     std::filesystem::copy_file(std::string(TB_MODULE_DIR) + "/Gfx/btn_next_preset.tga", gfx + "/btn_next_preset.tga");
     EXPECT_TRUE(board.open());
+}
+
+// Whoever copied only the library learns why there is no editor.
+TEST(Board, WithoutItsPicturesThereIsNoEditorAndStandardErrorSaysWhy)
+{
+    bitmapStorage().clear();
+    Board board(false);
+    const std::string line = "Tambrell: no editor: cannot read the picture \"bkg_main.tga\" in the folder \""
+        + board.root.path() + "/Gfx\"\n";
+    testing::internal::CaptureStderr();
+    EditorView* none = createDriveEditor(board.drive.get());
+    const bool opened = board.open();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), line + line);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_FALSE(opened);
+
+    // With the pictures, an open that fails for another reason says that one.
+    ::symlink((std::string(TB_MODULE_DIR) + "/Gfx").c_str(), (board.root.path() + "/Gfx").c_str());
+    EditorView* editor = createDriveEditor(board.drive.get());
+    ASSERT_NE(editor, nullptr);
+    editor->destroyView();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(board.editor->openView(nullptr, board.editor->viewSize()));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.rfind("Tambrell: no editor: the host's window cannot hold it", 0), 0u) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
 }
 
 // A host that has not started processing has sent no signal: both meters rest.

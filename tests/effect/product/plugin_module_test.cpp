@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -79,6 +80,22 @@ TEST_F(BarePlugin, RecordDescribesTheEffect)
     EXPECT_EQ(host.text(effGetEffectName), "Tambrell");
     EXPECT_EQ(host.text(effGetVendorString), "Ostravelin");
     EXPECT_EQ(host.text(effGetProductString), "Tambrell 1.1.3");
+}
+
+// A root without Gfx/: the host is told of no editor (and shows its own
+// controls), and its log says which picture is missing where.
+TEST_F(BarePlugin, WithoutThePicturesNoEditorIsAdvertised)
+{
+    EXPECT_FALSE(host.effect->flags & effFlagsHasEditor);
+    testing::internal::CaptureStderr();
+    {
+        PluginHost another;
+        ASSERT_TRUE(another.loaded());
+        EXPECT_FALSE(another.effect->flags & effFlagsHasEditor);
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("\"bkg_main.tga\" in the folder \"" + root.path() + "/Gfx\""), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }
 
 TEST_F(BarePlugin, ParameterNamesAndDisplayTexts)
@@ -184,6 +201,7 @@ TEST_F(FactoryPlugin, StartsOnTheFirstFactoryPreset)
     ASSERT_GE(files.size(), 6u);
     ASSERT_LE(files.size(), 10u);
     EXPECT_EQ(host.text(effGetProgramName), "01 Clean");
+    EXPECT_TRUE(host.effect->flags & effFlagsHasEditor);  // its pictures are beside it
     const std::vector<uint8_t> chunk = host.chunk();
     ASSERT_EQ(chunk.size(), 460u);
     const programchunk::Parsed p = programchunk::read(chunk.data(), 460);
