@@ -1,14 +1,24 @@
 #pragma once
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-// Open/save file dialogs, in place of the system's common dialogs. The backend
-// shows the dialog; the caller keeps the rules (existing file, overwrite question,
-// default extension) so that every backend behaves alike.
+// Open/save file dialogs, in place of the system's common dialogs. A dialog
+// runs beside its caller: starting one returns at once, and the caller asks on
+// its own ticks whether the user has answered, so the host's windows never
+// wait for the user. The backend shows the dialog; the caller keeps the rules
+// (existing file, overwrite question, default extension) so that every backend
+// behaves alike. UI thread only.
 namespace platform {
 
 enum class DialogKind { Open, Save };
-enum class DialogStatus { Chosen, Cancelled, Failed };
+enum class DialogStatus {
+    Running,  // the user has not answered yet
+    Chosen,
+    Cancelled,
+    Failed,
+};
 
 struct DialogFilter {
     std::string description;
@@ -22,6 +32,7 @@ struct DialogRequest {
     std::string fileName;  // suggested name, may be empty
     std::vector<DialogFilter> filters;
     int filterIndex = 0;
+    uintptr_t ownerWindow = 0;  // the X11 window the dialog belongs to; 0: none
 };
 
 struct DialogResult {
@@ -29,18 +40,23 @@ struct DialogResult {
     std::string path;
 };
 
+// One dialog on the screen. Destroying it while the user still has it open
+// takes it away; its answer is lost.
+class IDialogRun {
+public:
+    virtual ~IDialogRun() = default;
+    // Running until the user answers; from then on the answer, every time.
+    virtual DialogResult poll() = 0;
+};
+
 class IFileDialog {
 public:
     virtual ~IFileDialog() = default;
-    virtual DialogResult run(const DialogRequest& request) = 0;
-    // Yes/no question before a file is replaced; false means "keep it".
-    virtual bool confirmOverwrite(const std::string& title, const std::string& path) = 0;
-    // Tells the user that something they asked for did not happen.
-    virtual void showMessage(const std::string& title, const std::string& text)
-    {
-        (void)title;
-        (void)text;
-    }
+    virtual std::unique_ptr<IDialogRun> start(const DialogRequest& request) = 0;
+    // Yes/no question before a file is replaced: Chosen means "replace it".
+    virtual std::unique_ptr<IDialogRun> startOverwriteQuestion(
+        const std::string& title, const std::string& path, uintptr_t ownerWindow)
+        = 0;
 };
 
 // The process's dialog backend: the one installed, else the desktop one.
@@ -48,8 +64,8 @@ IFileDialog& fileDialog();
 // Installs a backend (tests); null returns to the desktop one. The caller keeps ownership.
 void setFileDialog(IFileDialog* backend);
 
-// The desktop backend: zenity, else kdialog, run without a shell. No such program
-// found counts as cancelled.
+// The desktop backend: zenity, else kdialog, run without a shell. No such
+// program found counts as cancelled.
 IFileDialog& desktopFileDialog();
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include "effect/editor/CAboutPage.h"
 #include "effect/editor/CPedalCtrlGroup.h"
 #include "effect/editor/CVU_Meter.h"
+#include "effect/editor/MessageNote.h"
 #include "effect/product/CDrive.h"
 #include "effect/product/PresetFiles.h"
 #include "effect/product/ProgramCommands.h"
@@ -119,12 +120,32 @@ const char* firstMissingPicture(const char* folder)
 CDriveEditor::CDriveEditor(CDrive* drive)
     : CSynthEditor(definitionModule(), kHeight, kWidth)
     , drive_(drive)
+    , commands_(
+          drive, definitionModule(), [this] { buildProgramMenu(); }, [this](const char* text) { tell(text); })
 {
     engine = drive;
     timerInterval = 50;
 }
 
-CDriveEditor::~CDriveEditor() = default;
+CDriveEditor::~CDriveEditor()
+{
+    // The frame's destructor closes the window, but no longer through this class.
+    commands_.cancel();
+}
+
+int32_t CDriveEditor::close()
+{
+    commands_.cancel();
+    noteToShow_.clear();
+    note = nullptr;
+    return CSynthEditor::close();
+}
+
+void CDriveEditor::tell(const char* text)
+{
+    if (text != nullptr && hasWindow())
+        noteToShow_ = text;
+}
 
 EditorView* createDriveEditor(CSynthesizer* engine)
 {
@@ -296,6 +317,8 @@ bool CDriveEditor::createControls()
     buildProgramMenu();
     setBackgroundKey(kBackgroundKey);
     addGroup(new (std::nothrow) CAboutPage(this));
+    note = new (std::nothrow) MessageNote(this);
+    addGroup(note);
     return true;
 }
 
@@ -339,6 +362,11 @@ void CDriveEditor::followProgramSwitches()
 
 void CDriveEditor::idle()
 {
+    commands_.poll();
+    if (!noteToShow_.empty() && note != nullptr) {
+        note->show(noteToShow_);
+        noteToShow_.clear();
+    }
     if (drive_ != nullptr) {
         inputPeak = drive_->getInputPeak();
         outputPeak = drive_->getOutputPeak();
@@ -352,6 +380,14 @@ void CDriveEditor::idle()
         for (CPedalCtrlGroup* group : pedalGroups)
             if (group != nullptr)
                 group->faceDirty = 1;
+    if (note != nullptr && note->isShown() && isDirty() && activeGroup == note) {
+        // The board drawn again whole is drawn with its controls, and the note
+        // (the last group) over them.
+        activeGroup = nullptr;
+        CSynthEditor::idle();
+        activeGroup = note;
+        return;
+    }
     CSynthEditor::idle();
 }
 
@@ -388,7 +424,7 @@ void CDriveEditor::runProgramCommand(int32_t position)
 {
     if (drive_ == nullptr)
         return;
-    programcommands::run(*drive_, position, ownerWindow(), definitionModule(), [this] { buildProgramMenu(); });
+    commands_.run(position, ownerWindow());
     followProgramSwitches();
 }
 

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "effect/product/ProgramCommands.h"
 #include "framework/gui/CSynthEditor.h"
 
 #include <cstdint>
+#include <string>
 
 class CAboutPage;
 class CControlButton;
 class CControlDropDownList;
 class CDrive;
 class CPedalCtrlGroup;
+class MessageNote;
 class CVU_Meter;
 
 // The pedal board: level knobs with meters, the master equaliser's faders
@@ -28,12 +31,17 @@ public:
     // Says on standard error why, when it fails.
     bool open(int32_t height, int32_t width, void* parent) override;
     bool createControls() override;
+    // A dialog still open goes with the window, unanswered.
+    int32_t close() override;
     void idle() override;
     void onControlChanged(CControl* control) override;
     float getParameterDefault(CControl* control) override;
 
-    // The program menu's command at a position of the Options list.
+    // The program menu's command at a position of the Options list; a save or
+    // load finishes on a later tick, once its dialog has been answered.
     void runProgramCommand(int32_t position);
+    // A message over the board until the next click (shown from the next tick).
+    void tell(const char* text);
     void buildProgramMenu();
     // An ordinary control's value into the engine (ids 0..49) and to the host
     // (ids 0..43).
@@ -50,6 +58,7 @@ public:
     CControlDropDownList* optionsList = nullptr;
     CControlButton* nextPresetButton = nullptr;
     CControlButton* prevPresetButton = nullptr;
+    MessageNote* note = nullptr;
 
 private:
     bool loadPictures();
@@ -68,6 +77,8 @@ private:
     CDrive* drive_;
     uint32_t seenSwitches_ = 0;
     const char* failedPicture_ = nullptr;  // the first that did not load, at the last open
+    ProgramCommands commands_;
+    std::string noteToShow_;
 };
 
 // The first of the board's pictures that the folder lacks (or cannot give for

@@ -5,70 +5,43 @@
 #include "framework/engine/CProgram.h"
 #include "framework/util/CFileList.h"
 #include "framework/util/CFileSelector.h"
-#include "platform/FileDialog.h"
 
+#include <new>
 #include <string>
 
-namespace programcommands {
-
-namespace {
-
-    void prepare(CFileSelector& selector, CDrive& engine, const char* title, const char* fileName)
-    {
-        selector.setTitle(title);
-        selector.setInitialFolder(engine.getPresetsFolder());
-        selector.setFileName(fileName);
-        selector.setFilterIndex(0);
-        selector.addFilter(presetfiles::kFileType, presetfiles::kExtension);
-    }
-
-    void saveProgram(CDrive& engine, void* owner, void* module, const std::function<void()>& rebuildMenu)
-    {
-        CFileSelector selector(module);
-        // Copied in the control turn: a host's chunk restore may rewrite it.
-        char name[kProgramNameCapacity] = {};
-        engine.getProgramName(engine.getCurrentProgramIndex(), name);
-        prepare(selector, engine, "Save Program", name);
-        const char* path = selector.showSaveDialog(owner);
-        if (path == nullptr)
-            return;
-        if (presetfiles::save(engine, path) != presetfiles::SaveResult::Saved) {
-            platform::fileDialog().showMessage("Save Program",
-                "The program could not be saved as \"" + std::string(path)
-                    + "\". The file and the program's name are unchanged.");
-            return;
-        }
-        rebuildMenu();
-    }
-
-    void loadProgram(CDrive& engine, void* owner, void* module, const std::function<void()>& rebuildMenu)
-    {
-        CFileSelector selector(module);
-        prepare(selector, engine, "Load Program", "");
-        const char* path = selector.showOpenDialog(owner);
-        if (path == nullptr)
-            return;
-        char baseName[kProgramNameCapacity];
-        fileBaseName(path, baseName, sizeof baseName);
-        if (presetfiles::load(engine, path, baseName) != presetfiles::LoadResult::NotRead)
-            rebuildMenu();
-    }
-
-}  // namespace
-
-void run(
-    CDrive& engine, int32_t position, void* ownerWindow, void* moduleHandle, const std::function<void()>& rebuildMenu)
+ProgramCommands::ProgramCommands(CDrive* engine, void* moduleHandle, RebuildMenu rebuildMenu, Tell tell)
+    : engine_(engine)
+    , module_(moduleHandle)
+    , rebuildMenu_(std::move(rebuildMenu))
+    , tell_(std::move(tell))
 {
+}
+
+ProgramCommands::~ProgramCommands() { cancel(); }
+
+bool ProgramCommands::dialogOpen() const { return pending_ != Pending::None; }
+
+void ProgramCommands::cancel()
+{
+    selector_.reset();
+    pending_ = Pending::None;
+}
+
+void ProgramCommands::run(int32_t position, void* ownerWindow)
+{
+    if (engine_ == nullptr)
+        return;
+    CDrive& engine = *engine_;
     switch (position) {
-    case presetfiles::kSavePosition: saveProgram(engine, ownerWindow, moduleHandle, rebuildMenu); return;
-    case presetfiles::kLoadPosition: loadProgram(engine, ownerWindow, moduleHandle, rebuildMenu); return;
+    case presetfiles::kSavePosition: startDialog(Pending::Save, ownerWindow); return;
+    case presetfiles::kLoadPosition: startDialog(Pending::Load, ownerWindow); return;
     case presetfiles::kResetPosition: {
         // The reset values and their switch in one turn, so a host's chunk
         // restore on another thread cannot land in between.
         const auto turn = engine.takeControlTurn();
         if (CProgram* program = engine.getCurrentProgram())
             program->reset();
-        rebuildMenu();
+        rebuildMenu_();
         engine.selectProgram(0);
         return;
     }
@@ -83,10 +56,80 @@ void run(
         return;
     if (presetfiles::load(engine, path, baseName) == presetfiles::LoadResult::NotRead)
         return;
-    rebuildMenu();
+    rebuildMenu_();
     // A chunk refused or cut short still leads to a switch, which pushes the
     // program as it stands to the chain, the host and the editor.
     engine.selectProgram(0);
 }
 
-}  // namespace programcommands
+void ProgramCommands::startDialog(Pending command, void* ownerWindow)
+{
+    // The user answers the dialog already open first.
+    if (pending_ != Pending::None)
+        return;
+    auto* selector = new (std::nothrow) CFileSelector(module_);
+    if (selector == nullptr)
+        return;
+    selector_.reset(selector);
+    const bool save = command == Pending::Save;
+    // The proposed name is copied now, in the control turn: a host's chunk
+    // restore may rewrite it.
+    char name[kProgramNameCapacity] = {};
+    if (save)
+        engine_->getProgramName(engine_->getCurrentProgramIndex(), name);
+    selector->setTitle(save ? "Save Program" : "Load Program");
+    selector->setInitialFolder(engine_->getPresetsFolder());
+    selector->setFileName(name);
+    selector->setFilterIndex(0);
+    selector->addFilter(presetfiles::kFileType, presetfiles::kExtension);
+    if (!(save ? selector->startSaveDialog(ownerWindow) : selector->startOpenDialog(ownerWindow))) {
+        selector_.reset();
+        return;
+    }
+    pending_ = command;
+    // An answer known at once is taken on this click.
+    poll();
+}
+
+void ProgramCommands::poll()
+{
+    if (pending_ == Pending::None || selector_ == nullptr)
+        return;
+    const CFileSelector::DialogState state = selector_->pollDialog();
+    if (state == CFileSelector::DialogState::Running)
+        return;
+    const Pending command = pending_;
+    pending_ = Pending::None;
+    if (state == CFileSelector::DialogState::Chosen) {
+        const std::string path = selector_->getChosenPath();
+        if (command == Pending::Save)
+            finishSave(path.c_str());
+        else
+            finishLoad(path.c_str());
+    }
+    selector_.reset();
+}
+
+void ProgramCommands::finishSave(const char* path)
+{
+    if (engine_ == nullptr)
+        return;
+    if (presetfiles::save(*engine_, path) != presetfiles::SaveResult::Saved) {
+        const std::string text = "The program could not be saved as \"" + std::string(path)
+            + "\". The file and the program's name are unchanged.";
+        if (tell_)
+            tell_(text.c_str());
+        return;
+    }
+    rebuildMenu_();
+}
+
+void ProgramCommands::finishLoad(const char* path)
+{
+    if (engine_ == nullptr)
+        return;
+    char baseName[kProgramNameCapacity];
+    fileBaseName(path, baseName, sizeof baseName);
+    if (presetfiles::load(*engine_, path, baseName) != presetfiles::LoadResult::NotRead)
+        rebuildMenu_();
+}

@@ -2,16 +2,48 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class CDrive;
+class CFileSelector;
 
 // The commands behind the program menu (its item positions): save, load and
-// reset the program, and load a listed preset. Runs on the editor's thread;
-// the dialogs are owned by the editor's window. rebuildMenu is called
-// wherever the menu must show a new name or list.
-namespace programcommands {
+// reset the program, and load a listed preset. Save and load show their
+// dialog beside the host and return at once; the editor's ticks poll it and
+// finish the command once the user has answered. One dialog at a time.
+// UI thread only.
+class ProgramCommands {
+public:
+    // Called wherever the menu must show a new name or list.
+    using RebuildMenu = std::function<void()>;
+    // A line the user must read (a save that failed).
+    using Tell = std::function<void(const char* text)>;
 
-void run(
-    CDrive& engine, int32_t position, void* ownerWindow, void* moduleHandle, const std::function<void()>& rebuildMenu);
+    ProgramCommands(CDrive* engine, void* moduleHandle, RebuildMenu rebuildMenu, Tell tell);
+    // A dialog still open is taken away.
+    ~ProgramCommands();
+    ProgramCommands(const ProgramCommands&) = delete;
+    ProgramCommands& operator=(const ProgramCommands&) = delete;
 
-}  // namespace programcommands
+    // The command at a menu position; the dialogs belong to ownerWindow (an X11
+    // window id). Save and load do nothing while a dialog is open.
+    void run(int32_t position, void* ownerWindow);
+    // A tick: finishes the save or load whose dialog has been answered.
+    void poll();
+    // Takes an open dialog away; its answer is dropped and nothing is written.
+    void cancel();
+    bool dialogOpen() const;
+
+private:
+    enum class Pending { None, Save, Load };
+    void startDialog(Pending command, void* ownerWindow);
+    void finishSave(const char* path);
+    void finishLoad(const char* path);
+
+    CDrive* engine_;
+    void* module_;
+    RebuildMenu rebuildMenu_;
+    Tell tell_;
+    std::unique_ptr<CFileSelector> selector_;
+    Pending pending_ = Pending::None;
+};

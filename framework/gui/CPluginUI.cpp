@@ -109,8 +109,6 @@ bool CPluginUI::open(int32_t height, int32_t width, void* parent)
         close();
         return false;
     }
-    ownerOfDialogs.nativeWindow = windowSystem()->nativeHandle(window);
-    ownerOfDialogs.whileWaiting = [this] { serveWhileDialog(); };
     idleCursor = getCursorPos();
     lastMousePos = idleCursor;
     groups = new (std::nothrow) CControlGroup(this, -1);
@@ -205,9 +203,6 @@ void CPluginUI::onWindowEvent(const platform::WindowEvent& event)
     using Kind = platform::WindowEvent::Kind;
     if (!hasWindow())
         return;
-    if (dialogDepth > 0 && event.kind != Kind::Expose)
-        return;
-    const platform::DialogOwnerScope dialogs(&ownerOfDialogs);
     switch (event.kind) {
     case Kind::Expose: paintRect(Rect {event.x, event.y, event.w, event.h}); break;
     case Kind::KeyDown: onKeyDown(event.key); break;
@@ -247,25 +242,15 @@ void CPluginUI::onWindowEvent(const platform::WindowEvent& event)
 
 void CPluginUI::onWindowTimer()
 {
-    // A group's idle may wait for a dialog while the events keep being pumped.
+    // A group's idle may pump the window's events (a popup menu).
     if (!hasWindow() || inTimer)
         return;
     inTimer = true;
-    const platform::DialogOwnerScope dialogs(&ownerOfDialogs);
     applyRequests();
     preIdle();
     idle();
     postIdle();
     inTimer = false;
-}
-
-void CPluginUI::serveWhileDialog()
-{
-    if (!hasWindow())
-        return;
-    ++dialogDepth;
-    windowSystem()->pump();
-    --dialogDepth;
 }
 
 void CPluginUI::startTimer(int32_t milliseconds)

@@ -5,7 +5,6 @@
 #include "framework/engine/EditorView.h"
 #include "framework/gui/CPluginFrame.h"
 #include "framework/gui/GuiTypes.h"
-#include "platform/DialogOwner.h"
 
 class CBitmap;
 class CControl;
@@ -149,15 +148,8 @@ private:
 
     GroupWalk* groupWalks = nullptr;
     void endlessDragStep();
-    // While a dialog program runs on top of this editor: its window keeps being
-    // painted (and its timer served), but takes no input, as an owner window
-    // under a modal dialog.
-    void serveWhileDialog();
     void applyRequests();
     void dropRequests();
-
-    platform::DialogOwner ownerOfDialogs;
-    int32_t dialogDepth = 0;
 
     std::atomic<bool> allValuesRequested {false};
     std::atomic<bool> someValueRequested {false};

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <new>
@@ -51,7 +52,11 @@ CFileSelector::CFileSelector(void* moduleHandle) noexcept
     defaultFileName[0] = 0;
 }
 
-CFileSelector::~CFileSelector() { clearFilters(); }
+CFileSelector::~CFileSelector()
+{
+    cancelDialog();
+    clearFilters();
+}
 
 void CFileSelector::setTitle(const char* text) noexcept
 {
@@ -133,34 +138,63 @@ void CFileSelector::clearFilters() noexcept
     filterIndex = 0;
 }
 
-const char* CFileSelector::showOpenDialog(void*) noexcept { return guardedShow(false); }
+bool CFileSelector::startOpenDialog(void* ownerWindow) noexcept { return guardedStart(false, ownerWindow); }
 
-const char* CFileSelector::showSaveDialog(void*) noexcept { return guardedShow(true); }
+bool CFileSelector::startSaveDialog(void* ownerWindow) noexcept { return guardedStart(true, ownerWindow); }
 
-const char* CFileSelector::guardedShow(bool save) noexcept
+const char* CFileSelector::showOpenDialog(void* ownerWindow) noexcept
 {
-    if (filters == nullptr || filterCount == 0)
-        return nullptr;
-    chosenPath[0] = 0;
-    // A dialog that cannot be built or run (out of memory) counts as cancelled.
-    try {
-        return show(save);
-    } catch (...) {
-        chosenPath[0] = 0;
-        return nullptr;
+    return startOpenDialog(ownerWindow) ? wait() : nullptr;
+}
+
+const char* CFileSelector::showSaveDialog(void* ownerWindow) noexcept
+{
+    return startSaveDialog(ownerWindow) ? wait() : nullptr;
+}
+
+const char* CFileSelector::wait() noexcept
+{
+    for (;;) {
+        const DialogState state = pollDialog();
+        if (state == DialogState::Chosen)
+            return chosenPath;
+        if (state != DialogState::Running)
+            return nullptr;
+        ::usleep(10000);
     }
 }
 
-const char* CFileSelector::show(bool save)
+void CFileSelector::cancelDialog() noexcept
 {
+    run_.reset();
+    asking_ = false;
+}
 
+bool CFileSelector::guardedStart(bool save, void* ownerWindow) noexcept
+{
+    cancelDialog();
+    if (filters == nullptr || filterCount == 0)
+        return false;
+    chosenPath[0] = 0;
+    // A dialog that cannot be built (out of memory) is one never shown.
+    try {
+        start(save, ownerWindow);
+    } catch (...) {
+        run_.reset();
+    }
+    return run_ != nullptr;
+}
+
+void CFileSelector::start(bool save, void* ownerWindow)
+{
     platform::DialogRequest request;
     request.kind = save ? platform::DialogKind::Save : platform::DialogKind::Open;
     request.title = title;
     request.initialFolder = initialFolder;
     request.fileName.assign(defaultFileName, ::strnlen(defaultFileName, 259));
     request.filterIndex = filterIndex;
-    std::string defaultExtension;
+    request.ownerWindow = reinterpret_cast<uintptr_t>(ownerWindow);
+    defaultExtension_.clear();
     int32_t position = 0;
     for (const FilterEntry* f = filters; f != nullptr; f = f->next, ++position) {
         platform::DialogFilter filter;
@@ -170,27 +204,62 @@ const char* CFileSelector::show(bool save)
                 filter.extensions.emplace_back(e);
         }
         if (position == filterIndex)
-            defaultExtension = f->extensions[0];
+            defaultExtension_ = f->extensions[0];
         request.filters.push_back(std::move(filter));
     }
+    saving_ = save;
+    asking_ = false;
+    owner_ = request.ownerWindow;
+    run_ = platform::fileDialog().start(request);
+}
 
-    platform::IFileDialog& dialog = platform::fileDialog();
-    const platform::DialogResult result = dialog.run(request);
-    if (result.status != platform::DialogStatus::Chosen || result.path.empty())
-        return nullptr;
+CFileSelector::DialogState CFileSelector::pollDialog() noexcept
+{
+    try {
+        return settle(answer());
+    } catch (...) {
+        return settle(DialogState::Cancelled);
+    }
+}
 
-    std::string path = result.path;
-    if (save) {
-        if (!hasExtension(path) && !defaultExtension.empty() && defaultExtension != "*")
-            path += "." + defaultExtension;
-        if (exists(path) && !dialog.confirmOverwrite(title, path))
-            return nullptr;
-    } else if (!isRegularFile(path)) {
-        return nullptr;  // an open dialog only ever answers with an existing file
+CFileSelector::DialogState CFileSelector::settle(DialogState state)
+{
+    if (state == DialogState::Running || state == DialogState::None)
+        return state;
+    cancelDialog();
+    if (state != DialogState::Chosen)
+        chosenPath[0] = 0;
+    return state;
+}
+
+CFileSelector::DialogState CFileSelector::answer()
+{
+    if (run_ == nullptr)
+        return DialogState::None;
+    const platform::DialogResult result = run_->poll();
+    if (result.status == platform::DialogStatus::Running)
+        return DialogState::Running;
+    if (result.status != platform::DialogStatus::Chosen)
+        return DialogState::Cancelled;
+
+    std::string path = asking_ ? answered_ : result.path;
+    if (path.empty())
+        return DialogState::Cancelled;
+    if (saving_ && !asking_) {
+        if (!hasExtension(path) && !defaultExtension_.empty() && defaultExtension_ != "*")
+            path += "." + defaultExtension_;
+        if (exists(path)) {
+            answered_ = path;
+            asking_ = true;
+            run_ = platform::fileDialog().startOverwriteQuestion(title, path, owner_);
+            return run_ != nullptr ? DialogState::Running : DialogState::Cancelled;
+        }
+    } else if (!saving_ && !isRegularFile(path)) {
+        return DialogState::Cancelled;  // an open dialog only ever answers with an existing file
     }
     // A path that does not fit is refused rather than cut into another file's name.
     if (path.size() >= sizeof chosenPath)
-        return nullptr;
+        return DialogState::Cancelled;
     copyText(chosenPath, sizeof chosenPath, path.c_str());
-    return chosenPath;
+    return DialogState::Chosen;
 }

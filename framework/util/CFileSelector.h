@@ -1,8 +1,16 @@
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+class IDialogRun;
+}
 
 // Open and save dialogs with a title, an initial folder that always exists, a
 // default file name and a filter list. The dialog itself is the platform's.
+// A dialog runs beside the caller: start it, then poll it from the UI's ticks
+// until it answers, so the host's windows keep going meanwhile.
 class CFileSelector {
 public:
     struct FilterEntry {
@@ -23,7 +31,27 @@ public:
     bool addFilter(const char* description, const char* extension) noexcept;
     void clearFilters() noexcept;
 
-    // The chosen path (owned by the selector) or null when cancelled or impossible.
+    enum class DialogState {
+        None,  // no dialog was started
+        Running,
+        Chosen,  // getChosenPath() holds the answer
+        Cancelled,  // cancelled, refused or impossible
+    };
+
+    // Shows the dialog and returns at once; false when none was started (no
+    // filter entry). A dialog still open is taken away first.
+    bool startOpenDialog(void* ownerWindow) noexcept;
+    bool startSaveDialog(void* ownerWindow) noexcept;
+    // Running until the user has answered, then the outcome once; None after.
+    // A save answer for a file that exists asks before replacing it.
+    DialogState pollDialog() noexcept;
+    // Takes an open dialog away; its answer is never used.
+    void cancelDialog() noexcept;
+    bool isDialogOpen() const noexcept { return run_ != nullptr; }
+    const char* getChosenPath() const noexcept { return chosenPath; }
+
+    // The same dialogs waited for: the chosen path (owned by the selector) or
+    // null when cancelled or impossible.
     const char* showOpenDialog(void* ownerWindow) noexcept;
     const char* showSaveDialog(void* ownerWindow) noexcept;
 
@@ -34,8 +62,11 @@ public:
     int32_t getFilterCount() const noexcept { return filterCount; }
 
 private:
-    const char* guardedShow(bool save) noexcept;
-    const char* show(bool save);
+    const char* wait() noexcept;
+    bool guardedStart(bool save, void* ownerWindow) noexcept;
+    void start(bool save, void* ownerWindow);
+    DialogState answer();
+    DialogState settle(DialogState state);
 
     char chosenPath[1024];
     FilterEntry* filters = nullptr;
@@ -45,4 +76,13 @@ private:
     int32_t filterIndex = 0;
     char initialFolder[1024];
     char defaultFileName[1024];
+
+    // The dialog on the screen: the file dialog, then for a save onto an
+    // existing file the question whether to replace it.
+    std::unique_ptr<platform::IDialogRun> run_;
+    bool saving_ = false;
+    bool asking_ = false;
+    uintptr_t owner_ = 0;
+    std::string defaultExtension_;
+    std::string answered_;  // the file the question is about
 };

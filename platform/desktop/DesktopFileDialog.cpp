@@ -1,7 +1,7 @@
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/DialogOwner.h"
 #include "platform/FileDialog.h"
 #include "platform/desktop/ProgramRunner.h"
 
@@ -35,21 +35,65 @@ namespace {
         return nl == std::string::npos ? s : s.substr(0, nl);
     }
 
-    DialogResult resultOf(const ProgramOutput& o)
+    // A file dialog prints the chosen path and exits 0; 1 is the user's "cancel".
+    DialogResult fileAnswer(const RunningProgram& p)
     {
         DialogResult r;
-        if (!o.started)
-            return r;  // cancelled
-        if (o.exitCode == 0) {
-            r.path = firstLine(o.standardOutput);
+        if (p.exitCode() == 0) {
+            r.path = firstLine(p.output());
             r.status = r.path.empty() ? DialogStatus::Cancelled : DialogStatus::Chosen;
-        } else if (o.exitCode == 1) {
+        } else if (p.exitCode() == 1) {
             r.status = DialogStatus::Cancelled;
         } else {
             r.status = DialogStatus::Failed;
         }
         return r;
     }
+
+    DialogResult questionAnswer(const RunningProgram& p)
+    {
+        return {p.exitCode() == 0 ? DialogStatus::Chosen : DialogStatus::Cancelled, {}};
+    }
+
+    // An answer known before anything was shown.
+    class SettledRun final : public IDialogRun {
+    public:
+        explicit SettledRun(DialogStatus status)
+            : result_ {status, {}}
+        {
+        }
+        DialogResult poll() override { return result_; }
+
+    private:
+        DialogResult result_;
+    };
+
+    // A dialog program on the screen; its end is its answer.
+    class ProgramRun final : public IDialogRun {
+    public:
+        using Reading = DialogResult (*)(const RunningProgram&);
+        explicit ProgramRun(Reading reading)
+            : reading_(reading)
+        {
+        }
+        bool start(const std::vector<std::string>& argv) { return program_.start(argv); }
+        DialogResult poll() override
+        {
+            if (!answered_) {
+                if (!program_.poll())
+                    return {DialogStatus::Running, {}};
+                answer_ = reading_(program_);
+                answered_ = true;
+            }
+            return answer_;
+        }
+
+    private:
+        RunningProgram program_;
+        Reading reading_;
+        DialogResult answer_;
+        bool answered_ = false;
+    };
 
     std::vector<DialogFilter> orderedFilters(const DialogRequest& r)
     {
@@ -65,27 +109,27 @@ namespace {
 
     enum class Program { Zenity, Kdialog };
 
-    // Runs a dialog program attached to the window of the dialog's owner, whose
-    // events are served meanwhile so that it keeps painting.
-    ProgramOutput runDialog(Program program, std::vector<std::string> argv)
+    // Starts a dialog program attached to the owner's window.
+    std::unique_ptr<IDialogRun> startDialog(
+        Program program, std::vector<std::string> argv, uintptr_t owner, ProgramRun::Reading reading)
     {
-        const DialogOwner* owner = dialogOwner();
-        if (owner == nullptr)
-            return runProgram(argv);
-        if (owner->nativeWindow != 0 && argv.size() > 1) {
-            const std::string id = std::to_string(owner->nativeWindow);
+        if (owner != 0 && argv.size() > 1) {
+            const std::string id = std::to_string(owner);
             if (program == Program::Zenity) {
                 argv.push_back("--attach=" + id);
             } else {
                 argv.insert(argv.begin() + 1, {"--attach", id});
             }
         }
-        return runProgram(argv, 1 << 16, owner->whileWaiting);
+        auto run = std::make_unique<ProgramRun>(reading);
+        if (!run->start(argv))
+            return std::make_unique<SettledRun>(DialogStatus::Failed);
+        return run;
     }
 
     class DesktopFileDialog final : public IFileDialog {
     public:
-        DialogResult run(const DialogRequest& r) override
+        std::unique_ptr<IDialogRun> start(const DialogRequest& r) override
         {
             if (std::string zenity = findProgram("zenity"); !zenity.empty()) {
                 std::vector<std::string> argv {zenity, "--file-selection", "--title=" + r.title};
@@ -96,7 +140,7 @@ namespace {
                 for (const DialogFilter& f : orderedFilters(r)) {
                     argv.push_back("--file-filter=" + f.description + " | " + patternsOf(f, " "));
                 }
-                return resultOf(runDialog(Program::Zenity, argv));
+                return startDialog(Program::Zenity, argv, r.ownerWindow, fileAnswer);
             }
             if (std::string kdialog = findProgram("kdialog"); !kdialog.empty()) {
                 std::vector<std::string> argv {kdialog, "--title", r.title,
@@ -110,33 +154,24 @@ namespace {
                 }
                 if (!filter.empty())
                     argv.push_back(filter);
-                return resultOf(runDialog(Program::Kdialog, argv));
+                return startDialog(Program::Kdialog, argv, r.ownerWindow, fileAnswer);
             }
-            return {};  // nothing to show a dialog with: the user could not choose
+            return std::make_unique<SettledRun>(DialogStatus::Cancelled);  // the user could not choose
         }
 
-        bool confirmOverwrite(const std::string& title, const std::string& path) override
+        std::unique_ptr<IDialogRun> startOverwriteQuestion(
+            const std::string& title, const std::string& path, uintptr_t owner) override
         {
             const std::string question = "\"" + path + "\" already exists. Replace it?";
             if (std::string zenity = findProgram("zenity"); !zenity.empty()) {
-                return runDialog(Program::Zenity, {zenity, "--question", "--title=" + title, "--text=" + question})
-                           .exitCode
-                    == 0;
+                return startDialog(Program::Zenity, {zenity, "--question", "--title=" + title, "--text=" + question},
+                    owner, questionAnswer);
             }
             if (std::string kdialog = findProgram("kdialog"); !kdialog.empty()) {
-                return runDialog(Program::Kdialog, {kdialog, "--title", title, "--yesno", question}).exitCode == 0;
+                return startDialog(
+                    Program::Kdialog, {kdialog, "--title", title, "--yesno", question}, owner, questionAnswer);
             }
-            return false;
-        }
-
-        void showMessage(const std::string& title, const std::string& text) override
-        {
-            if (std::string zenity = findProgram("zenity"); !zenity.empty()) {
-                runDialog(Program::Zenity, {zenity, "--error", "--no-markup", "--title=" + title, "--text=" + text});
-                return;
-            }
-            if (std::string kdialog = findProgram("kdialog"); !kdialog.empty())
-                runDialog(Program::Kdialog, {kdialog, "--title", title, "--error", text});
+            return std::make_unique<SettledRun>(DialogStatus::Cancelled);
         }
     };
 

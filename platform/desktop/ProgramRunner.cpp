@@ -1,7 +1,7 @@
 #include "platform/desktop/ProgramRunner.h"
 
 #include <fcntl.h>
-#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,10 +15,6 @@
 extern char** environ;
 
 namespace platform {
-
-namespace {
-    constexpr int kWaitStepMs = 15;
-}  // namespace
 
 std::string findProgram(const char* name)
 {
@@ -48,12 +44,14 @@ std::string findProgram(const char* name)
     return {};
 }
 
-ProgramOutput runProgram(
-    const std::vector<std::string>& argv, size_t maxOutput, const std::function<void()>& whileWaiting)
+bool RunningProgram::start(const std::vector<std::string>& argv, size_t maxOutput)
 {
-    ProgramOutput out;
+    stop();
+    output_.clear();
+    exitCode_ = -1;
+    maxOutput_ = maxOutput;
     if (argv.empty() || argv[0].empty())
-        return out;
+        return false;
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const std::string& a : argv)
@@ -62,61 +60,98 @@ ProgramOutput runProgram(
 
     int fds[2];
     // Close-on-exec, so that a program another thread starts meanwhile does not
-    // inherit the write end and keep our read from ever ending.
+    // inherit the write end and keep the output from ever ending. The read end
+    // never blocks: the caller only ever takes what is there.
     if (::pipe2(fds, O_CLOEXEC) != 0)
-        return out;
+        return false;
+    ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     posix_spawn_file_actions_addclose(&actions, fds[1]);
+    // A group of its own, so that stopping it also ends what it started; and
+    // no signal the host's thread blocks stays blocked in the dialog.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    const int rc = ::posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     if (rc != 0) {
         ::close(fds[0]);
-        return out;
+        return false;
     }
-    out.started = true;
+    pid_ = pid;
+    pipe_ = fds[0];
+    return true;
+}
+
+void RunningProgram::drain()
+{
     char buf[4096];
-    for (;;) {
-        if (whileWaiting) {
-            // The caller's window keeps being served while the program runs.
-            pollfd pfd {fds[0], POLLIN, 0};
-            const int ready = ::poll(&pfd, 1, kWaitStepMs);
-            if (ready == 0 || (ready < 0 && errno == EINTR)) {
-                whileWaiting();
-                continue;
-            }
-        }
-        const ssize_t n = ::read(fds[0], buf, sizeof buf);
+    while (pipe_ >= 0) {
+        const ssize_t n = ::read(pipe_, buf, sizeof buf);
         if (n > 0) {
-            const size_t room = maxOutput - std::min(maxOutput, out.standardOutput.size());
-            out.standardOutput.append(buf, std::min(room, static_cast<size_t>(n)));
+            const size_t room = maxOutput_ - std::min(maxOutput_, output_.size());
+            output_.append(buf, std::min(room, static_cast<size_t>(n)));
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else {
-            break;
+            // Nothing more for now (EAGAIN) or ever (end of file, error).
+            if (n == 0 || errno != EAGAIN)
+                closePipe();
+            return;
         }
     }
-    ::close(fds[0]);
+}
+
+void RunningProgram::closePipe()
+{
+    if (pipe_ >= 0)
+        ::close(pipe_);
+    pipe_ = -1;
+}
+
+bool RunningProgram::poll()
+{
+    if (pid_ <= 0)
+        return true;
+    drain();
     int status = 0;
-    for (;;) {
-        const pid_t done = ::waitpid(pid, &status, whileWaiting ? WNOHANG : 0);
-        if (done == pid)
-            break;
-        if (done < 0 && errno != EINTR)
-            return out;
-        if (done == 0) {
-            // Output closed but still running: keep serving the caller meanwhile.
-            whileWaiting();
-            ::poll(nullptr, 0, kWaitStepMs);
-        }
+    pid_t done = 0;
+    do {
+        done = ::waitpid(pid_, &status, WNOHANG);
+    } while (done < 0 && errno == EINTR);
+    if (done == 0)
+        return false;
+    // Ended (or reaped by someone else: a host that collects every child).
+    const bool reaped = done == pid_;
+    pid_ = -1;
+    // What it wrote just before it ended; a program it left running that still
+    // holds the pipe adds nothing the answer needs.
+    drain();
+    closePipe();
+    if (reaped && WIFEXITED(status))
+        exitCode_ = WEXITSTATUS(status);
+    return true;
+}
+
+void RunningProgram::stop()
+{
+    if (pid_ > 0) {
+        ::kill(-pid_, SIGKILL);
+        ::kill(pid_, SIGKILL);
+        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) { }
+        pid_ = -1;
     }
-    if (WIFEXITED(status))
-        out.exitCode = WEXITSTATUS(status);
-    return out;
+    closePipe();
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
-#include <functional>
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -8,16 +9,39 @@ namespace platform {
 // Full path of an executable named `name` on $PATH, or empty.
 std::string findProgram(const char* name);
 
-struct ProgramOutput {
-    bool started = false;
-    int exitCode = -1;  // -1 when it did not exit normally
-    std::string standardOutput;
-};
+// A program started beside the caller: poll() collects its standard output
+// and notices its end without ever waiting, so a UI thread can ask on every
+// tick. UI thread only.
+class RunningProgram {
+public:
+    RunningProgram() = default;
+    // A program still running is stopped: nothing it leaves behind is wanted.
+    ~RunningProgram() { stop(); }
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
 
-// Runs argv[0] (a full path) with the given arguments through posix_spawn, never a
-// shell, and collects its standard output (at most maxOutput bytes are kept).
-// While it runs, whileWaiting (when given) is called every few milliseconds.
-ProgramOutput runProgram(
-    const std::vector<std::string>& argv, size_t maxOutput = 1 << 16, const std::function<void()>& whileWaiting = {});
+    // Runs argv[0] (a full path) with the given arguments through posix_spawn,
+    // never a shell, in a process group of its own; at most maxOutput bytes of
+    // its standard output are kept. False when it could not be started.
+    bool start(const std::vector<std::string>& argv, size_t maxOutput = 1 << 16);
+    // True once the program has ended and was reaped; its output is complete then.
+    bool poll();
+    // Ends the program and everything it started at once, and reaps it.
+    void stop();
+
+    bool running() const { return pid_ > 0; }
+    int exitCode() const { return exitCode_; }  // -1 unless it exited normally
+    const std::string& output() const { return output_; }
+
+private:
+    void drain();
+    void closePipe();
+
+    pid_t pid_ = -1;
+    int pipe_ = -1;
+    size_t maxOutput_ = 0;
+    int exitCode_ = -1;
+    std::string output_;
+};
 
 }  // namespace platform

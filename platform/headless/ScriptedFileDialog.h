@@ -1,5 +1,6 @@
 #pragma once
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,25 +9,28 @@
 namespace platform {
 
 // A dialog backend for tests: answers from a script and records what was asked.
+// A dialog answers at its first poll unless runningPolls says how many polls
+// it still reports Running first.
 class ScriptedFileDialog final : public IFileDialog {
 public:
     void pushResult(DialogStatus status, std::string path = {}) { results.push_back({status, std::move(path)}); }
     void pushOverwriteAnswer(bool yes) { overwriteAnswers.push_back(yes); }
 
-    DialogResult run(const DialogRequest& request) override;
-    bool confirmOverwrite(const std::string& title, const std::string& path) override;
-    void showMessage(const std::string& title, const std::string& text) override
-    {
-        messages.push_back(title + ": " + text);
-    }
+    std::unique_ptr<IDialogRun> start(const DialogRequest& request) override;
+    std::unique_ptr<IDialogRun> startOverwriteQuestion(
+        const std::string& title, const std::string& path, uintptr_t ownerWindow) override;
+
+    // Dialogs started and not yet taken away.
+    int openDialogs() const { return *open_; }
 
     std::vector<DialogRequest> requests;
     std::vector<std::string> overwriteQuestions;
-    std::vector<std::string> messages;
+    int runningPolls = 0;
 
 private:
     std::deque<DialogResult> results;
     std::deque<bool> overwriteAnswers;
+    std::shared_ptr<int> open_ = std::make_shared<int>(0);
 };
 
 }  // namespace platform

@@ -74,7 +74,11 @@ protected:
 
     void run(CDrive& engine, int32_t position)
     {
-        programcommands::run(engine, position, nullptr, nullptr, [&] { ++menuBuilds; });
+        ProgramCommands commands(
+            &engine, nullptr, [&] { ++menuBuilds; }, [&](const char* t) { told.push_back(t); });
+        commands.run(position, nullptr);
+        for (int tick = 0; tick < 10 && commands.dialogOpen(); ++tick)
+            commands.poll();
     }
     std::string name(CDrive& engine) { return engine.getCurrentProgram()->name; }
 
@@ -82,6 +86,7 @@ protected:
     platform::ScriptedFileDialog dialog;
     RecordingWrapper host;
     int menuBuilds = 0;
+    std::vector<std::string> told;
 };
 
 TEST_F(PresetFiles, EmptyFolderMenuHasSevenItemsAndItsNoneEntryDoesNothing)
@@ -197,7 +202,7 @@ TEST_F(PresetFiles, SaveWritesOneChunkRenamesTheProgramAndListsIt)
     ASSERT_EQ(menu.size(), 7u);
     EXPECT_EQ(menu[6].text, "lead");
     EXPECT_TRUE(menu[6].highlighted);
-    EXPECT_TRUE(dialog.messages.empty());
+    EXPECT_TRUE(told.empty());
 }
 
 // Regression: the temporary file was the target's name plus a suffix, too
@@ -237,9 +242,47 @@ TEST_F(PresetFiles, FailedSaveKeepsTheOldFileAndNameAndSaysSo)
     EXPECT_EQ(name(engine), "mine");
     EXPECT_EQ(tbtest::readAll(old), presetWith(0.1f, "keep"));
     EXPECT_EQ(menuBuilds, 0);
-    ASSERT_EQ(dialog.messages.size(), 1u);
-    EXPECT_NE(dialog.messages[0].find("could not be saved"), std::string::npos);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("could not be saved"), std::string::npos);
     EXPECT_EQ(engine.getPresetList().getCount(), 1);
+}
+
+// The dialogs run beside the host: a command returns while its dialog is
+// open and finishes on the tick that sees the answer; meanwhile a second
+// dialog command does nothing, and a dialog taken away writes nothing.
+TEST_F(PresetFiles, DialogCommandsFinishOnALaterTickOneAtATime)
+{
+    CDrive engine(&host);
+    engine.setProgramName(0, "mine");
+    ProgramCommands commands(
+        &engine, nullptr, [&] { ++menuBuilds; }, [&](const char* t) { told.push_back(t); });
+    const std::string lead = root.path() + "/Presets/lead.tbprg";
+    dialog.runningPolls = 2;
+    dialog.pushResult(platform::DialogStatus::Chosen, lead);
+    commands.run(presetfiles::kSavePosition, nullptr);
+    commands.run(presetfiles::kLoadPosition, nullptr);
+    EXPECT_EQ(dialog.requests.size(), 1u) << "one dialog at a time";
+    commands.poll();
+    EXPECT_TRUE(commands.dialogOpen());
+    EXPECT_NE(::access(lead.c_str(), F_OK), 0);
+    commands.poll();
+    EXPECT_FALSE(commands.dialogOpen());
+    EXPECT_EQ(tbtest::readAll(lead).size(), 460u);
+    EXPECT_EQ(name(engine), "lead");
+    EXPECT_EQ(menuBuilds, 1);
+
+    const std::string other = root.path() + "/Presets/other.tbprg";
+    dialog.pushResult(platform::DialogStatus::Chosen, other);
+    commands.run(presetfiles::kSavePosition, nullptr);
+    EXPECT_EQ(dialog.openDialogs(), 1);
+    commands.cancel();
+    EXPECT_EQ(dialog.openDialogs(), 0);
+    commands.poll();
+    commands.poll();
+    EXPECT_NE(::access(other.c_str(), F_OK), 0);
+    EXPECT_EQ(name(engine), "lead");
+
+    EXPECT_EQ(menuBuilds, 1);
 }
 
 // Regression: saving onto a device or pipe replaced it with a regular file.

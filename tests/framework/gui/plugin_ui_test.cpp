@@ -6,7 +6,6 @@
 #include "FrameDoubles.h"
 #include "framework/gui/CBitmapStorage.h"
 #include "framework/gui/CSynthEditor.h"
-#include "platform/FileDialog.h"
 #include "platform/headless/HeadlessWindowSystem.h"
 #include "tests/support/PictureFiles.h"
 #include "tests/support/TempFolder.h"
@@ -358,42 +357,6 @@ TEST_F(PluginUiTest, NativeRightClickGoesToTheHostMenuFirst)
     EXPECT_EQ(editor.group->mouse.size(), 1u);
     EXPECT_EQ(wrapper.asked, std::vector<int32_t> {3});
     EXPECT_EQ(editor.getParameterValue(editor.control), 0.25f);
-}
-
-// Regression: the editor froze, unpainted, while a dialog program ran on top of it.
-TEST_F(PluginUiTest, ADialogProgramLeavesTheEditorPaintingAttachedAndDeaf)
-{
-    tbtest::TempFolder programs;
-    programs.write("zenity",
-        "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + programs.file("args") + "'\n/bin/sleep 0.2\necho /chosen/a.tbprg\n");
-    ::chmod(programs.file("zenity").c_str(), 0755);
-    const std::string savedPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
-    ::setenv("PATH", programs.path().c_str(), 1);
-
-    ASSERT_TRUE(editor.open(100, 160, kParent));
-    const platform::WindowId w = editor.windowId();
-    platform::DialogResult result;
-    int presentsDuring = 0;
-    editor.group->duringLeftDown = [&] {
-        const int before = ws.presentCount(w);
-        ws.expose(w, 0, 0, 20, 20);
-        ws.post(w, WindowEvent {.kind = WindowEvent::Kind::ButtonDown, .button = 1});
-        platform::DialogRequest request;
-        request.title = "Load Program";
-        result = platform::desktopFileDialog().run(request);
-        presentsDuring = ws.presentCount(w) - before;
-    };
-    editor.group->mouse.clear();
-    ws.post(w, WindowEvent {.kind = WindowEvent::Kind::ButtonDown, .button = 1});
-    ws.pump();
-    ::setenv("PATH", savedPath.c_str(), 1);
-
-    EXPECT_EQ(result.status, platform::DialogStatus::Chosen);
-    EXPECT_GE(presentsDuring, 1);
-    EXPECT_EQ(editor.group->mouse.size(), 1u);  // the click under the dialog went nowhere
-    const auto args = tbtest::readAll(programs.file("args"));
-    EXPECT_NE(std::string(args.begin(), args.end()).find("--attach=" + std::to_string(ws.nativeHandle(w)) + "\n"),
-        std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -160,12 +161,24 @@ platform::DialogRequest saveProgramRequest()
     return r;
 }
 
+// The answer of a dialog program, waited for (at most 10 s).
+platform::DialogResult answerOf(std::unique_ptr<platform::IDialogRun> run)
+{
+    for (int i = 0; i < 1000; ++i) {
+        const platform::DialogResult r = run->poll();
+        if (r.status != DialogStatus::Running)
+            return r;
+        ::usleep(10000);
+    }
+    return {DialogStatus::Running, {}};
+}
+
 TEST(DesktopFileDialog, NoDialogProgramMeansCancelled)
 {
     FakeDialogPrograms none;  // an empty folder: neither zenity nor kdialog
-    const auto result = platform::desktopFileDialog().run(saveProgramRequest());
-    EXPECT_EQ(result.status, DialogStatus::Cancelled);
-    EXPECT_FALSE(platform::desktopFileDialog().confirmOverwrite("t", "/x"));
+    EXPECT_EQ(answerOf(platform::desktopFileDialog().start(saveProgramRequest())).status, DialogStatus::Cancelled);
+    EXPECT_NE(
+        answerOf(platform::desktopFileDialog().startOverwriteQuestion("t", "/x", 0)).status, DialogStatus::Chosen);
 }
 
 TEST(DesktopFileDialog, RunsZenityWithAnArgumentVectorAndReadsTheChoice)
@@ -176,13 +189,14 @@ TEST(DesktopFileDialog, RunsZenityWithAnArgumentVectorAndReadsTheChoice)
     auto r = saveProgramRequest();
     r.initialFolder = "/p/";
     r.fileName = "My $HOME *";
-    const auto result = platform::desktopFileDialog().run(r);
+    r.ownerWindow = 77;
+    const auto result = answerOf(platform::desktopFileDialog().start(r));
 
     EXPECT_EQ(result.status, DialogStatus::Chosen);
     EXPECT_EQ(result.path, "/chosen/Warm Lead.tbprg");
     EXPECT_EQ(fake.recordedArgs(),
         "--file-selection\n--title=Save Program\n--save\n--filename=/p/My $HOME *\n"
-        "--file-filter=Tambrell Program | *.tbprg\n");
+        "--file-filter=Tambrell Program | *.tbprg\n--attach=77\n");
 }
 
 TEST(DesktopFileDialog, KdialogGetsAStartPathThatCannotPassForAnOption)
@@ -193,7 +207,7 @@ TEST(DesktopFileDialog, KdialogGetsAStartPathThatCannotPassForAnOption)
     fake.add("kdialog", "exit 1\n");
     auto r = saveProgramRequest();
     r.fileName = "--help";
-    const auto result = platform::desktopFileDialog().run(r);
+    const auto result = answerOf(platform::desktopFileDialog().start(r));
 
     EXPECT_EQ(result.status, DialogStatus::Cancelled);
     EXPECT_EQ(fake.recordedArgs(), "--title\nSave Program\n--getsavefilename\n./--help\nTambrell Program (*.tbprg)\n");

@@ -1,0 +1,233 @@
+// The program menu's file dialogs in the built Tambrell.so under a real X
+// server: a stand-in dialog program on PATH answers after a while, and the
+// host's idle calls must never wait for it. Needs DISPLAY; skipped without one.
+#include "framework/vst/VstOpcodes.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/VstTestHost.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// After gtest: Xlib's macros (None, Bool, Status) would break its templates.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kW = 766;
+constexpr int kH = 484;
+using Clock = std::chrono::steady_clock;
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value)
+        : name_(name)
+    {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        old_ = had_ ? old : "";
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv()
+    {
+        if (had_)
+            ::setenv(name_, old_.c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// True when this process has no child left, ended or running.
+bool noChildren()
+{
+    errno = 0;
+    return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
+
+class DialogX11 : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (std::getenv("DISPLAY") == nullptr || (display = XOpenDisplay(nullptr)) == nullptr)
+            GTEST_SKIP() << "no X display";
+        int ev, err, major, minor;
+        if (!XTestQueryExtension(display, &ev, &err, &major, &minor))
+            GTEST_SKIP() << "no XTest";
+        parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, kW, kH, 0, 0, 0);
+        XSelectInput(display, parent, StructureNotifyMask);
+        XMapWindow(display, parent);
+        for (XEvent e;;) {
+            XNextEvent(display, &e);
+            if (e.type == MapNotify)
+                break;
+        }
+        module = std::make_unique<VstModule>(std::string(TB_MODULE_DIR) + "/Tambrell.so");
+        ASSERT_TRUE(module->isLoaded()) << module->error();
+        ASSERT_NE(host.create(*module), nullptr);
+        host.start(44100.0f, 512);
+    }
+    void TearDown() override
+    {
+        if (display == nullptr)
+            return;
+        if (host.effect() != nullptr) {
+            host.dispatch(effEditClose);
+            host.close();
+        }
+        XDestroyWindow(display, parent);
+        XCloseDisplay(display);
+    }
+
+    // The stand-in: records its arguments, answers `answer` after two seconds
+    // and leaves a mark when it gets that far.
+    void standIn(const std::string& answer)
+    {
+        programs.write("zenity",
+            "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + programs.file("args") + "'\n/bin/sleep 2\n: > '"
+                + programs.file("answered") + "'\necho '" + answer + "'\n");
+        ::chmod(programs.file("zenity").c_str(), 0755);
+    }
+    bool openEditor()
+    {
+        if (host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(parent)) == 0)
+            return false;
+        idle(5);
+        return true;
+    }
+    // The host's idle calls, 20 ms apart; the longest call is kept.
+    void idle(int times)
+    {
+        for (int i = 0; i < times; ++i) {
+            const auto start = Clock::now();
+            host.dispatch(effEditIdle);
+            longestIdle = std::max(longestIdle, Clock::now() - start);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    void click(int x, int y)
+    {
+        int rx = 0, ry = 0;
+        Window child;
+        XTranslateCoordinates(display, parent, DefaultRootWindow(display), x, y, &rx, &ry, &child);
+        XTestFakeMotionEvent(display, -1, rx, ry, CurrentTime);
+        XFlush(display);
+        idle(2);
+        XTestFakeButtonEvent(display, 1, True, CurrentTime);
+        XFlush(display);
+        idle(2);
+        XTestFakeButtonEvent(display, 1, False, CurrentTime);
+        XFlush(display);
+        idle(2);
+    }
+    // The Options list's item: 2 "Save Program", 3 "Load Program".
+    void choose(int item)
+    {
+        click(33 + 59, 37 + 7);
+        click(33 + 59, 37 + 15 + 2 + 3 + 15 * item + 7);
+    }
+    uint32_t rgb(int x, int y)
+    {
+        XImage* image = XGetImage(display, parent, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (image == nullptr)
+            return 0;
+        const uint32_t p = static_cast<uint32_t>(XGetPixel(image, 0, 0)) & 0xFFFFFFu;
+        XDestroyImage(image);
+        return p;
+    }
+    std::string programName()
+    {
+        const std::vector<unsigned char> chunk = host.getChunk(true);
+        return chunk.size() >= 460 ? std::string(reinterpret_cast<const char*>(chunk.data() + 204)) : "";
+    }
+    Window editorWindow()
+    {
+        Window root, up, *children = nullptr, first = 0;
+        unsigned n = 0;
+        XQueryTree(display, parent, &root, &up, &children, &n);
+        if (children != nullptr) {
+            first = n > 0 ? children[0] : 0;
+            XFree(children);
+        }
+        return first;
+    }
+
+    tbtest::TempFolder config;
+    ScopedEnv home {"XDG_CONFIG_HOME", config.path()};
+    ScopedEnv dirs {"XDG_CONFIG_DIRS", config.path()};
+    tbtest::TempFolder programs;
+    ScopedEnv path {"PATH", programs.path()};
+    tbtest::TempFolder saved;
+    Display* display = nullptr;
+    Window parent = 0;
+    std::unique_ptr<VstModule> module;
+    VstTestHost host;
+    Clock::duration longestIdle {};
+};
+
+// Regression: the host's idle call waited inside the dialog program until the
+// user answered, and the host's windows froze meanwhile.
+TEST_F(DialogX11, SaveDialogRunsBesideTheHostAndSavesWhenAnswered)
+{
+    const std::string target = saved.file("Answered.tbprg");
+    standIn(target);
+    ASSERT_TRUE(openEditor());
+    longestIdle = {};
+    choose(2);
+    const auto deadline = Clock::now() + std::chrono::seconds(8);
+    while (!exists(target) && Clock::now() < deadline)
+        idle(1);
+    idle(3);
+    EXPECT_LT(longestIdle, std::chrono::milliseconds(25));
+    ASSERT_TRUE(exists(target));
+    EXPECT_EQ(tbtest::readAll(target).size(), 460u);
+    EXPECT_EQ(programName(), "Answered");
+    const auto args = tbtest::readAll(programs.file("args"));
+    const std::string text(args.begin(), args.end());
+    EXPECT_NE(text.find("--save\n"), std::string::npos);
+    EXPECT_NE(text.find("--attach=" + std::to_string(editorWindow()) + "\n"), std::string::npos);
+    EXPECT_TRUE(noChildren());
+}
+
+TEST_F(DialogX11, ClosingTheEditorOrThePluginEndsAnOpenDialog)
+{
+    const std::string target = saved.file("Never.tbprg");
+    standIn(target);
+    ASSERT_TRUE(openEditor());
+    choose(2);
+    ASSERT_TRUE(exists(programs.file("args"))) << "the dialog is open";
+    host.dispatch(effEditClose);
+    EXPECT_TRUE(noChildren());
+
+    // A second dialog goes with the plug-in itself.
+    ::unlink(programs.file("args").c_str());
+    ASSERT_TRUE(openEditor());
+    choose(3);
+    ASSERT_TRUE(exists(programs.file("args")));
+    host.close();
+    EXPECT_TRUE(noChildren());
+
+    // Past the stand-in's answer: nothing of it is left to answer or save.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_FALSE(exists(programs.file("answered")));
+    EXPECT_FALSE(exists(target));
+    EXPECT_TRUE(noChildren());
+}
+
+}  // namespace
