@@ -18,6 +18,7 @@ enum class DialogStatus {
     Chosen,
     Cancelled,
     Failed,
+    Unavailable,  // nothing on this system can show a dialog
 };
 
 struct DialogFilter {
@@ -64,8 +65,8 @@ IFileDialog& fileDialog();
 // Installs a backend (tests); null returns to the desktop one. The caller keeps ownership.
 void setFileDialog(IFileDialog* backend);
 
-// The desktop backend: zenity, else kdialog, run without a shell. No such
-// program found counts as cancelled.
+// The desktop backend: zenity, else kdialog, run without a shell. Without
+// either, every dialog answers Unavailable.
 IFileDialog& desktopFileDialog();
 
 }  // namespace platform

@@ -6,6 +6,8 @@
 #include "framework/util/CFileList.h"
 #include "framework/util/CFileSelector.h"
 
+#include <atomic>
+#include <cstdio>
 #include <new>
 #include <string>
 
@@ -87,7 +89,7 @@ void ProgramCommands::startDialog(Pending command, void* ownerWindow)
         return;
     }
     pending_ = command;
-    // An answer known at once is taken on this click.
+    // An answer known at once (nothing to show a dialog with) is taken on this click.
     poll();
 }
 
@@ -100,6 +102,8 @@ void ProgramCommands::poll()
         return;
     const Pending command = pending_;
     pending_ = Pending::None;
+    if (state == CFileSelector::DialogState::Unavailable)
+        tellNoDialogProgram();
     if (state == CFileSelector::DialogState::Chosen) {
         const std::string path = selector_->getChosenPath();
         if (command == Pending::Save)
@@ -132,4 +136,14 @@ void ProgramCommands::finishLoad(const char* path)
     fileBaseName(path, baseName, sizeof baseName);
     if (presetfiles::load(*engine_, path, baseName) != presetfiles::LoadResult::NotRead)
         rebuildMenu_();
+}
+
+void ProgramCommands::tellNoDialogProgram()
+{
+    // On the board every time the user asks, in the host's log once.
+    if (tell_)
+        tell_(kNoDialogProgram);
+    static std::atomic<bool> logged {false};
+    if (!logged.exchange(true))
+        std::fprintf(stderr, "Tambrell: %s\n", kNoDialogProgram);
 }

@@ -16,8 +16,10 @@ class ProgramCommands {
 public:
     // Called wherever the menu must show a new name or list.
     using RebuildMenu = std::function<void()>;
-    // A line the user must read (a save that failed).
+    // A line the user must read (no dialog program, a save that failed).
     using Tell = std::function<void(const char* text)>;
+
+    static constexpr char kNoDialogProgram[] = "A file dialog needs zenity or kdialog: install one of them.";
 
     ProgramCommands(CDrive* engine, void* moduleHandle, RebuildMenu rebuildMenu, Tell tell);
     // A dialog still open is taken away.
@@ -39,6 +41,7 @@ private:
     void startDialog(Pending command, void* ownerWindow);
     void finishSave(const char* path);
     void finishLoad(const char* path);
+    void tellNoDialogProgram();
 
     CDrive* engine_;
     void* module_;

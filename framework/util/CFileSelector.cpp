@@ -239,6 +239,8 @@ CFileSelector::DialogState CFileSelector::answer()
     const platform::DialogResult result = run_->poll();
     if (result.status == platform::DialogStatus::Running)
         return DialogState::Running;
+    if (result.status == platform::DialogStatus::Unavailable && !asking_)
+        return DialogState::Unavailable;
     if (result.status != platform::DialogStatus::Chosen)
         return DialogState::Cancelled;
 

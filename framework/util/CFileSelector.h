@@ -36,6 +36,7 @@ public:
         Running,
         Chosen,  // getChosenPath() holds the answer
         Cancelled,  // cancelled, refused or impossible
+        Unavailable,  // nothing on this system can show a dialog
     };
 
     // Shows the dialog and returns at once; false when none was started (no

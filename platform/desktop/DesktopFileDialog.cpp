@@ -156,7 +156,7 @@ namespace {
                     argv.push_back(filter);
                 return startDialog(Program::Kdialog, argv, r.ownerWindow, fileAnswer);
             }
-            return std::make_unique<SettledRun>(DialogStatus::Cancelled);  // the user could not choose
+            return std::make_unique<SettledRun>(DialogStatus::Unavailable);
         }
 
         std::unique_ptr<IDialogRun> startOverwriteQuestion(
@@ -171,7 +171,7 @@ namespace {
                 return startDialog(
                     Program::Kdialog, {kdialog, "--title", title, "--yesno", question}, owner, questionAnswer);
             }
-            return std::make_unique<SettledRun>(DialogStatus::Cancelled);
+            return std::make_unique<SettledRun>(DialogStatus::Unavailable);
         }
     };
 

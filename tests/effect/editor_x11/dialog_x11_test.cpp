@@ -230,4 +230,16 @@ TEST_F(DialogX11, ClosingTheEditorOrThePluginEndsAnOpenDialog)
     EXPECT_TRUE(noChildren());
 }
 
+TEST_F(DialogX11, WithoutADialogProgramTheBoardSaysSoUntilTheNextClick)
+{
+    ASSERT_TRUE(openEditor());
+    const uint32_t before = rgb(128, kH / 2);
+    choose(2);
+    idle(3);
+    EXPECT_EQ(rgb(128, kH / 2), 0x202020u) << "the note over the board";
+    click(700, 300);
+    idle(3);
+    EXPECT_EQ(rgb(128, kH / 2), before);
+}
+
 }  // namespace

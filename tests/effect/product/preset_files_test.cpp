@@ -282,6 +282,17 @@ TEST_F(PresetFiles, DialogCommandsFinishOnALaterTickOneAtATime)
     EXPECT_NE(::access(other.c_str(), F_OK), 0);
     EXPECT_EQ(name(engine), "lead");
 
+    // Nothing to show a dialog with: the user is told on every try, the log once.
+    dialog.runningPolls = 0;
+    dialog.pushResult(platform::DialogStatus::Unavailable);
+    dialog.pushResult(platform::DialogStatus::Unavailable);
+    ::testing::internal::CaptureStderr();
+    commands.run(presetfiles::kLoadPosition, nullptr);
+    commands.run(presetfiles::kSavePosition, nullptr);
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_STREQ(told[1].c_str(), ProgramCommands::kNoDialogProgram);
+    EXPECT_EQ(log, "Tambrell: " + told[0] + "\n");
     EXPECT_EQ(menuBuilds, 1);
 }
 

@@ -173,10 +173,10 @@ platform::DialogResult answerOf(std::unique_ptr<platform::IDialogRun> run)
     return {DialogStatus::Running, {}};
 }
 
-TEST(DesktopFileDialog, NoDialogProgramMeansCancelled)
+TEST(DesktopFileDialog, NoDialogProgramMeansUnavailable)
 {
     FakeDialogPrograms none;  // an empty folder: neither zenity nor kdialog
-    EXPECT_EQ(answerOf(platform::desktopFileDialog().start(saveProgramRequest())).status, DialogStatus::Cancelled);
+    EXPECT_EQ(answerOf(platform::desktopFileDialog().start(saveProgramRequest())).status, DialogStatus::Unavailable);
     EXPECT_NE(
         answerOf(platform::desktopFileDialog().startOverwriteQuestion("t", "/x", 0)).status, DialogStatus::Chosen);
 }
