@@ -131,15 +131,21 @@ bool RunningProgram::poll()
     } while (done < 0 && errno == EINTR);
     if (done == 0)
         return false;
-    // Ended (or reaped by someone else: a host that collects every child).
     const bool reaped = done == pid_;
     pid_ = -1;
     // What it wrote just before it ended; a program it left running that still
     // holds the pipe adds nothing the answer needs.
     drain();
     closePipe();
-    if (reaped && WIFEXITED(status))
-        exitCode_ = WEXITSTATUS(status);
+    if (reaped) {
+        if (WIFEXITED(status))
+            exitCode_ = WEXITSTATUS(status);
+    } else {
+        // A host that ignores SIGCHLD or collects every child took the status:
+        // a dialog program that printed something answered, one that did not
+        // was cancelled.
+        exitCode_ = output_.empty() ? 1 : 0;
+    }
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -197,6 +198,22 @@ TEST(DesktopFileDialog, RunsZenityWithAnArgumentVectorAndReadsTheChoice)
     EXPECT_EQ(fake.recordedArgs(),
         "--file-selection\n--title=Save Program\n--save\n--filename=/p/My $HOME *\n"
         "--file-filter=Tambrell Program | *.tbprg\n--attach=77\n");
+}
+
+// Regression: in a host that ignores SIGCHLD (its children are never
+// zombies, so their status cannot be read) every answer was lost.
+TEST(DesktopFileDialog, AnswersReachAHostThatIgnoresItsChildren)
+{
+    FakeDialogPrograms fake;
+    fake.add("zenity", "echo /chosen/a.tbprg\n");
+    struct sigaction ignore {
+    }, old {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGCHLD, &ignore, &old);
+    const auto result = answerOf(platform::desktopFileDialog().start(saveProgramRequest()));
+    ::sigaction(SIGCHLD, &old, nullptr);
+    EXPECT_EQ(result.status, DialogStatus::Chosen);
+    EXPECT_EQ(result.path, "/chosen/a.tbprg");
 }
 
 TEST(DesktopFileDialog, KdialogGetsAStartPathThatCannotPassForAnOption)
