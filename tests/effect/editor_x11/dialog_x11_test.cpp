@@ -2,6 +2,7 @@
 // server: a stand-in dialog program on PATH answers after a while, and the
 // host's idle calls must never wait for it. Needs DISPLAY; skipped without one.
 #include "framework/vst/VstOpcodes.h"
+#include "tests/support/NativeTestHost.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VstTestHost.h"
 
@@ -116,7 +117,10 @@ protected:
     {
         for (int i = 0; i < times; ++i) {
             const auto start = Clock::now();
-            host.dispatch(effEditIdle);
+            if (native != nullptr)
+                native->message(kOrvaneMsgEditorIdle);
+            else
+                host.dispatch(effEditIdle);
             longestIdle = std::max(longestIdle, Clock::now() - start);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -178,6 +182,7 @@ protected:
     Window parent = 0;
     std::unique_ptr<VstModule> module;
     VstTestHost host;
+    tbtest::NativeTestHost* native = nullptr;  // idles this one's editor instead
     Clock::duration longestIdle {};
 };
 
@@ -228,6 +233,35 @@ TEST_F(DialogX11, ClosingTheEditorOrThePluginEndsAnOpenDialog)
     EXPECT_FALSE(exists(programs.file("answered")));
     EXPECT_FALSE(exists(target));
     EXPECT_TRUE(noChildren());
+}
+
+TEST_F(DialogX11, TheNativeEditorEndsAnOpenDialogToo)
+{
+    const std::string target = saved.file("Never.tbprg");
+    standIn(target);
+    tbtest::NativeModule library(std::string(TB_MODULE_DIR) + "/Tambrell.so");
+    ASSERT_NE(library.entry(), nullptr) << library.error();
+    tbtest::NativeTestHost marnoxel(library.entry());
+    ASSERT_NE(marnoxel.create(), nullptr);
+    marnoxel.message(kOrvaneMsgSampleRate, 0, 44100);
+    native = &marnoxel;
+    marnoxel.message(kOrvaneMsgEditor, 0, static_cast<intptr_t>(parent));
+    idle(5);
+    choose(2);
+    ASSERT_TRUE(exists(programs.file("args")));
+    marnoxel.message(kOrvaneMsgEditor, 0, 0);
+    EXPECT_TRUE(noChildren());
+    EXPECT_FALSE(exists(programs.file("answered"))) << "closed before the answer";
+
+    ::unlink(programs.file("args").c_str());
+    marnoxel.message(kOrvaneMsgEditor, 0, static_cast<intptr_t>(parent));
+    idle(5);
+    choose(3);
+    ASSERT_TRUE(exists(programs.file("args")));
+    native = nullptr;
+    marnoxel.destroy();
+    EXPECT_TRUE(noChildren());
+    EXPECT_FALSE(exists(programs.file("answered")));
 }
 
 TEST_F(DialogX11, WithoutADialogProgramTheBoardSaysSoUntilTheNextClick)
