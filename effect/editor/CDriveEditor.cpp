@@ -129,7 +129,8 @@ CDriveEditor::CDriveEditor(CDrive* drive)
 
 CDriveEditor::~CDriveEditor()
 {
-    // The frame's destructor closes the window, but no longer through this class.
+    // When the frame's destructor closes the window, this class's close no
+    // longer runs: an open dialog ends here.
     commands_.cancel();
 }
 

@@ -242,7 +242,7 @@ void CPluginUI::onWindowEvent(const platform::WindowEvent& event)
 
 void CPluginUI::onWindowTimer()
 {
-    // A group's idle may pump the window's events (a popup menu).
+    // Ticks never nest, whatever a group's idle calls out to.
     if (!hasWindow() || inTimer)
         return;
     inTimer = true;
