@@ -25,6 +25,7 @@ struct RecordingStubState {
     VstInt32 numParams = 4;
     VstInt32 flags = 16;  // effFlagsCanReplacing
     VstInt32 uniqueID = 0;
+    bool nullProcess = false;  // no process entry (for a plug-in without replacing)
     // What effGetChunk answers: size and whether the pointer is null.
     VstIntPtr chunkSize = 8;
     bool chunkNull = false;

@@ -3,6 +3,7 @@
 // answered, so host code can be checked opcode by opcode. It passes audio
 // through unchanged.
 
+#include <algorithm>
 #include <cstring>
 
 #include "framework/vst/VstOpcodes.h"
@@ -63,12 +64,14 @@ VstIntPtr dispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr
 void processReplacing(AEffect*, float** inputs, float** outputs, VstInt32 frames)
 {
     ++gState.processCalls;
+    // A host hands at most 64 channels a side, whatever the counts say.
+    const int ins = std::min(gEffect.numInputs, 64);
     bool silent = true;
-    for (int c = 1; c < gEffect.numInputs; ++c)
+    for (int c = 1; c < ins; ++c)
         for (VstInt32 i = 0; i < frames; ++i)
             silent = silent && inputs[c][i] == 0.0f;
     gState.spareInputsSilent = silent;
-    for (int c = 0; c < gEffect.numOutputs && c < gEffect.numInputs; ++c)
+    for (int c = 0; c < gEffect.numOutputs && c < ins; ++c)
         if (outputs[c] != inputs[c])
             std::memcpy(outputs[c], inputs[c], sizeof(float) * static_cast<std::size_t>(frames));
 }
@@ -95,7 +98,7 @@ AEffect* create(audioMasterCallback host)
     gEffect = AEffect {};
     gEffect.magic = kEffectMagic;
     gEffect.dispatcher = &dispatcher;
-    gEffect.process = &processReplacing;
+    gEffect.process = gState.nullProcess ? nullptr : &processReplacing;
     gEffect.processReplacing = &processReplacing;
     gEffect.setParameter = &setParameter;
     gEffect.getParameter = &getParameter;

@@ -36,6 +36,8 @@ bool hostCanDo(const void* ptr)
     return false;
 }
 
+bool canReplace(const AEffect& e) { return (e.flags & effFlagsCanReplacing) != 0 && e.processReplacing != nullptr; }
+
 double millisecondsNow()
 {
     using namespace std::chrono;
@@ -88,6 +90,11 @@ std::unique_ptr<HostedPlugin> HostedPlugin::create(PluginLoadInfo& info, Listene
             *error = "The plug-in has " + std::to_string(e->numInputs) + " inputs and " + std::to_string(e->numOutputs)
                 + " outputs; this program plays at most " + std::to_string(kMaxChannels) + " of each.";
         return nullptr;  // the destructor closes it
+    }
+    if (!canReplace(*e) && e->process == nullptr) {
+        if (error != nullptr)
+            *error = "The plug-in gives no process entry that this program can call.";
+        return nullptr;
     }
     e->resvd2 = reinterpret_cast<VstIntPtr>(plugin.get());
     // A plug-in without an id of its own gets one made from the library's file
@@ -452,9 +459,11 @@ void HostedPlugin::render(float* const* channels, int numChannels, int startSamp
     eventCount_ = 0;
 
     const int device = std::min(numChannels, kMaxChannels);
-    const int ins = e->numInputs;
-    const int outs = e->numOutputs;
-    if ((e->flags & effFlagsCanReplacing) != 0) {
+    // The counts were checked at creation, but a plug-in may change them
+    // since; the pointer arrays hold no more than they did then.
+    const int ins = std::clamp(e->numInputs, 0, kMaxChannels);
+    const int outs = std::clamp(e->numOutputs, 0, kMaxChannels);
+    if (canReplace(*e)) {
         int c = ins > 1 ? std::max(ins, outs) : (outs <= 1 ? 1 : outs);
         c = std::min(c, kMaxChannels);
         for (int k = 0; k < device; ++k)
@@ -468,6 +477,11 @@ void HostedPlugin::render(float* const* channels, int numChannels, int startSamp
             e->processReplacing(e, inputs_, inputs_, n);
         } catch (...) {
         }
+    } else if (e->process == nullptr) {
+        // No entry left to call (the plug-in took it away): silence.
+        for (int c = 0; c < numChannels; ++c)
+            if (channels[c] != nullptr)
+                std::fill(channels[c] + startSample, channels[c] + startSample + n, 0.0f);
     } else {
         ensureScratch(ins + outs, n);
         for (int k = 0; k < std::min(device, ins); ++k)

@@ -46,7 +46,8 @@ public:
 
     // Calls the entry with the current folder set to the library's folder.
     // Null, with a text for the user in *error, when the plug-in gave no
-    // effect or one this host cannot drive (more than 64 inputs or outputs).
+    // effect or one this host cannot drive (more than 64 inputs or outputs,
+    // or no process entry to call).
     static std::unique_ptr<HostedPlugin> create(
         PluginLoadInfo& info, Listener* listener = nullptr, std::string* error = nullptr);
     ~HostedPlugin();  // effClose; the plug-in frees its own record

@@ -216,6 +216,30 @@ TEST_F(StubHostTest, MonoDeviceGetsTheFirstOutputAndASilentSecondInput)
     EXPECT_TRUE(stub->spareInputsSilent);
 }
 
+// Regression: a plug-in without replacing and without a process entry was
+// called through a null pointer, and counts grown past the pointer arrays
+// after creation had the accumulating path write past their end.
+TEST_F(StubHostTest, AccumulatingPathRefusesANullEntryAndClampsTheCounts)
+{
+    stub->flags = 0;
+    stub->nullProcess = true;
+    std::string error;
+    EXPECT_FALSE(HostedPlugin::create(*info, nullptr, &error));
+    EXPECT_NE(error.find("process"), std::string::npos) << error;
+
+    stub->nullProcess = false;
+    create();
+    plugin->prepareToPlay(64, 48000.0);
+    EXPECT_EQ(render(0.5f, 64)[1][3], 0.5f);
+    plugin->effect()->numInputs = plugin->effect()->numOutputs = 200;
+    EXPECT_EQ(render(0.5f, 64)[0][3], 0.5f);
+    EXPECT_EQ(stub->processCalls, 2);
+    plugin->effect()->numInputs = plugin->effect()->numOutputs = 2;
+    plugin->effect()->process = nullptr;
+    EXPECT_EQ(render(0.5f, 64)[0][3], 0.0f);
+    EXPECT_EQ(stub->processCalls, 2);
+}
+
 TEST_F(StubHostTest, RefusedShapesAndEmptyChunks)
 {
     stub->numInputs = 65;  // more than the pointer arrays hold
