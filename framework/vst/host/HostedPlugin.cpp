@@ -36,6 +36,21 @@ bool hostCanDo(const void* ptr)
     return false;
 }
 
+// The length of a short MIDI message from its status byte. A VstMidiEvent
+// always has room for three bytes; a two-byte message sent as three leaves a
+// stray data byte that the receiving device reads as a second message. No
+// status byte, or a system-exclusive byte, is no short message at all (0).
+int shortMidiLength(unsigned char status)
+{
+    if (status < 0x80 || status == 0xF0 || status == 0xF7)
+        return 0;
+    if (status < 0xF0)
+        return (status & 0xE0) == 0xC0 ? 2 : 3;  // program change and channel pressure: 2
+    if (status == 0xF1 || status == 0xF3)
+        return 2;
+    return status == 0xF2 ? 3 : 1;
+}
+
 bool canReplace(const AEffect& e) { return (e.flags & effFlagsCanReplacing) != 0 && e.processReplacing != nullptr; }
 
 double millisecondsNow()
@@ -521,7 +536,7 @@ void HostedPlugin::receivePluginEvents(const VstEvents* events)
         std::int32_t size = 0;
         if (event->type == kVstMidiType) {
             bytes = reinterpret_cast<const unsigned char*>(reinterpret_cast<const VstMidiEvent*>(event)->midiData);
-            size = 3;
+            size = shortMidiLength(bytes[0]);
         } else if (event->type == kVstSysExType) {
             const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
             bytes = reinterpret_cast<const unsigned char*>(sysex->sysexDump);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "framework/vst/host/HostedPlugin.h"
@@ -238,6 +239,26 @@ TEST_F(StubHostTest, AccumulatingPathRefusesANullEntryAndClampsTheCounts)
     plugin->effect()->process = nullptr;
     EXPECT_EQ(render(0.5f, 64)[0][3], 0.0f);
     EXPECT_EQ(stub->processCalls, 2);
+}
+
+// Regression: every short message the plug-in sent went out as three bytes.
+TEST_F(StubHostTest, OutgoingMidiKeepsEachMessagesLength)
+{
+    create();
+    VstMidiEvent events[4] {};
+    const unsigned char data[4][3] = {{0xC3, 7, 0}, {0x93, 60, 90}, {0xD0, 40, 0}, {0xF8, 0, 0}};
+    std::vector<unsigned char> storage(sizeof(VstEvents) + 4 * sizeof(VstEvent*));
+    auto* list = reinterpret_cast<VstEvents*>(storage.data());
+    list->numEvents = 4;
+    for (int i = 0; i < 4; ++i) {
+        events[i].type = kVstMidiType;
+        std::memcpy(events[i].midiData, data[i], 3);
+        list->events[i] = reinterpret_cast<VstEvent*>(&events[i]);
+    }
+    HostedPlugin::hostCallback(plugin->effect(), audioMasterProcessEvents, 0, 0, list, 0.0f);
+    std::vector<int> sizes;
+    plugin->takeOutgoingMidi([&](const unsigned char*, int size, int) { sizes.push_back(size); });
+    EXPECT_EQ(sizes, (std::vector<int> {2, 3, 2, 1}));
 }
 
 TEST_F(StubHostTest, RefusedShapesAndEmptyChunks)
