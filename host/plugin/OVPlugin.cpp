@@ -101,26 +101,46 @@ void OVPlugin::idleRequested(bool restart)
         return;
     }
     // Timers belong to the message thread; a request from the audio thread
-    // (or any other) is carried out there.
+    // (or any other) is carried out there, one waiting at a time.
+    if (restart)
+        idleRestart_.store(true);
+    if (idlePosted_.exchange(true))
+        return;
     std::weak_ptr<OVPlugin*> weak = self_;
-    juce::MessageManager::callAsync([weak, restart] {
-        if (auto alive = weak.lock())
-            (*alive)->startIdle(restart);
+    const bool posted = juce::MessageManager::callAsync([weak] {
+        if (auto alive = weak.lock()) {
+            OVPlugin* self = *alive;
+            self->idlePosted_.store(false);
+            self->startIdle(self->idleRestart_.exchange(false));
+        }
     });
+    if (!posted)
+        idlePosted_.store(false);
 }
 
 void OVPlugin::editorSizeRequested(int width, int height)
 {
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384)
         return;
+    if (juce::MessageManager::existsAndIsCurrentThread()) {
+        if (OVPluginWindow* window = editorWindow())
+            window->setSize(width, height);
+        return;
+    }
+    // The latest size wins; one resize waits on the message thread at a time.
+    requestedSize_.store(static_cast<std::uint32_t>(width) | static_cast<std::uint64_t>(height) << 32);
+    if (sizePosted_.exchange(true))
+        return;
     std::weak_ptr<OVPlugin*> weak = self_;
-    auto resize = [weak, width, height] {
-        if (auto alive = weak.lock())
-            if (OVPluginWindow* window = (*alive)->editorWindow())
-                window->setSize(width, height);
-    };
-    if (juce::MessageManager::existsAndIsCurrentThread())
-        resize();
-    else
-        juce::MessageManager::callAsync(resize);
+    const bool posted = juce::MessageManager::callAsync([weak] {
+        if (auto alive = weak.lock()) {
+            OVPlugin* self = *alive;
+            self->sizePosted_.store(false);
+            const std::uint64_t size = self->requestedSize_.load();
+            if (OVPluginWindow* window = self->editorWindow())
+                window->setSize(static_cast<int>(size & 0xFFFFFFFFu), static_cast<int>(size >> 32));
+        }
+    });
+    if (!posted)
+        sizePosted_.store(false);
 }

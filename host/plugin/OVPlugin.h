@@ -7,6 +7,7 @@
 // thread) and the MIDI collector (fed by the MIDI input threads).
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include <juce_audio_devices/juce_audio_devices.h>
@@ -50,6 +51,12 @@ private:
     juce::MidiMessageCollector midiInput_;
     juce::MidiBuffer blockMidi_;
     std::atomic<juce::AudioDeviceManager*> deviceManager_ {nullptr};
+    // Requests from other threads wait on the message thread one of each kind
+    // at a time: a plug-in that asks every block would flood the queue.
+    std::atomic<bool> idlePosted_ {false};
+    std::atomic<bool> idleRestart_ {false};
+    std::atomic<bool> sizePosted_ {false};
+    std::atomic<std::uint64_t> requestedSize_ {0};
     // Requests posted from other threads check this before touching us.
     std::shared_ptr<OVPlugin*> self_ = std::make_shared<OVPlugin*>(this);
 };

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "host/plugin/OVPlugin.h"
+#include "host/plugin/OVPluginWindow.h"
 #include "tests/vstmodule/RecordingStub.h"
 
 namespace {
@@ -79,6 +80,30 @@ TEST_F(OVPluginTest, IdleAskedFromAnotherThreadStartsTheTimerOnTheMessageThread)
     juce::MessageManager::getInstance()->runDispatchLoopUntil(200);
     EXPECT_FALSE(plugin->isTimerRunning());
     EXPECT_GE(count(effIdle), 1);
+}
+
+// Regression: each request from the audio thread posted a message of its
+// own, so a plug-in that asked every block flooded the message queue.
+TEST_F(OVPluginTest, RequestsFromAnotherThreadWaitOneOfEachKindAtATime)
+{
+    struct Resizes : juce::ComponentListener {
+        void componentMovedOrResized(juce::Component&, bool, bool resized) override { count += resized ? 1 : 0; }
+        int count = 0;
+    } resizes;
+    OVPluginWindow* window = plugin->createEditorWindow();
+    window->addComponentListener(&resizes);
+    AEffect* e = plugin->host().effect();
+    std::thread audio([e] {
+        for (int i = 0; i < 1000; ++i) {
+            HostedPlugin::hostCallback(e, audioMasterSizeWindow, 400 + i % 2 * 100, 300, nullptr, 0.0f);
+            HostedPlugin::hostCallback(e, audioMasterNeedIdle, 0, 0, nullptr, 0.0f);
+        }
+    });
+    audio.join();
+    juce::MessageManager::getInstance()->runDispatchLoopUntil(50);
+    EXPECT_EQ(resizes.count, 1);
+    EXPECT_EQ(window->getWidth(), 500);  // the latest request
+    window->removeComponentListener(&resizes);
 }
 
 }  // namespace
