@@ -97,7 +97,7 @@ pid_t startKelbrin(const std::string& home)
 std::vector<std::string> outputPorts(jack_client_t* client)
 {
     std::vector<std::string> names;
-    if (const char** ports = jack_get_ports(client, "^JUCEJack[^:]*:out_1$", nullptr, 0)) {
+    if (const char** ports = jack_get_ports(client, "^Kelbrin[^:]*:out_1$", nullptr, 0)) {
         for (const char** p = ports; *p; ++p)
             names.emplace_back(*p);
         jack_free(ports);
@@ -105,7 +105,7 @@ std::vector<std::string> outputPorts(jack_client_t* client)
     return names;
 }
 
-// Kelbrin's JACK client name: the server renames a second "JUCEJack" (one
+// Kelbrin's JACK client name: the server renames a second "Kelbrin" (one
 // that a killed run left behind, say), so the new one is the client whose
 // ports were not there before.
 std::string waitForClient(jack_client_t* client, const std::vector<std::string>& before, int seconds)
