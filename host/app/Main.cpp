@@ -10,29 +10,13 @@
 #include "framework/vst/host/PluginModule.h"
 #include "host/app/KelbrinSettings.h"
 #include "host/app/MainWindow.h"
+#include "host/app/ProgramFolder.h"
 #include "host/app/QKLookAndFeel.h"
 #include "host/plugin/OVPlugin.h"
 
 namespace {
 
 const char* const kAppName = "Tambrell";
-const char* const kLibraryName = "Tambrell.so";
-
-// Beside the program first; then the installed layout (<prefix>/bin and
-// <prefix>/lib/lxvst/Tambrell); then the build tree's plug-in folder.
-juce::File findPluginLibrary()
-{
-    const juce::File folder = juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory();
-    const juce::File candidates[] = {
-        folder.getChildFile(kLibraryName),
-        folder.getChildFile("../lib/lxvst/Tambrell").getChildFile(kLibraryName),
-        folder.getChildFile("../Tambrell").getChildFile(kLibraryName),
-    };
-    for (const juce::File& f : candidates)
-        if (f.existsAsFile())
-            return f;
-    return candidates[0];
-}
 
 // No saved setup: the first device type that has a device, so a machine
 // without a sound card but with a JACK server plays through JACK.
@@ -90,22 +74,13 @@ public:
             blockSize = device->getCurrentBufferSizeSamples();
             sampleRate = device->getCurrentSampleRate();
         }
-        const juce::File library = findPluginLibrary();
-        if (!library.existsAsFile()) {
-            juce::AlertWindow::showMessageBox(juce::MessageBoxIconType::WarningIcon, "Error!",
-                "Can't find the plugin module!\n\nThe required file is:\n\n" + library.getFullPathName());
+        PluginStart start = loadPluginBeside(programFolder(), blockSize, sampleRate);
+        if (!start.info) {
+            juce::AlertWindow::showMessageBox(juce::MessageBoxIconType::WarningIcon, "Error!", start.alert);
             quit();
             return;
         }
-        std::unique_ptr<PluginLoadInfo> info
-            = loadPluginModule(library.getFullPathName().toStdString(), blockSize, sampleRate);
-        if (!info) {
-            juce::AlertWindow::showMessageBox(juce::MessageBoxIconType::WarningIcon, "Error!",
-                "An error occurred when trying to load the plugin module!\n\n");
-            quit();
-            return;
-        }
-        window_ = std::make_unique<MainWindow>(kAppName, std::move(info), devices_.get(), *settings_);
+        window_ = std::make_unique<MainWindow>(kAppName, std::move(start.info), devices_.get(), *settings_);
         OVPlugin* plugin = window_->plugin();
         if (plugin && devices_->getCurrentAudioDevice() == nullptr) {
             // Opened now, so the editor works before any device plays.

@@ -6,6 +6,7 @@
 #include "framework/vst/bank/BankFile.h"
 #include "host/app/KelbrinSettings.h"
 #include "host/app/PluginBankHost.h"
+#include "host/app/ProgramFolder.h"
 #include "host/plugin/OVPlugin.h"
 #include "host/plugin/OVPluginWindow.h"
 #include "host/settings/ChannelMapping.h"
@@ -14,11 +15,6 @@
 namespace {
 
 constexpr VstInt32 kVendorIndex = vstFourCC('O', 'V', 'V', 'S');
-
-juce::File programFolder()
-{
-    return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory();
-}
 
 void styleSlider(juce::Slider& s, double defaultValue)
 {

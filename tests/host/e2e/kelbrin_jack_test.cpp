@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -77,21 +78,48 @@ struct Probe {
     }
 };
 
-pid_t startKelbrin(const std::string& home)
+// From the build tree by its full path, or, given an installed bin folder,
+// by name through PATH from home, as a shell or a launcher starts it.
+pid_t startKelbrin(const std::string& home, const std::string& installedBin = {})
 {
     const std::string homeVar = "HOME=" + home;
     std::vector<std::string> env {homeVar};
+    const char* path = std::getenv("PATH");
+    if (!installedBin.empty())
+        env.push_back("PATH=" + installedBin + ":" + (path ? path : "/usr/bin:/bin"));
     for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "HOME=", 5) != 0)
+        if (std::strncmp(*e, "HOME=", 5) != 0 && (installedBin.empty() || std::strncmp(*e, "PATH=", 5) != 0))
             env.emplace_back(*e);
     std::vector<char*> envp;
     for (std::string& s : env)
         envp.push_back(s.data());
     envp.push_back(nullptr);
-    std::string program = TB_KELBRIN;
-    char* argv[] = {program.data(), nullptr};
     pid_t pid = 0;
-    return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) == 0 ? pid : -1;
+    if (installedBin.empty()) {
+        std::string program = TB_KELBRIN;
+        char* argv[] = {program.data(), nullptr};
+        return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) == 0 ? pid : -1;
+    }
+    std::string shell = "/bin/sh", option = "-c", command = "exec Kelbrin";
+    char* argv[] = {shell.data(), option.data(), command.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, home.c_str());
+    const int failed = posix_spawn(&pid, shell.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return failed == 0 ? pid : -1;
+}
+
+// The plug-in and the program installed into prefix, as a user installs them.
+bool install(const std::string& prefix)
+{
+    for (const char* component : {"plugin", "kelbrin"}) {
+        const std::string command = std::string("timeout 120 '") + TB_CMAKE + "' --install '" + TB_BUILD_DIR
+            + "' --prefix '" + prefix + "' --component " + component + " >/dev/null";
+        if (std::system(command.c_str()) != 0)
+            return false;
+    }
+    return true;
 }
 
 std::vector<std::string> outputPorts(jack_client_t* client)
@@ -175,10 +203,10 @@ protected:
         double thirdHarmonicDb = 0.0;
     };
     // Starts Kelbrin and wires it to the probe; false when its ports never appear.
-    bool start()
+    bool start(const std::string& installedBin = {})
     {
         const std::vector<std::string> before = outputPorts(probe.client);
-        kelbrin = startKelbrin(home.path());
+        kelbrin = startKelbrin(home.path(), installedBin);
         EXPECT_GT(kelbrin, 0);
         const std::string name = waitForClient(probe.client, before, 20);
         if (name.empty())
@@ -380,7 +408,11 @@ TEST_F(KelbrinJack, PlaysTheDefaultProgramLoadsADistortionPresetAndEndsOnSignals
     waitpid(kelbrin, nullptr, 0);
     kelbrin = -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    ASSERT_TRUE(start()) << "Kelbrin did not start again";
+    // Installed and started by name from another folder: it finds its
+    // plug-in from where its program file is, not from the current folder.
+    tbtest::TempFolder prefix;
+    ASSERT_TRUE(install(prefix.path()));
+    ASSERT_TRUE(start(prefix.path() + "/bin")) << "the installed Kelbrin did not start";
     const Sound again = settled();
     EXPECT_NEAR(toDbOfHalf(again.amplitude), 0.0, 0.1) << "amplitude " << again.amplitude;
 }

@@ -1,0 +1,56 @@
+#include "host/app/ProgramFolder.h"
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kLibraryName = "Tambrell.so";
+
+}  // namespace
+
+juce::File programFolder()
+{
+    std::vector<char> path(4096);
+    for (;;) {
+        const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
+        if (n < 0)
+            break;
+        if (static_cast<std::size_t>(n) < path.size())
+            return juce::File(juce::String::fromUTF8(path.data(), static_cast<int>(n))).getParentDirectory();
+        if (path.size() >= (1u << 20))
+            break;
+        path.resize(path.size() * 2);  // cut short: try again with more room
+    }
+    // No /proc (a chroot, say): JUCE's guess is all there is.
+    return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory();
+}
+
+juce::File findPluginLibrary(const juce::File& folder)
+{
+    const juce::File candidates[] = {
+        folder.getChildFile(kLibraryName),
+        folder.getChildFile("../lib/lxvst/Tambrell").getChildFile(kLibraryName),
+        folder.getChildFile("../Tambrell").getChildFile(kLibraryName),
+    };
+    for (const juce::File& f : candidates)
+        if (f.existsAsFile())
+            return f;
+    return candidates[0];
+}
+
+PluginStart loadPluginBeside(const juce::File& folder, int blockSize, double sampleRate)
+{
+    PluginStart start;
+    const juce::File library = findPluginLibrary(folder);
+    if (!library.existsAsFile()) {
+        start.alert = "Can't find the plugin module!\n\nThe required file is:\n\n" + library.getFullPathName();
+        return start;
+    }
+    start.info = loadPluginModule(library.getFullPathName().toStdString(), blockSize, sampleRate);
+    if (!start.info)
+        start.alert = "An error occurred when trying to load the plugin module!\n\n";
+    return start;
+}
