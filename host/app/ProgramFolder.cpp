@@ -49,8 +49,10 @@ PluginStart loadPluginBeside(const juce::File& folder, int blockSize, double sam
         start.alert = "Can't find the plugin module!\n\nThe required file is:\n\n" + library.getFullPathName();
         return start;
     }
-    start.info = loadPluginModule(library.getFullPathName().toStdString(), blockSize, sampleRate);
+    std::string reason;
+    start.info = loadPluginModule(library.getFullPathName().toStdString(), blockSize, sampleRate, &reason);
     if (!start.info)
-        start.alert = "An error occurred when trying to load the plugin module!\n\n";
+        start.alert
+            = "An error occurred when trying to load the plugin module!\n\n" + juce::String::fromUTF8(reason.c_str());
     return start;
 }

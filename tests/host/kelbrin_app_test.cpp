@@ -5,8 +5,13 @@
 
 #include <juce_audio_utils/juce_audio_utils.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "host/app/KelbrinSettings.h"
+#include "host/app/ProgramFolder.h"
 #include "host/app/TapTempo.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -23,6 +28,33 @@ TEST(TapTempo, EightTapsHalfASecondApartGive120)
     EXPECT_DOUBLE_EQ(last.bpm, 120.0);
     EXPECT_EQ(last.buttonText, "TAP");
     EXPECT_EQ(buffer.count, 0);  // the next tap starts again
+}
+
+// Regression: the start-up alert for a library that would not load showed
+// only its sentence, never the loader's reason; the folder is not ASCII, as
+// a user's home folder may not be.
+TEST(PluginStart, AlertsGiveTheFileAndTheLoadersReason)
+{
+    tbtest::TempFolder root;
+    const std::string bin = root.makeFolder("Gr\xc3\xbcn");
+    const juce::File folder(juce::String::fromUTF8(bin.c_str()));
+    const juce::String library = folder.getChildFile("Tambrell.so").getFullPathName();
+    PluginStart start = loadPluginBeside(folder, 256, 48000.0);
+    EXPECT_FALSE(start.info);
+    EXPECT_EQ(start.alert, "Can't find the plugin module!\n\nThe required file is:\n\n" + library);
+
+    const juce::String sentence = "An error occurred when trying to load the plugin module!\n\n";
+    std::ofstream(bin + "/Tambrell.so") << "This is not a shared library, only its name.\n";
+    start = loadPluginBeside(folder, 256, 48000.0);
+    EXPECT_FALSE(start.info);
+    EXPECT_TRUE(start.alert.startsWith(sentence + library + ":")) << start.alert;
+
+    std::filesystem::copy_file(
+        TB_NEEDS_GONE_MODULE, bin + "/Tambrell.so", std::filesystem::copy_options::overwrite_existing);
+    start = loadPluginBeside(folder, 256, 48000.0);
+    EXPECT_FALSE(start.info);
+    EXPECT_TRUE(start.alert.startsWith(sentence)) << start.alert;
+    EXPECT_TRUE(start.alert.contains("libtbgone.so")) << start.alert;
 }
 
 class SettingsTest : public ::testing::Test {
