@@ -112,7 +112,8 @@ void MainWindow::buildHelpMenu()
 {
     helpMenu_.addItem(1, "Help contents");
     helpMenu_.addSeparator();
-    const juce::String folder = juce::String(QKOsUtilLib::Directory::currentDirectory()) + "/system/internet/about";
+    const juce::String folder
+        = juce::String::fromUTF8(QKOsUtilLib::Directory::currentDirectory()) + "/system/internet/about";
     links_ = listHelpLinks(linkFolder_, folder.toStdString());
     for (const HelpLinkItem& item : helpLinkItems(links_))
         helpMenu_.addItem(item.id, juce::String(item.text));
@@ -172,7 +173,7 @@ void MainWindow::handleHelpItem(int id)
             openWithAssociatedProgram(contents.getFullPathName().toStdString());
     } else if (id >= 2 && id < about) {
         const char* entry = links_ ? links_->getText(id - 2) : nullptr;
-        if (entry && juce::File(juce::String(entry)).existsAsFile())
+        if (entry && juce::File(juce::String::fromUTF8(entry)).existsAsFile())
             openWithAssociatedProgram(entry);
     } else if (id == about) {
         // The plug-in may write up to 63 characters; the 64th byte stays NUL.
@@ -180,7 +181,7 @@ void MainWindow::handleHelpItem(int id)
         if (plugin_)
             plugin_->host().dispatch(effGetProductString, 0, 0, product);
         product[sizeof product - 1] = 0;
-        const juce::String name = product[0] ? juce::String(product) : juce::String("Tambrell");
+        const juce::String name = product[0] ? juce::String::fromUTF8(product) : juce::String("Tambrell");
         juce::AlertWindow::showMessageBox(juce::MessageBoxIconType::InfoIcon, "Ostravelin - Tambrell",
             name + ", the standalone guitar multi-effect, version 1.4", "OK");
     }

@@ -3,10 +3,18 @@
 #define JUCE_GUI_BASICS_INCLUDE_XHEADERS 1
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "host/app/KelbrinSettings.h"
 #include "host/app/MainWindow.h"
+#include "tests/support/TempFolder.h"
 #include "tests/vstmodule/RecordingStub.h"
 
 namespace {
@@ -41,6 +49,71 @@ TEST(MainWindowX11, RefusedPluginIsReportedAndTheWindowStillOpens)
         alert->exitModalState(0);
         juce::MessageManager::getInstance()->runDispatchLoopUntil(50);
     }
+    settings.reset();
+    folder.getFile().deleteRecursively();
+}
+
+// The current folder and PATH for one test, put back on every path out.
+class ScopedFolderAndPath {
+public:
+    ScopedFolderAndPath(const std::string& folder, const std::string& pathFront)
+        : folder_(std::filesystem::current_path())
+        , path_(std::getenv("PATH") ? std::getenv("PATH") : "")
+    {
+        std::filesystem::current_path(folder);
+        setenv("PATH", (pathFront + ":" + path_).c_str(), 1);
+    }
+    ~ScopedFolderAndPath()
+    {
+        std::filesystem::current_path(folder_);
+        setenv("PATH", path_.c_str(), 1);
+    }
+
+private:
+    std::filesystem::path folder_;
+    std::string path_;
+};
+
+// Regression: the help folder and the link files reached JUCE as ASCII, so
+// below a folder such as "José" the Help menu had no links, and a link file
+// whose name is not ASCII was listed but opened nothing.
+TEST(MainWindowX11, HelpLinksBelowAFolderWhoseNameIsNotAscii)
+{
+    if (std::getenv("DISPLAY") == nullptr)
+        GTEST_SKIP() << "no X display";
+    juce::ScopedJuceInitialiser_GUI juce;
+    juce::XWindowSystem::getInstance();
+    juce::X11Symbols::getInstance()->xSetErrorHandler(ignoreXError);
+    tbtest::TempFolder root;
+    const std::string home = root.makeFolder("Jos\xc3\xa9");
+    const std::string links = home + "/system/internet/about";
+    std::filesystem::create_directories(links);
+    const std::string link = links + "/Caf\xc3\xa9 \xe2\x80\x93 forum.url";
+    std::ofstream(link) << "[InternetShortcut]\nURL=https://example.org/\n";
+    // A stand-in for the desktop's opener writes down what it was given.
+    const std::string bin = root.makeFolder("bin");
+    const std::string opened = root.file("opened");
+    std::ofstream(bin + "/xdg-open") << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened << ".part'\nmv '" << opened
+                                     << ".part' '" << opened << "'\n";
+    ASSERT_EQ(chmod((bin + "/xdg-open").c_str(), 0755), 0);
+    juce::TemporaryFile folder;
+    ASSERT_TRUE(folder.getFile().createDirectory());
+    auto settings = openKelbrinSettings(folder.getFile());
+    {
+        const ScopedFolderAndPath place(home, bin);
+        MainWindow window("Tambrell", nullptr, nullptr, *settings);
+        juce::String text;
+        for (juce::PopupMenu::MenuItemIterator item(window.helpMenu()); item.next();)
+            if (item.getItem().itemID == 2)
+                text = item.getItem().text;
+        EXPECT_EQ(text.toStdString(), "Caf\xc3\xa9 \xe2\x80\x93 forum");
+        window.handleHelpItem(2);
+        for (int i = 0; i < 100 && !std::filesystem::exists(opened); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::ifstream file(opened);
+    const std::string asked((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(asked, link);
     settings.reset();
     folder.getFile().deleteRecursively();
 }
