@@ -247,15 +247,17 @@ TEST_F(StubHostTest, OutgoingMidiKeepsEachMessagesLength)
     create();
     VstMidiEvent events[4] {};
     const unsigned char data[4][3] = {{0xC3, 7, 0}, {0x93, 60, 90}, {0xD0, 40, 0}, {0xF8, 0, 0}};
-    std::vector<unsigned char> storage(sizeof(VstEvents) + 4 * sizeof(VstEvent*));
-    auto* list = reinterpret_cast<VstEvents*>(storage.data());
-    list->numEvents = 4;
-    for (int i = 0; i < 4; ++i) {
-        events[i].type = kVstMidiType;
-        std::memcpy(events[i].midiData, data[i], 3);
-        list->events[i] = reinterpret_cast<VstEvent*>(&events[i]);
+    for (int pair = 0; pair < 2; ++pair) {
+        VstEvents list {};  // room for two
+        list.numEvents = 2;
+        for (int i = 0; i < 2; ++i) {
+            VstMidiEvent& event = events[2 * pair + i];
+            event.type = kVstMidiType;
+            std::memcpy(event.midiData, data[2 * pair + i], 3);
+            list.events[i] = reinterpret_cast<VstEvent*>(&event);
+        }
+        HostedPlugin::hostCallback(plugin->effect(), audioMasterProcessEvents, 0, 0, &list, 0.0f);
     }
-    HostedPlugin::hostCallback(plugin->effect(), audioMasterProcessEvents, 0, 0, list, 0.0f);
     std::vector<int> sizes;
     plugin->takeOutgoingMidi([&](const unsigned char*, int size, int) { sizes.push_back(size); });
     EXPECT_EQ(sizes, (std::vector<int> {2, 3, 2, 1}));
