@@ -1,8 +1,11 @@
 // Build-time tool: draws the pedal board's pictures with the drawing kit and
-// writes them as TGA files into the editor's picture folder.
+// writes them as TGA files into the editor's picture folder; draws Kelbrin's
+// icon for the desktop the same way.
 //
 //   make_skin <output folder> [stamp file]
 //   make_skin --preview <picture.tga>   (a whole board composed from the pictures)
+//   make_skin --icons <folder> [stamp file]   (the program's icon, PNG, in the
+//                                             desktop icon theme's sizes)
 //
 // The sizes, frame layouts and positions here are the ones the editor expects:
 // it cuts frames out of these strips and repaints controls from the background
@@ -272,6 +275,8 @@ float textWidth(const char* s, int font)
     return static_cast<float>(scratch.drawText(s, 0, 0, 400, 16, CDrawBuffer::AlignLeft, true).width + 4);
 }
 
+bool writeFile(const std::vector<uint8_t>& out, const std::string& path);
+
 bool writeTga(const Canvas& c, const std::string& path)
 {
     const bool alpha = c.buf.getAlphaPlane() != nullptr;
@@ -292,8 +297,13 @@ bool writeTga(const Canvas& c, const std::string& path)
         if (alpha)
             out.push_back(plane[i]);
     }
-    // Written beside the target and renamed, so a build that stops half-way
-    // never leaves a cut picture the editor would refuse.
+    return writeFile(out, path);
+}
+
+// Written beside the target and renamed, so a build that stops half-way
+// never leaves a cut picture the editor would refuse.
+bool writeFile(const std::vector<uint8_t>& out, const std::string& path)
+{
     const std::string temp = path + ".part";
     std::FILE* f = std::fopen(temp.c_str(), "wb");
     if (f == nullptr) {
@@ -837,6 +847,109 @@ std::unique_ptr<Canvas> drawAbout()
     return c;
 }
 
+// ---- the program's icon -------------------------------------------------------
+
+// The desktop's icon for the program: a pedal seen from above, drawn for one
+// size (n x n) at a time so that small sizes stay sharp.
+std::unique_ptr<Canvas> drawIcon(int n)
+{
+    auto c = std::make_unique<Canvas>(n, n, true);
+    if (!c->ok())
+        return nullptr;
+    const float s = n / 64.0f;
+    const Rgb body = kPedals[0].colour;
+    const float x = 10 * s, y = 3 * s, w = 44 * s, h = 58 * s;
+    roundRect(*c, x + 1.5f * s, y + 2 * s, w, h, 7 * s, {0, 0, 0}, 0.4f);
+    roundRectGradient(*c, x, y, w, h, 7 * s, mixRgb(body, {255, 255, 255}, 0.25f), scaleRgb(body, 0.6f));
+    c->fill(
+        0, 0, n, n, [=](float px, float py) { return std::fabs(roundRectSdf(px, py, x, y, w, h, 7 * s)) - 0.5f; },
+        [](float, float) {
+            return Rgb {0, 0, 0};
+        },
+        0.6f);
+    // One knob with its pointer, the lamp and the footswitch.
+    const float kx = 32 * s, ky = 20 * s, kr = 9 * s;
+    knobCap(*c, kx, ky, kr, {236, 232, 220}, n >= 32);
+    line(*c, kx, ky, kx - 0.55f * kr, ky - 0.75f * kr, std::max(1.0f, 2.2f * s), {20, 20, 20});
+    disc(*c, 32 * s, 35 * s, 3 * s, [](float, float) { return Rgb {255, 70, 40}; });
+    roundRectGradient(*c, 17 * s, 42 * s, 30 * s, 14 * s, 3 * s, {90, 90, 88}, {30, 30, 30});
+    return c;
+}
+
+uint32_t crc32Of(const uint8_t* bytes, size_t n, uint32_t crc = 0)
+{
+    crc = ~crc;
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= bytes[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void putBigEndian(std::vector<uint8_t>& out, uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void pngChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data)
+{
+    putBigEndian(out, static_cast<uint32_t>(data.size()));
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    putBigEndian(out, crc32Of(out.data() + start, out.size() - start));
+}
+
+// A PNG of 8-bit RGBA rows, without filtering, in a zlib stream of stored
+// (uncompressed) blocks: the icons are small, and no encoder is needed.
+bool writePng(const Canvas& c, const std::string& path)
+{
+    const int w = c.w(), h = c.h();
+    const uint8_t* plane = c.buf.getAlphaPlane();
+    std::vector<uint8_t> raw;
+    raw.reserve(static_cast<size_t>(h) * (1 + 4 * static_cast<size_t>(w)));
+    for (int y = 0; y < h; ++y) {
+        raw.push_back(0);  // filter type: none
+        for (int x = 0; x < w; ++x) {
+            const uint32_t v = c.buf.pixelAt(x, y);
+            raw.push_back(static_cast<uint8_t>(v >> 16));
+            raw.push_back(static_cast<uint8_t>(v >> 8));
+            raw.push_back(static_cast<uint8_t>(v));
+            raw.push_back(plane ? plane[static_cast<int64_t>(h - 1 - y) * w + x] : 255);
+        }
+    }
+    std::vector<uint8_t> z {0x78, 0x01};
+    for (size_t at = 0; at < raw.size();) {
+        const size_t n = std::min<size_t>(65535, raw.size() - at);
+        z.push_back(at + n == raw.size() ? 1 : 0);  // the last block says so
+        z.push_back(static_cast<uint8_t>(n));
+        z.push_back(static_cast<uint8_t>(n >> 8));
+        z.push_back(static_cast<uint8_t>(~n));
+        z.push_back(static_cast<uint8_t>(~n >> 8));
+        z.insert(
+            z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at), raw.begin() + static_cast<std::ptrdiff_t>(at + n));
+        at += n;
+    }
+    uint32_t a = 1, b = 0;
+    for (uint8_t v : raw) {
+        a = (a + v) % 65521;
+        b = (b + a) % 65521;
+    }
+    putBigEndian(z, (b << 16) | a);
+
+    std::vector<uint8_t> out {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header;
+    putBigEndian(header, static_cast<uint32_t>(w));
+    putBigEndian(header, static_cast<uint32_t>(h));
+    header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, no filter, no interlace
+    pngChunk(out, "IHDR", header);
+    pngChunk(out, "IDAT", z);
+    pngChunk(out, "IEND", {});
+    return writeFile(out, path);
+}
+
 // ---- output ------------------------------------------------------------------
 
 struct Picture {
@@ -937,10 +1050,37 @@ bool makeFolder(const std::string& path)
     return true;
 }
 
+// The program's icon in the sizes of the desktop's icon theme, laid out as
+// the theme's folders: <folder>/<n>x<n>/apps/kelbrin.png.
+constexpr int kIconSizes[] = {16, 24, 32, 48, 64, 128};
+
+bool writeIcons(const std::string& folder)
+{
+    for (const int n : kIconSizes) {
+        const std::string apps = folder + "/" + std::to_string(n) + "x" + std::to_string(n) + "/apps";
+        if (!makeFolder(apps)) {
+            std::fprintf(stderr, "make_skin: cannot create %s: %s\n", apps.c_str(), std::strerror(errno));
+            return false;
+        }
+        const std::unique_ptr<Canvas> icon = drawIcon(n);
+        if (icon == nullptr || !writePng(*icon, apps + "/kelbrin.png"))
+            return false;
+    }
+    return true;
+}
+
+bool touch(const char* stamp)
+{
+    std::FILE* f = std::fopen(stamp, "w");
+    return f != nullptr && std::fclose(f) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 3 && argc <= 4 && std::strcmp(argv[1], "--icons") == 0)
+        return writeIcons(argv[2]) && (argc == 3 || touch(argv[3])) ? 0 : 1;
     if (argc >= 3 && std::strcmp(argv[1], "--preview") == 0) {
         const std::vector<Picture> all = drawAll();
         for (const Picture& p : all)
@@ -950,8 +1090,9 @@ int main(int argc, char** argv)
         return writePreview(all, argv[2], 0) && writePreview(all, second, 5) ? 0 : 1;
     }
     if (argc < 2 || argc > 3) {
-        std::fprintf(
-            stderr, "usage: make_skin <output folder> [stamp file]\n       make_skin --preview <picture.tga>\n");
+        std::fprintf(stderr,
+            "usage: make_skin <output folder> [stamp file]\n       make_skin --preview <picture.tga>\n"
+            "       make_skin --icons <icon theme folder> [stamp file]\n");
         return 2;
     }
     const std::string folder = argv[1];
@@ -968,10 +1109,5 @@ int main(int argc, char** argv)
         if (!writeTga(*p.canvas, folder + "/" + p.file))
             return 1;
     }
-    if (argc == 3) {
-        std::FILE* stamp = std::fopen(argv[2], "w");
-        if (stamp == nullptr || std::fclose(stamp) != 0)
-            return 1;
-    }
-    return 0;
+    return argc == 3 && !touch(argv[2]) ? 1 : 0;
 }

@@ -43,6 +43,9 @@ TB_KELBRIN_PACKAGES=(juce-modules-source libasound2-dev libjack-jackd2-dev libfr
 # What Kelbrin's end-to-end tests need: a JACK server they run on its dummy backend.
 TB_JACK_TEST_PACKAGES=(jackd2)
 
+# What the test of Kelbrin's desktop install needs: the menu entry's validator.
+TB_DESKTOP_TEST_PACKAGES=(desktop-file-utils)
+
 # What the bounded fuzz stage of ./test needs (libFuzzer comes with clang's runtime).
 TB_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 
