@@ -27,8 +27,9 @@ TB_BUILD_PACKAGES=(g++ cmake make pkg-config ccache clang-format-14 libgtest-dev
   libbenchmark-dev libx11-dev libxext-dev)
 
 # What the editor needs when it runs: a dialog program for loading and saving
-# presets (kdialog serves too where it is installed).
-TB_RUN_PACKAGES=(zenity)
+# presets (kdialog serves too where it is installed); and xdg-open, with which
+# Kelbrin opens its manual and help links.
+TB_RUN_PACKAGES=(zenity xdg-utils)
 
 # What the editor's tests against a real X server need: a virtual server, XTest,
 # and XFixes to see the cursor.

@@ -10,6 +10,7 @@
 #include "host/plugin/OVPlugin.h"
 #include "host/plugin/OVPluginWindow.h"
 #include "host/settings/ChannelMapping.h"
+#include "host/util/HelpContents.h"
 #include "host/util/UrlFileFilter.h"
 
 namespace {
@@ -168,9 +169,7 @@ void MainWindow::handleHelpItem(int id)
 {
     const int about = helpAboutId(links_);
     if (id == 1) {
-        const juce::File contents = programFolder().getChildFile("Tambrell.chm");
-        if (contents.existsAsFile())
-            openWithAssociatedProgram(contents.getFullPathName().toStdString());
+        openHelpContents(findManual(programFolder().getFullPathName().toStdString()));
     } else if (id >= 2 && id < about) {
         const char* entry = links_ ? links_->getText(id - 2) : nullptr;
         if (entry && juce::File(juce::String::fromUTF8(entry)).existsAsFile())
@@ -185,6 +184,39 @@ void MainWindow::handleHelpItem(int id)
         juce::AlertWindow::showMessageBox(juce::MessageBoxIconType::InfoIcon, "Ostravelin - Tambrell",
             name + ", the standalone guitar multi-effect, version 1.4", "OK");
     }
+}
+
+void MainWindow::openHelpContents(const std::string& manualPath)
+{
+    const juce::String manual = juce::String::fromUTF8(manualPath.c_str());
+    if (manualPath.empty() || !juce::File(manual).existsAsFile()) {
+        const juce::String installed
+            = programFolder().getChildFile(kInstalledManualFolder).getChildFile(kManualFileName).getFullPathName();
+        reportManualNotOpened(
+            juce::String("The manual is missing. It belongs beside the program or at:\n\n") + installed);
+        return;
+    }
+    juce::Component::SafePointer<MainWindow> window(this);
+    const bool started = openAndReport(manualPath, [window, manual](int status) {
+        if (status == 0)
+            return;
+        // Back on the message thread, if the window is still there.
+        juce::MessageManager::callAsync([window, manual, status] {
+            if (window != nullptr)
+                window->reportManualNotOpened("xdg-open found no program to open the manual (it ended with status "
+                    + juce::String(status) + ").\n\nThe manual is:\n\n" + manual);
+        });
+    });
+    if (!started)
+        reportManualNotOpened(
+            "The manual cannot be opened: xdg-open, which opens it in the desktop's browser, is not installed "
+            "(Debian package xdg-utils).\n\nThe manual is:\n\n"
+            + manual);
+}
+
+void MainWindow::reportManualNotOpened(const juce::String& why)
+{
+    juce::AlertWindow::showMessageBoxAsync(juce::MessageBoxIconType::WarningIcon, "Help contents", why);
 }
 
 void MainWindow::tap(double now)

@@ -6,6 +6,7 @@
 // Thread use: the message thread.
 
 #include <memory>
+#include <string>
 
 #include <juce_audio_utils/juce_audio_utils.h>
 
@@ -36,6 +37,10 @@ public:
 
     void handleOptionsItem(int id);
     void handleHelpItem(int id);
+    // Opens the manual at manualPath (UTF-8; empty when it was not found)
+    // with xdg-open, and says so in a message when it is missing or nothing
+    // could open it.
+    void openHelpContents(const std::string& manualPath);
     void showSettingsDialog();
     void saveStateToFile();
     void loadStateFromFile();
@@ -51,6 +56,7 @@ public:
 
 private:
     void buildHelpMenu();
+    void reportManualNotOpened(const juce::String& why);
     juce::File lastStateFile() const;
 
     juce::PropertiesFile& settings_;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Kelbrin installed as a desktop program: installs the build's kelbrin
 # component into a temporary prefix and checks that the menu entry is valid
-# (desktop-file-validate) and that the icon is there in every size of the
-# icon theme as a PNG of that size.
+# (desktop-file-validate), that the icon is there in every size of the icon
+# theme as a PNG of that size, and that the manual lies where Help finds it.
 # Usage: check_install.sh BUILD_DIR
 # Exits 0 on success, 1 on failure, 77 (skip) without desktop-file-validate.
 set -u
@@ -16,6 +16,7 @@ timeout -k 10 120 cmake --install "$build" --prefix "$prefix" --component kelbri
   || { cat "$work/install.log"; fail "cmake --install into $prefix failed"; }
 
 [ -x "$prefix/bin/Kelbrin" ] || fail "no bin/Kelbrin"
+[ -s "$prefix/share/doc/tambrell/Tambrell.html" ] || fail "no share/doc/tambrell/Tambrell.html"
 entry=$prefix/share/applications/kelbrin.desktop
 [ -f "$entry" ] || fail "no share/applications/kelbrin.desktop"
 grep -qx 'Icon=kelbrin' "$entry" || fail "the entry does not name the icon kelbrin"
@@ -34,4 +35,4 @@ if ! command -v desktop-file-validate >/dev/null 2>&1; then
   exit 77
 fi
 desktop-file-validate "$entry" || fail "desktop-file-validate refuses $entry"
-echo "PASS: entry and icons installed into $prefix"
+echo "PASS: entry, icons and manual installed into $prefix"

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <thread>
 
 #include "host/app/KelbrinSettings.h"
@@ -116,6 +117,76 @@ TEST(MainWindowX11, HelpLinksBelowAFolderWhoseNameIsNotAscii)
     EXPECT_EQ(asked, link);
     settings.reset();
     folder.getFile().deleteRecursively();
+}
+
+
+// Help > "Help contents": the manual goes to xdg-open (a stand-in here that
+// records what it was given); a missing manual, or an xdg-open that cannot
+// open it, is said in a message instead of nothing happening.
+TEST(MainWindowX11, HelpContentsOpensTheManualOrSaysWhyNot)
+{
+    if (std::getenv("DISPLAY") == nullptr)
+        GTEST_SKIP() << "no X display";
+    juce::ScopedJuceInitialiser_GUI juce;
+    juce::XWindowSystem::getInstance();
+    juce::X11Symbols::getInstance()->xSetErrorHandler(ignoreXError);
+    juce::TemporaryFile temp;
+    const juce::File folder = temp.getFile();
+    ASSERT_TRUE(folder.createDirectory());
+    const juce::File record = folder.getChildFile("opened");
+    const juce::File standIn = folder.getChildFile("xdg-open");
+    struct PathGuard {
+        std::string old = std::getenv("PATH") ? std::getenv("PATH") : "";
+        ~PathGuard() { setenv("PATH", old.c_str(), 1); }
+    } path;
+    // Only the stand-in: never the desktop's own xdg-open.
+    setenv("PATH", folder.getFullPathName().toRawUTF8(), 1);
+    auto writeStandIn = [&](int status) {
+        standIn.replaceWithText(
+            "#!/bin/sh\nprintf '%s' \"$1\" > '" + record.getFullPathName() + "'\nexit " + juce::String(status) + "\n",
+            false, false, "\n");
+        standIn.setExecutePermission(true);
+        record.deleteFile();
+    };
+    // The message, if one shows within the time given; closed again.
+    auto takeMessage = [](int ms) -> juce::String {
+        const auto until = juce::Time::getMillisecondCounter() + static_cast<juce::uint32>(ms);
+        while (juce::Time::getMillisecondCounter() < until) {
+            if (auto* alert = dynamic_cast<juce::AlertWindow*>(juce::Component::getCurrentlyModalComponent())) {
+                const juce::String title = alert->getName();
+                alert->exitModalState(0);
+                juce::MessageManager::getInstance()->runDispatchLoopUntil(20);
+                return title;
+            }
+            juce::MessageManager::getInstance()->runDispatchLoopUntil(20);
+        }
+        return {};
+    };
+    const juce::File manual = folder.getChildFile(juce::String::fromUTF8("Gu\xc3\xad"
+                                                                         "a de Tambrell.html"));
+    ASSERT_TRUE(manual.replaceWithText("<html></html>"));
+    auto settings = openKelbrinSettings(folder);
+    {
+        MainWindow window("Tambrell", nullptr, nullptr, *settings);
+        writeStandIn(0);
+        window.openHelpContents(manual.getFullPathName().toStdString());
+        EXPECT_EQ(takeMessage(1500), "");
+        EXPECT_EQ(record.loadFileAsString(), manual.getFullPathName());
+
+        writeStandIn(3);
+        window.openHelpContents(manual.getFullPathName().toStdString());
+        EXPECT_EQ(takeMessage(10000), "Help contents");
+
+        writeStandIn(0);
+        window.openHelpContents(folder.getChildFile("gone.html").getFullPathName().toStdString());
+        window.openHelpContents("");
+        EXPECT_EQ(takeMessage(1000), "Help contents");
+        EXPECT_EQ(takeMessage(1000), "Help contents");
+        juce::MessageManager::getInstance()->runDispatchLoopUntil(200);
+        EXPECT_FALSE(record.exists());  // nothing was handed to xdg-open
+    }
+    settings.reset();
+    folder.deleteRecursively();
 }
 
 }  // namespace
