@@ -119,7 +119,6 @@ TEST(MainWindowX11, HelpLinksBelowAFolderWhoseNameIsNotAscii)
     folder.getFile().deleteRecursively();
 }
 
-
 // Help > "Help contents": the manual goes to xdg-open (a stand-in here that
 // records what it was given); a missing manual, or an xdg-open that cannot
 // open it, is said in a message instead of nothing happening.
