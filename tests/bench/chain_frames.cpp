@@ -1,7 +1,9 @@
 // Renders a number of frames through the whole chain and prints the time per
 // frame; tests/bench/instructions_per_frame.sh runs it under callgrind twice
 // with different lengths and subtracts, which leaves the cost per frame alone.
-// Usage: chain_frames heavy|empty FRAMES
+// Usage: chain_frames heavy|empty FRAMES [BLOCK]; BLOCK (default 256, at most
+// 1024) is the number of frames handed to the chain per call, so hosts at low
+// latency can be measured too.
 #include "tests/bench/chain_programs.h"
 
 #include <chrono>
@@ -11,25 +13,27 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 3 || (std::strcmp(argv[1], "heavy") != 0 && std::strcmp(argv[1], "empty") != 0)) {
-        std::fprintf(stderr, "usage: %s heavy|empty FRAMES\n", argv[0]);
+    constexpr int kMaxBlock = 1024;
+    const int block = argc == 4 ? std::atoi(argv[3]) : 256;
+    if ((argc != 3 && argc != 4) || (std::strcmp(argv[1], "heavy") != 0 && std::strcmp(argv[1], "empty") != 0)
+        || block < 1 || block > kMaxBlock) {
+        std::fprintf(stderr, "usage: %s heavy|empty FRAMES [BLOCK 1..%d]\n", argv[0], kMaxBlock);
         return 2;
     }
     const long frames = std::atol(argv[2]);
     constexpr double kRate = 48000.0;
-    constexpr int kBlock = 256;
     const chainbench::Values program
         = std::strcmp(argv[1], "heavy") == 0 ? chainbench::heavyChain() : chainbench::defaults("empty");
     chainbench::Rig rig(program, kRate);
     // One second of input, played round and round: its making costs the same
     // in every run and drops out of the difference.
     const std::vector<float> in = chainbench::guitarLike(kRate, 48000);
-    float l[kBlock], r[kBlock], ol[kBlock], orr[kBlock];
+    float l[kMaxBlock], r[kMaxBlock], ol[kMaxBlock], orr[kMaxBlock];
     float sink = 0.0f;
     long at = 0;
     const auto start = std::chrono::steady_clock::now();
-    for (long done = 0; done < frames; done += kBlock) {
-        const int n = static_cast<int>(std::min<long>(kBlock, frames - done));
+    for (long done = 0; done < frames; done += block) {
+        const int n = static_cast<int>(std::min<long>(block, frames - done));
         for (int k = 0; k < n; ++k) {
             l[k] = in[static_cast<size_t>(at)];
             r[k] = l[k];
@@ -39,7 +43,7 @@ int main(int argc, char** argv)
         sink += ol[0] + orr[n - 1];
     }
     const auto ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%s: %ld frames, %.1f ns per frame (checksum %g)\n", argv[1], frames, frames ? ns / frames : 0.0,
-        static_cast<double>(sink));
+    std::printf("%s: %ld frames in blocks of %d, %.1f ns per frame (checksum %g)\n", argv[1], frames, block,
+        frames ? ns / frames : 0.0, static_cast<double>(sink));
     return 0;
 }

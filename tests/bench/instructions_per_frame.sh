@@ -2,10 +2,14 @@
 # Instructions per stereo frame of the whole chain and of each stage, measured
 # with callgrind: two runs of different length, subtracted, so start-up and
 # set-up drop out. Also prints the native time per frame.
-# Usage: instructions_per_frame.sh BUILD_DIR [heavy|empty]
+# Usage: instructions_per_frame.sh BUILD_DIR [heavy|empty] [BLOCK]
+# BLOCK is the frames per call of the chain (default 256); the two lengths
+# differ by whole blocks of any power of two up to 256, so both runs end on
+# the same short call, which drops out with the rest.
 set -eu
-build=${1:?usage: $0 BUILD_DIR [heavy|empty]}
+build=${1:?usage: $0 BUILD_DIR [heavy|empty] [BLOCK]}
 program=${2:-heavy}
+block=${3:-256}
 exe=$build/tests/bench/chain_frames
 [ -x "$exe" ] || { echo "missing $exe (build the target chain_frames)"; exit 1; }
 command -v valgrind >/dev/null || { echo "valgrind is not installed"; exit 1; }
@@ -13,14 +17,14 @@ short=48000 long=144000
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$exe" "$program" 480000
+"$exe" "$program" 480000 "$block"
 for n in $short $long; do
-  valgrind --tool=callgrind --callgrind-out-file="$work/$n.out" "$exe" "$program" $n >/dev/null 2>&1
+  valgrind --tool=callgrind --callgrind-out-file="$work/$n.out" "$exe" "$program" $n "$block" >/dev/null 2>&1
   callgrind_annotate --inclusive=yes --threshold=100 "$work/$n.out" 2>/dev/null >"$work/$n.txt"
 done
 
 total() { sed -n 's/^ *\([0-9,]*\) .*PROGRAM TOTALS.*/\1/p' "$1" | tr -d ,; }
-echo "$program chain: $(( ($(total $work/$long.txt) - $(total $work/$short.txt)) / (long - short) )) instructions per frame"
+echo "$program chain, blocks of $block: $(( ($(total $work/$long.txt) - $(total $work/$short.txt)) / (long - short) )) instructions per frame"
 # Inclusive cost of each stage's function, per frame (0 when the program
 # leaves the stage out); "chain itself" is what the chain spends outside
 # its stages (input and output gains, peaks, the pedal boxes).
