@@ -134,6 +134,101 @@ namespace {
         }
     }
 
+    // The taps of one output over `count` frames, summed from 0 in tap order
+    // as addTap() into a cleared sum does: out[n] = 0 + w[0] * first[0][-n]
+    // + w[1] * first[1][-n] + ... Four frames per SSE2 operation with every
+    // weight in a register and the sum never leaving one, which saves a
+    // load, a store and one loop's set-up per tap; chunks are as short as
+    // the host's blocks, often 16 frames. No tap may wrap within the count.
+    template <int Taps>
+    inline void sumTaps(float* out, int32_t count, const float* const (&first)[Taps], const float (&w)[Taps])
+    {
+        __m128 wv[Taps];
+        for (int t = 0; t < Taps; ++t)
+            wv[t] = _mm_set1_ps(w[t]);
+        int32_t n = 0;
+        for (; n + 4 <= count; n += 4) {
+            __m128 sum = _mm_setzero_ps();
+#pragma GCC unroll 8
+            for (int t = 0; t < Taps; ++t)
+                sum = _mm_add_ps(sum, _mm_mul_ps(wv[t], reversed(_mm_loadu_ps(first[t] - n - 3))));
+            _mm_storeu_ps(out + n, sum);
+        }
+        for (; n < count; ++n) {
+            float sum = 0.0f;
+            for (int t = 0; t < Taps; ++t)
+                sum += w[t] * first[t][-n];
+            out[n] = sum;
+        }
+    }
+
+    // An output's tank taps over a chunk. A frame's taps read its lines
+    // after its own step: one below the chunk's first position, plus the
+    // offset, wrapped once. When a tap wraps round its line within the
+    // chunk, the taps go one by one.
+    inline void sumOutputTaps(float* out, int32_t count, const DelayLine* line, const int32_t* start,
+        const OutputTap (&taps)[kOutputTaps], const int32_t (&offsets)[kOutputTaps], const float (&w)[kOutputTaps])
+    {
+        int32_t at[kOutputTaps];
+        const float* first[kOutputTaps];
+        bool whole = true;
+        for (int i = 0; i < kOutputTaps; ++i) {
+            const DelayLine& l = line[taps[i].line];
+            int32_t j = start[taps[i].line] - 1 + offsets[i];
+            if (j < 0)
+                j += l.length;
+            else if (j >= l.length)
+                j -= l.length;
+            at[i] = j;
+            first[i] = l.data + j;
+            whole = whole && j >= count - 1;
+        }
+        if (whole) {
+            sumTaps(out, count, first, w);
+            return;
+        }
+        for (int32_t n = 0; n < count; ++n)
+            out[n] = 0.0f;
+        for (int i = 0; i < kOutputTaps; ++i) {
+            const DelayLine& l = line[taps[i].line];
+            addTap(out, count, l.data, l.length, at[i], w[i]);
+        }
+    }
+
+    // An output's early reflections over a chunk, read from the ring before
+    // the chunk's stores: a tap at offset 0 reads the samples the chunk kept
+    // aside in `old`. Such a tap, or one that wraps round the ring within the
+    // chunk, sends the taps one by one.
+    template <int Taps>
+    inline void sumEarlyTaps(float* out, int32_t count, const DelayLine& ring, int32_t mask, int32_t ringStart,
+        const float* old, const int32_t* offsets, const float* gains)
+    {
+        int32_t at[Taps];
+        const float* first[Taps];
+        float w[Taps];
+        bool whole = true;
+        for (int i = 0; i < Taps; ++i) {
+            at[i] = (ringStart + offsets[i]) & mask;
+            first[i] = ring.data + at[i];
+            w[i] = gains[i];
+            whole = whole && at[i] != ringStart && at[i] >= count - 1;
+        }
+        if (whole) {
+            sumTaps(out, count, first, w);
+            return;
+        }
+        for (int32_t n = 0; n < count; ++n)
+            out[n] = 0.0f;
+        for (int i = 0; i < Taps; ++i) {
+            if (at[i] == ringStart) {
+                for (int32_t n = 0; n < count; ++n)
+                    out[n] += w[i] * old[n];
+            } else {
+                addTap(out, count, ring.data, mask + 1, at[i], w[i]);
+            }
+        }
+    }
+
 }  // namespace
 
 bool PlateReverb::setSampleRate(float rate)
@@ -142,9 +237,39 @@ bool PlateReverb::setSampleRate(float rate)
     const bool usable = rate >= 1.0f && rate <= static_cast<float>(ReverbMemory::kMaxRate);
     rate_ = usable ? rate : static_cast<float>(ReverbMemory::wholeRate(rate));
     const bool ok = memory_.allocate(rate_);
-    if (ok)
+    if (ok) {
         setOutputTaps(memory_.rate());
+        planChunks();
+    }
     return ok;
+}
+
+void PlateReverb::planChunks()
+{
+    const float d = k_.decay;
+    int32_t chunk = kChunk;
+    for (int i = 0; i < kOutputTaps; ++i) {
+        weightL_[i] = kLeftTaps[i].sign * tapWeight(kLeftTaps[i], d);
+        weightR_[i] = kRightTaps[i].sign * tapWeight(kRightTaps[i], d);
+        // Frame m of a chunk writes what frame m - (length - offset + 1) read.
+        const int32_t tl = tapL_[i], tr = tapR_[i];
+        chunk = std::min(chunk, tl == 0 ? 1 : memory_.line(kLeftTaps[i].line).length - tl + 1);
+        chunk = std::min(chunk, tr == 0 ? 1 : memory_.line(kRightTaps[i].line).length - tr + 1);
+    }
+    // A reflection at offset 0 reads what its own frame is about to
+    // overwrite; the chunk keeps those samples aside.
+    const int32_t mask = memory_.ringMask();
+    for (int i = 0; i < kLeftEarlyTaps; ++i)
+        if ((erOffL_[i] & mask) != 0)
+            chunk = std::min(chunk, mask + 1 - (erOffL_[i] & mask));
+    for (int i = 0; i < kRightEarlyTaps; ++i)
+        if ((erOffR_[i] & mask) != 0)
+            chunk = std::min(chunk, mask + 1 - (erOffR_[i] & mask));
+    // The input diffusers run a chunk at a time, which takes a chunk no
+    // longer than any of them.
+    for (int i = 0; i < 4; ++i)
+        chunk = std::min(chunk, memory_.line(i).length);
+    chunk_ = std::max(chunk, 1);
 }
 
 void PlateReverb::clearStates()
@@ -183,8 +308,8 @@ void PlateReverb::process(const float* inL, const float* inR, float* outL, float
 }
 
 // The recursive part runs frame by frame over a chunk; the output taps and the
-// early reflections only read the lines, so they are summed afterwards, tap by
-// tap over the whole chunk, four frames per SSE operation. Each frame still
+// early reflections only read the lines, so they are summed afterwards over
+// the whole chunk, four frames per SSE operation. Each frame still
 // adds its taps in the same order as it always did, so the bits stay. A chunk
 // is cut short where a tap sits so close behind its write head that a later
 // frame of the chunk would overwrite what an earlier one reads.
@@ -202,30 +327,7 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
     DelayLine& ring = line[kEarlyRingLine];
     const int32_t mask = memory_.ringMask();
     const float d = k.decay;
-
-    float weightL[kOutputTaps], weightR[kOutputTaps];
-    int32_t chunk = kChunk;
-    for (int i = 0; i < kOutputTaps; ++i) {
-        weightL[i] = kLeftTaps[i].sign * tapWeight(kLeftTaps[i], d);
-        weightR[i] = kRightTaps[i].sign * tapWeight(kRightTaps[i], d);
-        // Frame m of a chunk writes what frame m - (length - offset + 1) read.
-        const int32_t tl = tapL_[i], tr = tapR_[i];
-        chunk = std::min(chunk, tl == 0 ? 1 : line[kLeftTaps[i].line].length - tl + 1);
-        chunk = std::min(chunk, tr == 0 ? 1 : line[kRightTaps[i].line].length - tr + 1);
-    }
-    // A reflection at offset 0 reads what its own frame is about to
-    // overwrite; the chunk keeps those samples aside.
-    for (int i = 0; i < kLeftEarlyTaps; ++i)
-        if ((erOffL_[i] & mask) != 0)
-            chunk = std::min(chunk, mask + 1 - (erOffL_[i] & mask));
-    for (int i = 0; i < kRightEarlyTaps; ++i)
-        if ((erOffR_[i] & mask) != 0)
-            chunk = std::min(chunk, mask + 1 - (erOffR_[i] & mask));
-    // The input diffusers run a chunk at a time, which takes a chunk no
-    // longer than any of them.
-    for (int i = 0; i < 4; ++i)
-        chunk = std::min(chunk, line[i].length);
-    chunk = std::max(chunk, 1);
+    const int32_t chunk = chunk_;
 
     float highCutState = highCutState_;
     float lowCutIn = lowCutIn_, lowCutOut = lowCutOut_;
@@ -325,40 +427,14 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
             }
         }
 
-        for (int32_t n = 0; n < count; ++n)
-            tankL[n] = tankR[n] = earlyL[n] = earlyR[n] = 0.0f;
-        // A frame's taps read its lines after its own step: one below the
-        // chunk's first position, plus the offset, wrapped once.
-        const auto tapFirst = [&](int l, int32_t offset) {
-            int32_t i = tapStart[l] - 1 + offset;
-            if (i < 0)
-                i += line[l].length;
-            else if (i >= line[l].length)
-                i -= line[l].length;
-            return i;
-        };
-        for (int i = 0; i < kOutputTaps; ++i) {
-            const DelayLine& l = line[kLeftTaps[i].line];
-            addTap(tankL, count, l.data, l.length, tapFirst(kLeftTaps[i].line, tapL_[i]), weightL[i]);
-        }
-        for (int i = 0; i < kOutputTaps; ++i) {
-            const DelayLine& l = line[kRightTaps[i].line];
-            addTap(tankR, count, l.data, l.length, tapFirst(kRightTaps[i].line, tapR_[i]), weightR[i]);
-        }
+        sumOutputTaps(tankL, count, line, tapStart, kLeftTaps, tapL_, weightL_);
+        sumOutputTaps(tankR, count, line, tapStart, kRightTaps, tapR_, weightR_);
         if (k.earlyGain != 0.0f) {
-            const auto addEarly = [&](float* acc, int32_t offset, float g) {
-                const int32_t i = (ringStart + offset) & mask;
-                if (i == ringStart) {
-                    for (int32_t n = 0; n < count; ++n)
-                        acc[n] += g * ringOld[n];
-                } else {
-                    addTap(acc, count, ring.data, mask + 1, i, g);
-                }
-            };
-            for (int i = 0; i < kLeftEarlyTaps; ++i)
-                addEarly(earlyL, erOffL_[i], erGainL_[i]);
-            for (int i = 0; i < kRightEarlyTaps; ++i)
-                addEarly(earlyR, erOffR_[i], erGainR_[i]);
+            sumEarlyTaps<kLeftEarlyTaps>(earlyL, count, ring, mask, ringStart, ringOld, erOffL_, erGainL_);
+            sumEarlyTaps<kRightEarlyTaps>(earlyR, count, ring, mask, ringStart, ringOld, erOffR_, erGainR_);
+        } else {
+            for (int32_t n = 0; n < count; ++n)
+                earlyL[n] = earlyR[n] = 0.0f;
         }
 
         // The reverb gain glides frame by frame; the mix goes four frames

@@ -56,6 +56,7 @@ public:
 private:
     template <bool Accumulate> void run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames);
     void setOutputTaps(int64_t scale);
+    void planChunks();
     void clearStates();
 
     ReverbMemory memory_;
@@ -75,6 +76,12 @@ private:
     float erGainL_[kEarlyTaps] = {};  // signs folded in
     float erGainR_[kEarlyTaps] = {};
     int32_t lastRoomSize_ = 0;
+
+    // Worked out by planChunks() whenever the layout or the decay changes,
+    // not on every block: hosts at low latency call with 16 frames or fewer.
+    float weightL_[kOutputTaps] = {};  // output tap weights, signs folded in
+    float weightR_[kOutputTaps] = {};
+    int32_t chunk_ = 1;  // the longest run of frames whose taps are summed after it
 };
 
 }  // namespace plate

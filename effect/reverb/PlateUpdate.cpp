@@ -152,6 +152,7 @@ void PlateReverb::update(const int32_t n[kParamCount])
     k_.crossover = (t - zc) / (t + zc);
 
     k_.highDamping = onePole(n[kHighDamping], fs);
+    planChunks();
 }
 
 }  // namespace plate

@@ -207,6 +207,28 @@ TEST(ReverbSignal, TapsCloseBehindTheirHeadsGiveTheBitsOfSingleFrames)
     }
 }
 
+// How far a chunk may run is worked out when the layout changes, not per
+// block: a room that shrinks between blocks must shorten the chunks at once.
+TEST(ReverbSignal, ARoomShrunkBetweenBlocksKeepsTheBitsOfSingleFrames)
+{
+    std::vector<float> out[2][2];
+    for (int pass = 0; pass < 2; ++pass) {
+        const int block = pass == 0 ? 1 : 1000;
+        ReverbRig rig(1000.0f);
+        rig.set(kMuteDry, 1);
+        rig.set(kEarly, 0);
+        std::vector<float> warm = tbtest::makeNoise(2000, 5);
+        rig.render(warm, warm, block);
+        rig.set(kRoomSize, 0);
+        out[pass][0] = tbtest::makeNoise(3000, 7);
+        out[pass][1] = tbtest::makeNoise(3000, 8);
+        rig.render(out[pass][0], out[pass][1], block);
+    }
+    for (int c = 0; c < 2; ++c)
+        for (size_t i = 0; i < out[0][c].size(); ++i)
+            ASSERT_EQ(out[0][c][i], out[1][c][i]) << "channel " << c << ", frame " << i;
+}
+
 // Regression: a high cut above half the rate folded back to a lower cut-off
 // (22 kHz at 8 kHz acted like 2 kHz); it now acts as half the rate.
 TEST(ReverbSignal, HighCutAboveHalfTheRateActsAsHalfTheRate)
