@@ -141,11 +141,11 @@ namespace {
     // load, a store and one loop's set-up per tap; chunks are as short as
     // the host's blocks, often 16 frames. No tap may wrap within the count.
     template <int Taps>
-    inline void sumTaps(float* out, int32_t count, const float* const (&first)[Taps], const float (&w)[Taps])
+    inline void sumTaps(float* out, int32_t count, const float* const (&first)[Taps], const float (*w)[4])
     {
         __m128 wv[Taps];
         for (int t = 0; t < Taps; ++t)
-            wv[t] = _mm_set1_ps(w[t]);
+            wv[t] = _mm_load_ps(w[t]);
         int32_t n = 0;
         for (; n + 4 <= count; n += 4) {
             __m128 sum = _mm_setzero_ps();
@@ -157,7 +157,7 @@ namespace {
         for (; n < count; ++n) {
             float sum = 0.0f;
             for (int t = 0; t < Taps; ++t)
-                sum += w[t] * first[t][-n];
+                sum += w[t][0] * first[t][-n];
             out[n] = sum;
         }
     }
@@ -167,7 +167,7 @@ namespace {
     // offset, wrapped once. When a tap wraps round its line within the
     // chunk, the taps go one by one.
     inline void sumOutputTaps(float* out, int32_t count, const DelayLine* line, const int32_t* start,
-        const OutputTap (&taps)[kOutputTaps], const int32_t (&offsets)[kOutputTaps], const float (&w)[kOutputTaps])
+        const OutputTap (&taps)[kOutputTaps], const int32_t (&offsets)[kOutputTaps], const float (*w)[4])
     {
         int32_t at[kOutputTaps];
         const float* first[kOutputTaps];
@@ -181,7 +181,7 @@ namespace {
                 j -= l.length;
             at[i] = j;
             first[i] = l.data + j;
-            whole = whole && j >= count - 1;
+            whole &= j >= count - 1;
         }
         if (whole) {
             sumTaps(out, count, first, w);
@@ -191,7 +191,7 @@ namespace {
             out[n] = 0.0f;
         for (int i = 0; i < kOutputTaps; ++i) {
             const DelayLine& l = line[taps[i].line];
-            addTap(out, count, l.data, l.length, at[i], w[i]);
+            addTap(out, count, l.data, l.length, at[i], w[i][0]);
         }
     }
 
@@ -201,17 +201,15 @@ namespace {
     // chunk, sends the taps one by one.
     template <int Taps>
     inline void sumEarlyTaps(float* out, int32_t count, const DelayLine& ring, int32_t mask, int32_t ringStart,
-        const float* old, const int32_t* offsets, const float* gains)
+        const float* old, const int32_t* offsets, const float (*w)[4])
     {
         int32_t at[Taps];
         const float* first[Taps];
-        float w[Taps];
         bool whole = true;
         for (int i = 0; i < Taps; ++i) {
             at[i] = (ringStart + offsets[i]) & mask;
             first[i] = ring.data + at[i];
-            w[i] = gains[i];
-            whole = whole && at[i] != ringStart && at[i] >= count - 1;
+            whole &= at[i] != ringStart && at[i] >= count - 1;
         }
         if (whole) {
             sumTaps(out, count, first, w);
@@ -222,9 +220,9 @@ namespace {
         for (int i = 0; i < Taps; ++i) {
             if (at[i] == ringStart) {
                 for (int32_t n = 0; n < count; ++n)
-                    out[n] += w[i] * old[n];
+                    out[n] += w[i][0] * old[n];
             } else {
-                addTap(out, count, ring.data, mask + 1, at[i], w[i]);
+                addTap(out, count, ring.data, mask + 1, at[i], w[i][0]);
             }
         }
     }
@@ -248,9 +246,16 @@ void PlateReverb::planChunks()
 {
     const float d = k_.decay;
     int32_t chunk = kChunk;
+    for (int i = 0; i < kEarlyTaps; ++i)
+        for (int lane = 0; lane < 4; ++lane) {
+            earlyWeightL_[i][lane] = erGainL_[i];
+            earlyWeightR_[i][lane] = erGainR_[i];
+        }
     for (int i = 0; i < kOutputTaps; ++i) {
-        weightL_[i] = kLeftTaps[i].sign * tapWeight(kLeftTaps[i], d);
-        weightR_[i] = kRightTaps[i].sign * tapWeight(kRightTaps[i], d);
+        for (int lane = 0; lane < 4; ++lane) {
+            weightL_[i][lane] = kLeftTaps[i].sign * tapWeight(kLeftTaps[i], d);
+            weightR_[i][lane] = kRightTaps[i].sign * tapWeight(kRightTaps[i], d);
+        }
         // Frame m of a chunk writes what frame m - (length - offset + 1) read.
         const int32_t tl = tapL_[i], tr = tapR_[i];
         chunk = std::min(chunk, tl == 0 ? 1 : memory_.line(kLeftTaps[i].line).length - tl + 1);
@@ -430,8 +435,8 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
         sumOutputTaps(tankL, count, line, tapStart, kLeftTaps, tapL_, weightL_);
         sumOutputTaps(tankR, count, line, tapStart, kRightTaps, tapR_, weightR_);
         if (k.earlyGain != 0.0f) {
-            sumEarlyTaps<kLeftEarlyTaps>(earlyL, count, ring, mask, ringStart, ringOld, erOffL_, erGainL_);
-            sumEarlyTaps<kRightEarlyTaps>(earlyR, count, ring, mask, ringStart, ringOld, erOffR_, erGainR_);
+            sumEarlyTaps<kLeftEarlyTaps>(earlyL, count, ring, mask, ringStart, ringOld, erOffL_, earlyWeightL_);
+            sumEarlyTaps<kRightEarlyTaps>(earlyR, count, ring, mask, ringStart, ringOld, erOffR_, earlyWeightR_);
         } else {
             for (int32_t n = 0; n < count; ++n)
                 earlyL[n] = earlyR[n] = 0.0f;

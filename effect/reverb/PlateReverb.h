@@ -79,8 +79,12 @@ private:
 
     // Worked out by planChunks() whenever the layout or the decay changes,
     // not on every block: hosts at low latency call with 16 frames or fewer.
-    float weightL_[kOutputTaps] = {};  // output tap weights, signs folded in
-    float weightR_[kOutputTaps] = {};
+    // The weights of the output taps and early reflections, signs folded in,
+    // each four times over to fill an SSE2 register.
+    alignas(16) float weightL_[kOutputTaps][4] = {};
+    alignas(16) float weightR_[kOutputTaps][4] = {};
+    alignas(16) float earlyWeightL_[kEarlyTaps][4] = {};
+    alignas(16) float earlyWeightR_[kEarlyTaps][4] = {};
     int32_t chunk_ = 1;  // the longest run of frames whose taps are summed after it
 };
 
