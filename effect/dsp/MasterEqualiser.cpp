@@ -16,6 +16,21 @@ MasterEqualiser::MasterEqualiser()
             band.updateBand(44100.0);
         }
     }
+#if defined(__SSE2__)
+    for (int p = 0; p < kBands / 2; ++p) {
+        loadPair(p);
+        lanes_[p].clearHistory();
+    }
+#endif
+}
+
+void MasterEqualiser::loadPair(int p)
+{
+#if defined(__SSE2__)
+    lanes_[p].loadCoefficients(bands_[0][2 * p], bands_[1][2 * p], bands_[0][2 * p + 1], bands_[1][2 * p + 1]);
+#else
+    (void)p;
+#endif
 }
 
 float MasterEqualiser::gainForValue(float value)
@@ -46,6 +61,7 @@ void MasterEqualiser::updateBandPair(int b, double rate)
         channel[b].gain = db;
         channel[b].updateBand(rate);
     }
+    loadPair(b / 2);
 }
 
 void MasterEqualiser::applyPending(double rate)
@@ -68,9 +84,17 @@ void MasterEqualiser::reset()
     for (auto& channel : bands_)
         for (EqBand& band : channel)
             band.clearState();
+#if defined(__SSE2__)
+    for (EqBandPairLanes& pair : lanes_)
+        pair.clearHistory();
+#endif
 }
 
 void MasterEqualiser::process(float* left, float* right, int frames)
 {
+#if defined(__SSE2__)
+    EqBandPairLanes::runChain(lanes_, kBands / 2, left, right, frames);
+#else
     EqBand::processChains(bands_[0], bands_[1], kBands, left, right, frames);
+#endif
 }

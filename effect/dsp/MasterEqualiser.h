@@ -25,7 +25,8 @@ public:
     void reset();
     void process(float* left, float* right, int frames);
 
-    // Band b of channel 0 (left) or 1 (right), for inspection.
+    // Band b of channel 0 (left) or 1 (right), for inspection: its settings
+    // and coefficients; with SSE2 its history lives in the pair lanes.
     const EqBand& band(int channel, int b) const { return bands_[channel][b]; }
 
     // The gain law of a stored band value: signed square, +-18 dB at the ends;
@@ -34,8 +35,16 @@ public:
 
 private:
     void updateBandPair(int b, double rate);
+    // Hands the coefficients of bands 2p and 2p + 1 to their lanes.
+    void loadPair(int p);
 
     EqBand bands_[2][kBands];
+#if defined(__SSE2__)
+    // The bands as the audio thread runs them, kept from block to block:
+    // the coefficients change only in applyPending() and setSampleRate().
+    static_assert(kBands % 2 == 0);
+    EqBandPairLanes lanes_[kBands / 2];
+#endif
     std::atomic<float> gainDb_[kBands];
     std::atomic<uint32_t> dirty_ {0};
 };

@@ -99,19 +99,70 @@ struct BiquadLanes {
     }
 };
 
-// Bands b and b + 1 of both channels over an interleaved chunk, in the four
-// lanes (left b, right b, left b + 1, right b + 1). Step k runs band b on
-// frame k and band b + 1 on frame k - 1; the first step's upper lanes and
-// the last step's lower lanes do no real work, and their states are put
-// back. Each lane does processBlock()'s operations in its order.
-void runBandPair(EqBand* left, EqBand* right, float* both, int n, bool flushInput)
+// Frames of both channels are stored left, right, left, right ...; chunks of
+// this many frames keep the interleaved copy on the stack.
+constexpr int kInterleavedChunk = 128;
+
+inline void interleave(const float* l, const float* r, float* both, int n)
 {
-    auto lanes4 = [](float a, float b, float c, float d) { return _mm_setr_ps(a, b, c, d); };
-    EqBand &l0 = left[0], &r0 = right[0], &l1 = left[1], &r1 = right[1];
-    BiquadLanes q {lanes4(l0.b0, r0.b0, l1.b0, r1.b0), lanes4(l0.b1, r0.b1, l1.b1, r1.b1),
-        lanes4(l0.b2, r0.b2, l1.b2, r1.b2), lanes4(l0.a1, r0.a1, l1.a1, r1.a1), lanes4(l0.a2, r0.a2, l1.a2, r1.a2),
-        lanes4(l0.x1, r0.x1, l1.x1, r1.x1), lanes4(l0.x2, r0.x2, l1.x2, r1.x2), lanes4(l0.y1, r0.y1, l1.y1, r1.y1),
-        lanes4(l0.y2, r0.y2, l1.y2, r1.y2)};
+    for (int k = 0; k < n; ++k) {
+        both[2 * k] = l[k];
+        both[2 * k + 1] = r[k];
+    }
+}
+
+inline void deinterleave(const float* both, float* l, float* r, int n)
+{
+    for (int k = 0; k < n; ++k) {
+        l[k] = both[2 * k];
+        r[k] = both[2 * k + 1];
+    }
+}
+
+}  // namespace
+
+void EqBandPairLanes::loadCoefficients(const EqBand& l0, const EqBand& r0, const EqBand& l1, const EqBand& r1)
+{
+    b0 = _mm_setr_ps(l0.b0, r0.b0, l1.b0, r1.b0);
+    b1 = _mm_setr_ps(l0.b1, r0.b1, l1.b1, r1.b1);
+    b2 = _mm_setr_ps(l0.b2, r0.b2, l1.b2, r1.b2);
+    a1 = _mm_setr_ps(l0.a1, r0.a1, l1.a1, r1.a1);
+    a2 = _mm_setr_ps(l0.a2, r0.a2, l1.a2, r1.a2);
+}
+
+void EqBandPairLanes::loadHistory(const EqBand& l0, const EqBand& r0, const EqBand& l1, const EqBand& r1)
+{
+    x1 = _mm_setr_ps(l0.x1, r0.x1, l1.x1, r1.x1);
+    x2 = _mm_setr_ps(l0.x2, r0.x2, l1.x2, r1.x2);
+    y1 = _mm_setr_ps(l0.y1, r0.y1, l1.y1, r1.y1);
+    y2 = _mm_setr_ps(l0.y2, r0.y2, l1.y2, r1.y2);
+}
+
+void EqBandPairLanes::storeHistory(EqBand& l0, EqBand& r0, EqBand& l1, EqBand& r1) const
+{
+    alignas(16) float out[4][4];
+    _mm_store_ps(out[0], x1);
+    _mm_store_ps(out[1], x2);
+    _mm_store_ps(out[2], y1);
+    _mm_store_ps(out[3], y2);
+    EqBand* const bands[4] = {&l0, &r0, &l1, &r1};
+    for (int i = 0; i < 4; ++i) {
+        bands[i]->x1 = out[0][i];
+        bands[i]->x2 = out[1][i];
+        bands[i]->y1 = out[2][i];
+        bands[i]->y2 = out[3][i];
+    }
+}
+
+void EqBandPairLanes::clearHistory() { x1 = x2 = y1 = y2 = _mm_setzero_ps(); }
+
+// Step k runs band b on frame k and band b + 1 on frame k - 1, whose input is
+// band b's output of the step before; the first step's upper lanes and the
+// last step's lower lanes do no real work, and their history is put back.
+// Each lane does processBlock()'s operations in its order.
+void EqBandPairLanes::run(float* both, int n, bool flushInput)
+{
+    BiquadLanes q {b0, b1, b2, a1, a2, x1, x2, y1, y2};
     auto step = [&](__m128 in) {
         // The lower lanes take the input, the upper ones band b's last output.
         __m128 x = _mm_movelh_ps(in, q.y1);
@@ -135,26 +186,23 @@ void runBandPair(EqBand* left, EqBand* right, float* both, int n, bool flushInpu
     saved = q;
     const __m128 last = step(_mm_setzero_ps());
     _mm_storeh_pi(reinterpret_cast<__m64*>(both + 2 * (n - 1)), last);
-    q.x1 = join(saved.x1, q.x1);
-    q.x2 = join(saved.x2, q.x2);
-    q.y1 = join(saved.y1, q.y1);
-    q.y2 = join(saved.y2, q.y2);
-
-    alignas(16) float out[4][4];
-    _mm_store_ps(out[0], q.x1);
-    _mm_store_ps(out[1], q.x2);
-    _mm_store_ps(out[2], q.y1);
-    _mm_store_ps(out[3], q.y2);
-    EqBand* const bands[4] = {&l0, &r0, &l1, &r1};
-    for (int i = 0; i < 4; ++i) {
-        bands[i]->x1 = out[0][i];
-        bands[i]->x2 = out[1][i];
-        bands[i]->y1 = out[2][i];
-        bands[i]->y2 = out[3][i];
-    }
+    x1 = join(saved.x1, q.x1);
+    x2 = join(saved.x2, q.x2);
+    y1 = join(saved.y1, q.y1);
+    y2 = join(saved.y2, q.y2);
 }
 
-}  // namespace
+void EqBandPairLanes::runChain(EqBandPairLanes* pairs, int count, float* l, float* r, int frames)
+{
+    alignas(16) float both[2 * kInterleavedChunk];
+    for (int at = 0; at < frames; at += kInterleavedChunk) {
+        const int n = frames - at < kInterleavedChunk ? frames - at : kInterleavedChunk;
+        interleave(l + at, r + at, both, n);
+        for (int p = 0; p < count; ++p)
+            pairs[p].run(both, n, p == 0);
+        deinterleave(both, l + at, r + at, n);
+    }
+}
 #endif
 
 void EqBand::processChains(EqBand* left, EqBand* right, int count, float* l, float* r, int frames)
@@ -163,20 +211,18 @@ void EqBand::processChains(EqBand* left, EqBand* right, int count, float* l, flo
     // The block goes through in chunks, left and right side by side, each
     // band over the whole chunk with its coefficients and states in
     // registers; every lane does processBlock()'s operations in its order.
-    constexpr int kChunk = 128;
-    alignas(16) float both[2 * kChunk];
-    for (int at = 0; at < frames; at += kChunk) {
-        const int n = frames - at < kChunk ? frames - at : kChunk;
-        for (int k = 0; k < n; ++k) {
-            both[2 * k] = l[at + k];
-            both[2 * k + 1] = r[at + k];
-        }
+    alignas(16) float both[2 * kInterleavedChunk];
+    for (int at = 0; at < frames; at += kInterleavedChunk) {
+        const int n = frames - at < kInterleavedChunk ? frames - at : kInterleavedChunk;
+        interleave(l + at, r + at, both, n);
         int b = 0;
-        // Two bands at once, one frame apart: lanes 0 and 1 run band b on
-        // frame k while lanes 2 and 3 run band b + 1 on frame k - 1, whose
-        // input is band b's output of the step before.
-        for (; b + 1 < count; b += 2)
-            runBandPair(left + b, right + b, both, n, b == 0);
+        for (; b + 1 < count; b += 2) {
+            EqBandPairLanes pair;
+            pair.loadCoefficients(left[b], right[b], left[b + 1], right[b + 1]);
+            pair.loadHistory(left[b], right[b], left[b + 1], right[b + 1]);
+            pair.run(both, n, b == 0);
+            pair.storeHistory(left[b], right[b], left[b + 1], right[b + 1]);
+        }
         for (; b < count; ++b) {
             EqBand& bl = left[b];
             EqBand& br = right[b];
@@ -194,10 +240,7 @@ void EqBand::processChains(EqBand* left, EqBand* right, int count, float* l, flo
             }
             tb::storeHistory(q.x1, q.x2, q.y1, q.y2, bl, br);
         }
-        for (int k = 0; k < n; ++k) {
-            l[at + k] = both[2 * k];
-            r[at + k] = both[2 * k + 1];
-        }
+        deinterleave(both, l + at, r + at, n);
     }
 #else
     for (int b = 0; b < count; ++b) {

@@ -5,6 +5,10 @@
 #include "framework/dsp/Flush.h"
 #include "framework/dsp/Relaxed.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // The one band filter of the multi-effect: a second-order low shelf, high
 // shelf or peaking filter. The owner sets gain, frequency, bandwidth and kind,
 // calls updateBand() with the sample rate and then runs whole blocks through
@@ -56,3 +60,31 @@ struct EqBand {
     // the two channels share SSE2 registers.
     static void processChains(EqBand* left, EqBand* right, int count, float* l, float* r, int frames);
 };
+
+#if defined(__SSE2__)
+// Bands b and b + 1 of both channels side by side in the four SSE2 lanes
+// (left b, right b, left b + 1, right b + 1): coefficients and history, as
+// processChains() runs them. An owner whose coefficients change only between
+// its own blocks can keep its pairs in this form from block to block: at
+// 16-frame blocks, moving coefficients and history in and out of the bands
+// costs about as much as the filtering. The bands' own history is then left
+// behind; the history lives here.
+struct EqBandPairLanes {
+    __m128 b0, b1, b2, a1, a2;
+    __m128 x1, x2, y1, y2;
+
+    void loadCoefficients(const EqBand& l0, const EqBand& r0, const EqBand& l1, const EqBand& r1);
+    void loadHistory(const EqBand& l0, const EqBand& r0, const EqBand& l1, const EqBand& r1);
+    void storeHistory(EqBand& l0, EqBand& r0, EqBand& l1, EqBand& r1) const;
+    void clearHistory();
+
+    // Both bands over a chunk of frames stored left, right, left, right ...,
+    // each lane with processBlock()'s bits; `flushInput` for the first pair
+    // of a chain, whose input has not been flushed yet.
+    void run(float* interleaved, int frames, bool flushInput);
+
+    // `count` pairs in series on l and r: the first pair's bands, then the
+    // second pair's, and so on, as processChains() on their bands would.
+    static void runChain(EqBandPairLanes* pairs, int count, float* l, float* r, int frames);
+};
+#endif

@@ -110,6 +110,27 @@ TEST(ChainEqualiser, BandChangeWaitsForTheNextBlock)
     EXPECT_DOUBLE_EQ(rig.chain.equaliser().band(1, 1).gain, 18.0);
 }
 
+TEST(ChainEqualiser, ResetClearsTheBandsHistory)
+{
+    ChainRig used(kRate), fresh(kRate);
+    for (ChainRig* rig : {&used, &fresh})
+        for (int band = 0; band < 8; ++band)
+            rig->set(3 + band, band % 2 ? 0.9f : 0.2f);
+    std::vector<float> l = tbtest::makeNoise(2000, 4), r = l, ol, orr;
+    used.render(l, r, ol, orr);
+    used.chain.reset();
+    std::vector<float> out[2][2];
+    int i = 0;
+    for (ChainRig* rig : {&used, &fresh}) {
+        l = tbtest::makeNoise(2000, 5);
+        r = l;
+        rig->render(l, r, out[i][0], out[i][1], 16);
+        ++i;
+    }
+    EXPECT_EQ(out[0][0], out[1][0]);
+    EXPECT_EQ(out[0][1], out[1][1]);
+}
+
 TEST(ChainPeaks, PeaksMeasureTheSumOfBothSides)
 {
     ChainRig rig(kRate);
