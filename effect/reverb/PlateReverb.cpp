@@ -326,9 +326,9 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
     // into a line could alias any float member, and a position store any
     // other line's position, so through members and pointers the loop would
     // reload them after every store.
-    DelayLine line[kLineCount];
-    for (int i = 0; i < kLineCount; ++i)
-        line[i] = memory_.line(i);
+    // One copy of the whole table, not line by line: at 16-frame blocks the
+    // copies in and out are a fair share of the block.
+    ReverbMemory::Lines line = memory_.lines();
     DelayLine& ring = line[kEarlyRingLine];
     const int32_t mask = memory_.ringMask();
     const float d = k.decay;
@@ -432,8 +432,8 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
             }
         }
 
-        sumOutputTaps(tankL, count, line, tapStart, kLeftTaps, tapL_, weightL_);
-        sumOutputTaps(tankR, count, line, tapStart, kRightTaps, tapR_, weightR_);
+        sumOutputTaps(tankL, count, line.data(), tapStart, kLeftTaps, tapL_, weightL_);
+        sumOutputTaps(tankR, count, line.data(), tapStart, kRightTaps, tapR_, weightR_);
         if (k.earlyGain != 0.0f) {
             sumEarlyTaps<kLeftEarlyTaps>(earlyL, count, ring, mask, ringStart, ringOld, erOffL_, earlyWeightL_);
             sumEarlyTaps<kRightEarlyTaps>(earlyR, count, ring, mask, ringStart, ringOld, erOffR_, earlyWeightR_);
@@ -493,8 +493,8 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
         }
     }
 
-    for (int i = 0; i < kLineCount; ++i)
-        memory_.line(i).position = line[i].position;
+    // Only the positions moved.
+    memory_.lines() = line;
     highCutState_ = highCutState;
     lowCutIn_ = lowCutIn;
     lowCutOut_ = lowCutOut;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -50,8 +51,11 @@ public:
     void fill(float value);
     bool ready() const { return block_ != nullptr; }
 
+    using Lines = std::array<DelayLine, kLineCount>;
     DelayLine& line(int i) { return lines_[i]; }
     const DelayLine& line(int i) const { return lines_[i]; }
+    // All lines at once, for a block that works on a copy.
+    Lines& lines() { return lines_; }
     int32_t ringMask() const { return lines_[kEarlyRingLine].allocated - 1; }
     int64_t rate() const { return rate_; }
     int64_t totalLength() const { return total_; }
@@ -62,7 +66,7 @@ private:
     std::unique_ptr<float[]> block_;
     int64_t total_ = 0;
     int64_t rate_ = 0;
-    DelayLine lines_[kLineCount];
+    Lines lines_;
 };
 
 }  // namespace plate
