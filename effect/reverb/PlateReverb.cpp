@@ -275,6 +275,34 @@ void PlateReverb::planChunks()
     for (int i = 0; i < 4; ++i)
         chunk = std::min(chunk, memory_.line(i).length);
     chunk_ = std::max(chunk, 1);
+
+    // Frame n of a run reads what its output tap's line took at frame
+    // n + 1 - offset, and what the ring took at frame n - offset.
+    bool ahead = true;
+    for (int i = 0; i < kOutputTaps; ++i)
+        ahead = ahead && tapL_[i] > kAhead && tapR_[i] > kAhead;
+    for (int i = 0; i < kLeftEarlyTaps; ++i)
+        ahead = ahead && (erOffL_[i] & mask) >= kAhead;
+    for (int i = 0; i < kRightEarlyTaps; ++i)
+        ahead = ahead && (erOffR_[i] & mask) >= kAhead;
+    aheadUsable_ = ahead;
+    aheadLeft_ = 0;
+}
+
+void PlateReverb::sumTaps(const DelayLine* line, const int32_t* start, int32_t ringStart, const float* ringOld,
+    int32_t count, float* tankL, float* tankR, float* earlyL, float* earlyR) const
+{
+    sumOutputTaps(tankL, count, line, start, kLeftTaps, tapL_, weightL_);
+    sumOutputTaps(tankR, count, line, start, kRightTaps, tapR_, weightR_);
+    if (k_.earlyGain != 0.0f) {
+        const DelayLine& ring = line[kEarlyRingLine];
+        const int32_t mask = memory_.ringMask();
+        sumEarlyTaps<kLeftEarlyTaps>(earlyL, count, ring, mask, ringStart, ringOld, erOffL_, earlyWeightL_);
+        sumEarlyTaps<kRightEarlyTaps>(earlyR, count, ring, mask, ringStart, ringOld, erOffR_, earlyWeightR_);
+    } else {
+        for (int32_t n = 0; n < count; ++n)
+            earlyL[n] = earlyR[n] = 0.0f;
+    }
 }
 
 void PlateReverb::clearStates()
@@ -288,6 +316,7 @@ void PlateReverb::clearStates()
 void PlateReverb::suspend()
 {
     memory_.fill(kMemoryBias);
+    aheadLeft_ = 0;
     clearStates();
     smoothedReverb_ = kGainUnset;
 }
@@ -317,7 +346,9 @@ void PlateReverb::process(const float* inL, const float* inR, float* outL, float
 // the whole chunk, four frames per SSE operation. Each frame still
 // adds its taps in the same order as it always did, so the bits stay. A chunk
 // is cut short where a tap sits so close behind its write head that a later
-// frame of the chunk would overwrite what an earlier one reads.
+// frame of the chunk would overwrite what an earlier one reads. When every tap
+// sits further back than a run of kAhead frames, the sums of a whole run are
+// made as it starts instead, and the chunks inside the run only use them.
 template <bool Accumulate>
 void PlateReverb::run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames)
 {
@@ -340,15 +371,33 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
     float crossInR = crossInR_, crossOutR = crossOutR_, dampR = dampR_;
     float smoothedReverb = smoothedReverb_;
 
+    const bool ahead = aheadUsable_;
     float tankL[kChunk], tankR[kChunk], earlyL[kChunk], earlyR[kChunk], ringOld[kChunk];
-    for (int32_t at = 0; at < frames; at += chunk) {
-        const int32_t count = std::min(chunk, frames - at);
-        const float* cl = inL + at;
-        const float* cr = inR + at;
+    for (int32_t at = 0, count = 0; at < frames; at += count) {
         const int32_t ringStart = ring.position;
         int32_t tapStart[kTankLineCount];
         for (int i = 0; i < kTankLineCount; ++i)
             tapStart[i] = line[i].position;
+        count = std::min(chunk, frames - at);
+        // This chunk's tap sums: made ahead, or after its recursion.
+        const float *sumL = tankL, *sumR = tankR, *reflL = earlyL, *reflR = earlyR;
+        if (ahead) {
+            if (aheadLeft_ == 0) {
+                sumTaps(line.data(), tapStart, ringStart, nullptr, kAhead, aheadTankL_, aheadTankR_, aheadEarlyL_,
+                    aheadEarlyR_);
+                aheadAt_ = 0;
+                aheadLeft_ = kAhead;
+            }
+            count = std::min(count, aheadLeft_);
+            sumL = aheadTankL_ + aheadAt_;
+            sumR = aheadTankR_ + aheadAt_;
+            reflL = aheadEarlyL_ + aheadAt_;
+            reflR = aheadEarlyR_ + aheadAt_;
+            aheadAt_ += count;
+            aheadLeft_ -= count;
+        }
+        const float* cl = inL + at;
+        const float* cr = inR + at;
 
         // The input filters frame by frame, then the diffusers and the
         // early-reflection ring a chunk at a time, then the predelay.
@@ -432,15 +481,8 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
             }
         }
 
-        sumOutputTaps(tankL, count, line.data(), tapStart, kLeftTaps, tapL_, weightL_);
-        sumOutputTaps(tankR, count, line.data(), tapStart, kRightTaps, tapR_, weightR_);
-        if (k.earlyGain != 0.0f) {
-            sumEarlyTaps<kLeftEarlyTaps>(earlyL, count, ring, mask, ringStart, ringOld, erOffL_, earlyWeightL_);
-            sumEarlyTaps<kRightEarlyTaps>(earlyR, count, ring, mask, ringStart, ringOld, erOffR_, earlyWeightR_);
-        } else {
-            for (int32_t n = 0; n < count; ++n)
-                earlyL[n] = earlyR[n] = 0.0f;
-        }
+        if (!ahead)
+            sumTaps(line.data(), tapStart, ringStart, ringOld, count, tankL, tankR, earlyL, earlyR);
 
         // The reverb gain glides frame by frame; the mix goes four frames
         // per SSE2 operation, each lane in the scalar order.
@@ -461,9 +503,9 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
             const __m128 xr = _mm_mul_ps(_mm_loadu_ps(cr + n), inputGain);
             const __m128 g = _mm_loadu_ps(smoothed + n);
             const __m128 wl
-                = _mm_add_ps(_mm_mul_ps(earlyGain, _mm_loadu_ps(earlyL + n)), _mm_mul_ps(g, _mm_loadu_ps(tankL + n)));
+                = _mm_add_ps(_mm_mul_ps(earlyGain, _mm_loadu_ps(reflL + n)), _mm_mul_ps(g, _mm_loadu_ps(sumL + n)));
             const __m128 wr
-                = _mm_add_ps(_mm_mul_ps(earlyGain, _mm_loadu_ps(earlyR + n)), _mm_mul_ps(g, _mm_loadu_ps(tankR + n)));
+                = _mm_add_ps(_mm_mul_ps(earlyGain, _mm_loadu_ps(reflR + n)), _mm_mul_ps(g, _mm_loadu_ps(sumR + n)));
             const __m128 e = _mm_mul_ps(width, _mm_sub_ps(wl, wr));
             const __m128 sum = _mm_add_ps(wl, wr);
             __m128 left = _mm_add_ps(_mm_add_ps(sum, e), _mm_mul_ps(xl, dryGain));
@@ -478,8 +520,8 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
         for (; n < count; ++n) {
             const float xl = cl[n] * k.inputGain;
             const float xr = cr[n] * k.inputGain;
-            const float wl = k.earlyGain * earlyL[n] + smoothed[n] * tankL[n];
-            const float wr = k.earlyGain * earlyR[n] + smoothed[n] * tankR[n];
+            const float wl = k.earlyGain * reflL[n] + smoothed[n] * sumL[n];
+            const float wr = k.earlyGain * reflR[n] + smoothed[n] * sumR[n];
             const float e = k.width * (wl - wr);
             const float left = wl + wr + e + xl * k.dryGain;
             const float right = wl + wr - e + xr * k.dryGain;

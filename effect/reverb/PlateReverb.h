@@ -57,6 +57,10 @@ private:
     template <bool Accumulate> void run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames);
     void setOutputTaps(int64_t scale);
     void planChunks();
+    // The output taps and early reflections of `count` frames from line
+    // positions `start` and ring position `ringStart`.
+    void sumTaps(const DelayLine* line, const int32_t* start, int32_t ringStart, const float* ringOld, int32_t count,
+        float* tankL, float* tankR, float* earlyL, float* earlyR) const;
     void clearStates();
 
     ReverbMemory memory_;
@@ -86,6 +90,20 @@ private:
     alignas(16) float earlyWeightL_[kEarlyTaps][4] = {};
     alignas(16) float earlyWeightR_[kEarlyTaps][4] = {};
     int32_t chunk_ = 1;  // the longest run of frames whose taps are summed after it
+
+    // Tap sums made ahead of the frames that use them. A tap further behind
+    // its head than a run of kAhead frames reads, for each frame of the run,
+    // what its line holds already; when every tap does, the sums of a whole
+    // run are made in one pass as the run starts and serve the blocks that
+    // follow, however short. planChunks() and suspend() drop them.
+    static constexpr int32_t kAhead = 64;
+    bool aheadUsable_ = false;
+    int32_t aheadAt_ = 0;
+    int32_t aheadLeft_ = 0;
+    float aheadTankL_[kAhead] = {};
+    float aheadTankR_[kAhead] = {};
+    float aheadEarlyL_[kAhead] = {};
+    float aheadEarlyR_[kAhead] = {};
 };
 
 }  // namespace plate

@@ -229,6 +229,21 @@ TEST(ReverbSignal, ARoomShrunkBetweenBlocksKeepsTheBitsOfSingleFrames)
             ASSERT_EQ(out[0][c][i], out[1][c][i]) << "channel " << c << ", frame " << i;
 }
 
+// suspend() silences the memory, so nothing made before it may be heard:
+// after it a used plate sounds as a new one.
+TEST(ReverbSignal, AfterSuspendAUsedPlateSoundsAsANewOne)
+{
+    ReverbRig used(44100.0f), fresh(44100.0f);
+    std::vector<float> warm = tbtest::makeNoise(1000, 3);
+    used.render(warm, warm, 16);
+    used.reverb->suspend();
+    std::vector<float> a = tbtest::makeNoise(2000, 4), b = a, empty;
+    used.render(a, empty, 16);
+    empty.clear();
+    fresh.render(b, empty, 16);
+    EXPECT_EQ(a, b);
+}
+
 // Regression: a high cut above half the rate folded back to a lower cut-off
 // (22 kHz at 8 kHz acted like 2 kHz); it now acts as half the rate.
 TEST(ReverbSignal, HighCutAboveHalfTheRateActsAsHalfTheRate)
