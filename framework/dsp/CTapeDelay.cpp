@@ -90,6 +90,7 @@ void CTapeDelay::reset()
     writePosition_ = startPosition_;
     speed_ = targetSpeed;
     lfoPhase_ = 0.0;
+    lfo_.left = 0;
     outputGain_ = 0.0f;
     lapA_.clear();
     lapB_.clear();
@@ -161,6 +162,7 @@ float CTapeDelay::process(float x)
     lfoPhase_ = phase + lfoIncrement.load();
     if (lfoPhase_ >= 1.0)
         lfoPhase_ -= std::floor(lfoPhase_);
+    lfo_.left = 0;
 
     const float d = readTape(writePosition_);
     const float out = outputGain_ * d;
@@ -209,6 +211,47 @@ void CTapeDelay::processBlock(const float* in, float* out, int frames)
         run<false>(in, out, frames);
 }
 
+template <bool Settled> void CTapeDelay::makeLfoRun(double depth, double increment, double speed)
+{
+    // Phases frame by frame, their shaping (and, with the speed settled, the
+    // tape steps) two frames per SSE2 operation, each lane in process()'s
+    // order.
+    double phase = lfoPhase_;
+    double* const phases = lfo_.phases;
+    double* const steps = lfo_.steps;
+    for (int k = 0; k < kLfoRun; ++k) {
+        phases[k] = phase;
+        phase = phase + increment;
+        if (phase >= 1.0)
+            phase -= std::floor(phase);
+    }
+    const __m128d half = _mm_set1_pd(0.5), one = _mm_set1_pd(1.0), two = _mm_set1_pd(2.0), three = _mm_set1_pd(3.0);
+    const __m128d depths = _mm_set1_pd(depth), speeds = _mm_set1_pd(speed);
+    const __m128d fastest = _mm_set1_pd(kMaximumSpeed), slowest = _mm_set1_pd(minimumSpeed_);
+    static_assert(kLfoRun % 2 == 0);
+    for (int k = 0; k < kLfoRun; k += 2) {
+        const __m128d p = _mm_load_pd(phases + k);
+        const __m128d rising = _mm_cmplt_pd(p, half);
+        const __m128d t = _mm_or_pd(_mm_and_pd(rising, _mm_mul_pd(two, p)),
+            _mm_andnot_pd(rising, _mm_sub_pd(one, _mm_mul_pd(two, _mm_sub_pd(p, half)))));
+        const __m128d shaped = _mm_mul_pd(_mm_mul_pd(t, t), _mm_sub_pd(three, _mm_mul_pd(two, t)));
+        // maxpd returns its second operand for a NaN, as `if (m < 1.0)` keeps it.
+        __m128d m = _mm_max_pd(one, _mm_add_pd(one, _mm_mul_pd(depths, shaped)));
+        if constexpr (Settled) {
+            // minpd and maxpd in the operand order of the two clamps in run().
+            m = _mm_max_pd(_mm_min_pd(fastest, _mm_mul_pd(speeds, m)), slowest);
+        }
+        _mm_store_pd(steps + k, m);
+    }
+    lfo_.end = phase;
+    lfo_.at = 0;
+    lfo_.left = kLfoRun;
+    lfo_.settled = Settled;
+    lfo_.depth = std::bit_cast<uint64_t>(depth);
+    lfo_.increment = std::bit_cast<uint64_t>(increment);
+    lfo_.speed = std::bit_cast<uint64_t>(speed);
+}
+
 template <bool Settled> void CTapeDelay::run(const float* in, float* out, int frames)
 {
     // process() per sample, with the settings read once and the state in
@@ -220,10 +263,16 @@ template <bool Settled> void CTapeDelay::run(const float* in, float* out, int fr
     const float gainTarget = targetGain.load();
     const double speedTarget = targetSpeed.load();
     const double minimum = minimumSpeed_;
-    double phase = lfoPhase_;
     double speed = speed_;
     double position = writePosition_;
     float gain = outputGain_;
+
+    // A run made with other settings, or of the other kind, is dropped; the
+    // next is made from the phase of the next frame.
+    if (lfo_.settled != Settled || lfo_.depth != std::bit_cast<uint64_t>(depth)
+        || lfo_.increment != std::bit_cast<uint64_t>(increment)
+        || (Settled && lfo_.speed != std::bit_cast<uint64_t>(speed)))
+        lfo_.left = 0;
 
     const float* readValues = readLap_->values;
     const double* readPositions = readLap_->positions;
@@ -236,59 +285,15 @@ template <bool Settled> void CTapeDelay::run(const float* in, float* out, int fr
     // capacity - kFirst - 1 entries before it has to end.
     int32_t writeLimit = writeLap_->capacity - kFirst - 1;
 
-    // The LFO does not depend on the signal: a chunk's phases go frame by
-    // frame, their shaping (and, with the speed settled, the tape steps)
-    // two frames per SSE2 operation, each lane in process()'s order.
-    constexpr int kChunk = 64;
-    alignas(16) double phases[kChunk];
-    alignas(16) double steps[kChunk];  // the LFO factor m, or the step v when settled
-    const __m128d half = _mm_set1_pd(0.5), one = _mm_set1_pd(1.0), two = _mm_set1_pd(2.0), three = _mm_set1_pd(3.0);
-    const __m128d depths = _mm_set1_pd(depth), speeds = _mm_set1_pd(speed);
-    const __m128d fastest = _mm_set1_pd(kMaximumSpeed), slowest = _mm_set1_pd(minimum);
-
-    for (int at = 0; at < frames; at += kChunk) {
-        const int n = std::min(kChunk, frames - at);
-        for (int k = 0; k < n; ++k) {
-            phases[k] = phase;
-            phase = phase + increment;
-            if (phase >= 1.0)
-                phase -= std::floor(phase);
-        }
-        int k = 0;
-        for (; k + 2 <= n; k += 2) {
-            const __m128d p = _mm_load_pd(phases + k);
-            const __m128d rising = _mm_cmplt_pd(p, half);
-            const __m128d t = _mm_or_pd(_mm_and_pd(rising, _mm_mul_pd(two, p)),
-                _mm_andnot_pd(rising, _mm_sub_pd(one, _mm_mul_pd(two, _mm_sub_pd(p, half)))));
-            const __m128d shaped = _mm_mul_pd(_mm_mul_pd(t, t), _mm_sub_pd(three, _mm_mul_pd(two, t)));
-            // maxpd returns its second operand for a NaN, as `if (m < 1.0)` keeps it.
-            __m128d m = _mm_max_pd(one, _mm_add_pd(one, _mm_mul_pd(depths, shaped)));
-            if constexpr (Settled) {
-                // minpd and maxpd in the operand order of the two clamps below.
-                m = _mm_max_pd(_mm_min_pd(fastest, _mm_mul_pd(speeds, m)), slowest);
-            }
-            _mm_store_pd(steps + k, m);
-        }
-        for (; k < n; ++k) {
-            // Shaped triangle: smooth at both turning points.
-            const double p = phases[k];
-            const double t = (p < 0.5) ? 2.0 * p : 1.0 - 2.0 * (p - 0.5);
-            const double shaped = t * t * (3.0 - 2.0 * t);
-            double m = 1.0 + depth * shaped;
-            if (m < 1.0)
-                m = 1.0;
-            if constexpr (Settled) {
-                m = speed * m;
-                if (m > kMaximumSpeed)
-                    m = kMaximumSpeed;
-                if (!(m >= minimum))
-                    m = minimum;
-            }
-            steps[k] = m;
-        }
+    for (int at = 0, n = 0; at < frames; at += n) {
+        if (lfo_.left == 0)
+            makeLfoRun<Settled>(depth, increment, speed);
+        n = std::min(static_cast<int>(lfo_.left), frames - at);
+        const double* const steps = lfo_.steps + lfo_.at;
+        int k;
 
         // The input's flush holds no state: four frames per SSE2 operation.
-        alignas(16) float inputs[kChunk];
+        alignas(16) float inputs[kLfoRun];
         const float* chunkIn = in + at;
         for (k = 0; k + 4 <= n; k += 4)
             _mm_store_ps(inputs + k, tb::flushLanes(_mm_loadu_ps(chunkIn + k)));
@@ -358,9 +363,11 @@ template <bool Settled> void CTapeDelay::run(const float* in, float* out, int fr
             }
             chunkOut[k] = result;
         }
+        lfo_.at += n;
+        lfo_.left -= n;
+        lfoPhase_ = lfo_.left > 0 ? lfo_.phases[lfo_.at] : lfo_.end;
     }
 
-    lfoPhase_ = phase;
     speed_ = speed;
     writePosition_ = position;
     outputGain_ = gain;

@@ -70,7 +70,25 @@ private:
 
     float readTape(double writePosition);
     template <bool Settled> void run(const float* in, float* out, int frames);
+    template <bool Settled> void makeLfoRun(double depth, double increment, double speed);
     void endLap(float w);
+
+    // The LFO does not depend on the signal: its factors (or, with the speed
+    // settled, the tape steps) are made for a run of frames ahead, so blocks
+    // of 16 frames pay the set-up of the loops that make them once per run.
+    // A run serves only while the settings it was made with stand, and
+    // lfoPhase_ always holds the phase of the next frame to be played.
+    static constexpr int kLfoRun = 64;
+    struct LfoRun {
+        alignas(16) double phases[kLfoRun];  // the phase at each frame
+        alignas(16) double steps[kLfoRun];  // the factor m, or the step v when settled
+        double end = 0.0;  // the phase after the run
+        int32_t at = 0;
+        int32_t left = 0;  // frames not yet played; 0 = no run
+        bool settled = false;
+        uint64_t depth = 0, increment = 0, speed = 0;  // bits of the settings used
+    };
+    LfoRun lfo_;
 
     Lap lapA_;
     Lap lapB_;

@@ -242,7 +242,13 @@ TEST(TapeDelay, BlocksGiveTheBitsOfSampleBySample)
         const int n = std::min(block, static_cast<int>(in.size()) - at);
         for (int k = at; k < at + n; ++k)
             outA[k] = a.process(in[k]);
-        b.processBlock(in.data() + at, outB.data() + at, n);
+        // Now and then a single sample amid a block, which moves the LFO on.
+        const int half = block % 3 == 2 ? n / 2 : n;
+        b.processBlock(in.data() + at, outB.data() + at, half);
+        if (half < n) {
+            outB[at + half] = b.process(in[at + half]);
+            b.processBlock(in.data() + at + half + 1, outB.data() + at + half + 1, n - half - 1);
+        }
         at += n;
     }
     EXPECT_GT(*std::max_element(outB.begin(), outB.end()), 0.1f);  // the echo came through
