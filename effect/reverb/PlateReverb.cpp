@@ -353,13 +353,11 @@ template <bool Accumulate>
 void PlateReverb::run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames)
 {
     const Coefficients k = k_;
-    // The block works on copies of the lines and the filter states: a store
-    // into a line could alias any float member, and a position store any
-    // other line's position, so through members and pointers the loop would
-    // reload them after every store.
-    // One copy of the whole table, not line by line: at 16-frame blocks the
-    // copies in and out are a fair share of the block.
-    ReverbMemory::Lines line = memory_.lines();
+    // The block works on copies of the coefficients and the filter states: a
+    // store into a line could alias any float member, so through members the
+    // loop would reload them after every store. The line table holds no
+    // floats and is used in place.
+    ReverbMemory::Lines& line = memory_.lines();
     DelayLine& ring = line[kEarlyRingLine];
     const int32_t mask = memory_.ringMask();
     const float d = k.decay;
@@ -374,10 +372,13 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
     const bool ahead = aheadUsable_;
     float tankL[kChunk], tankR[kChunk], earlyL[kChunk], earlyR[kChunk], ringOld[kChunk];
     for (int32_t at = 0, count = 0; at < frames; at += count) {
+        // Where the taps start reading: the lines as the chunk finds them.
         const int32_t ringStart = ring.position;
         int32_t tapStart[kTankLineCount];
-        for (int i = 0; i < kTankLineCount; ++i)
-            tapStart[i] = line[i].position;
+        const bool summing = !ahead || aheadLeft_ == 0;
+        if (summing)
+            for (int i = 0; i < kTankLineCount; ++i)
+                tapStart[i] = line[i].position;
         count = std::min(chunk, frames - at);
         // This chunk's tap sums: made ahead, or after its recursion.
         const float *sumL = tankL, *sumR = tankR, *reflL = earlyL, *reflR = earlyR;
@@ -423,10 +424,12 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
         allpassChunk(line[1], diffused, diffused, count, k.g2, k.g1);
         allpassChunk(line[2], diffused, diffused, count, k.g1, k.g1);
         allpassChunk(line[3], diffused, diffused, count, k.g2, k.g1);
-        // The predelay may be a single sample long: it steps frame by frame.
-        DelayLine& predelay = line[kPredelayLine];
+        // The predelay may be a single sample long: it steps frame by frame,
+        // its position in a local.
+        DelayLine predelay = line[kPredelayLine];
         for (int32_t n = 0; n < count; ++n)
             diffused[n] = delay(predelay, diffused[n]) + kTankBias;
+        line[kPredelayLine].position = predelay.position;
 
         // The tank in runs of frames in which none of its lines wraps: each
         // line is then a fixed pointer less the frame number, stepped once
@@ -535,8 +538,6 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
         }
     }
 
-    // Only the positions moved.
-    memory_.lines() = line;
     highCutState_ = highCutState;
     lowCutIn_ = lowCutIn;
     lowCutOut_ = lowCutOut;
