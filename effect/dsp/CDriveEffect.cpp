@@ -72,8 +72,7 @@ void CDriveEffect::applyPendingModel()
     const int32_t m = pendingModel_.exchange(-1, std::memory_order_acquire);
     if (m < 0)
         return;
-    for (ModelStage& stage : models_)
-        stage.setModel(m);
+    models_.setModel(m);
 }
 
 #if defined(__SSE2__)
@@ -208,7 +207,7 @@ void CDriveEffect::process(float* inL, float* inR, float* outL, float* outR, int
     for (int b = 0; b < kBoxes; ++b)
         boxes_[b].run(left, right, n, sampleRate_, program, b);
 
-    ModelStage::processPair(models_[0], left, models_[1], right, n);
+    models_.process(left, right, n);
 
     if (equaliserOn_.load(std::memory_order_relaxed))
         equaliser_.process(left, right, n);
@@ -228,8 +227,7 @@ void CDriveEffect::reset()
     for (BiquadSection& hp : highPass_)
         hp.clearState();
     equaliser_.reset();
-    for (ModelStage& stage : models_)
-        stage.reset();
+    models_.reset();
 }
 
 void CDriveEffect::setSampleRate(double rate)
@@ -243,7 +241,6 @@ void CDriveEffect::setSampleRate(double rate)
     for (BiquadSection& hp : highPass_)
         setHighPass(hp, kHighPassHz, 1.0, rate);
     equaliser_.setSampleRate(rate);
-    for (ModelStage& stage : models_)
-        stage.setSampleRate(rate);
+    models_.setSampleRate(rate);
     reset();
 }

@@ -45,7 +45,7 @@ public:
 
     // --- inspection (tests, the engine) ---
     const PedalBox& box(int b) const { return boxes_[b]; }
-    const ModelStage& modelStage(int channel) const { return models_[channel]; }
+    const ModelStage& modelStage(int channel) const { return models_.stage(channel); }
     const MasterEqualiser& equaliser() const { return equaliser_; }
     bool equaliserOn() const { return equaliserOn_.load(std::memory_order_relaxed); }
     float inputGainTarget() const { return inputTarget_.load(std::memory_order_relaxed); }
@@ -76,6 +76,6 @@ private:
     MasterEqualiser equaliser_;
     // On until the program says otherwise; its default switches it on anyway.
     std::atomic<bool> equaliserOn_ {true};
-    ModelStage models_[2];
+    ModelStagePair models_;
     std::atomic<int32_t> pendingModel_ {-1};
 };

@@ -198,9 +198,11 @@ bool ModelStage::ringInStepWith(const ModelStage& o) const
 void ModelStage::processPair(ModelStage& left, float* l, ModelStage& right, float* r, int frames)
 {
 #if defined(__SSE2__)
-    if (left.model_ != 0 && right.model_ != 0 && frames >= 1 && l != nullptr && r != nullptr
-        && left.ringInStepWith(right)) {
-        runPair(left, l, right, r, frames);
+    if (pairable(left, l, right, r, frames)) {
+        PairLanes lanes;
+        lanes.load(left, right);
+        runPair(lanes, left, l, right, r, frames);
+        lanes.store(left, right);
         return;
     }
 #endif
@@ -209,9 +211,52 @@ void ModelStage::processPair(ModelStage& left, float* l, ModelStage& right, floa
 }
 
 #if defined(__SSE2__)
+bool ModelStage::pairable(const ModelStage& left, const float* l, const ModelStage& right, const float* r, int frames)
+{
+    return left.model_ != 0 && right.model_ != 0 && frames >= 1 && l != nullptr && r != nullptr
+        && left.ringInStepWith(right);
+}
+
+void ModelStage::PairLanes::load(const ModelStage& left, const ModelStage& right)
+{
+    for (int i = 0; i < kAllPassStages; ++i) {
+        s1[i] = tb::pairOf(left.first_.state[i], right.first_.state[i]);
+        s2[i] = tb::pairOf(left.second_.state[i], right.second_.state[i]);
+    }
+    feedback1 = tb::pairOf(left.first_.feedback, right.first_.feedback);
+    feedback2 = tb::pairOf(left.second_.feedback, right.second_.feedback);
+    x1 = tb::pairOf(left.lowPass_.x1, right.lowPass_.x1);
+    x2 = tb::pairOf(left.lowPass_.x2, right.lowPass_.x2);
+    y1 = tb::pairOf(left.lowPass_.y1, right.lowPass_.y1);
+    y2 = tb::pairOf(left.lowPass_.y2, right.lowPass_.y2);
+    previous = tb::pairOf(left.previous_, right.previous_);
+}
+
+void ModelStage::PairLanes::store(ModelStage& left, ModelStage& right) const
+{
+    ModelStage* const stages[2] = {&left, &right};
+    alignas(16) float lanes[4];
+    auto spread = [&](__m128 v, auto&& put) {
+        _mm_store_ps(lanes, v);
+        put(*stages[0], lanes[0]);
+        put(*stages[1], lanes[1]);
+    };
+    for (int i = 0; i < kAllPassStages; ++i) {
+        spread(s1[i], [i](ModelStage& m, float v) { m.first_.state[i] = v; });
+        spread(s2[i], [i](ModelStage& m, float v) { m.second_.state[i] = v; });
+    }
+    spread(feedback1, [](ModelStage& m, float v) { m.first_.feedback = v; });
+    spread(feedback2, [](ModelStage& m, float v) { m.second_.feedback = v; });
+    spread(x1, [](ModelStage& m, float v) { m.lowPass_.x1 = v; });
+    spread(x2, [](ModelStage& m, float v) { m.lowPass_.x2 = v; });
+    spread(y1, [](ModelStage& m, float v) { m.lowPass_.y1 = v; });
+    spread(y2, [](ModelStage& m, float v) { m.lowPass_.y2 = v; });
+    spread(previous, [](ModelStage& m, float v) { m.previous_ = v; });
+}
+
 // processModelStage() for two channels, one per lane: every lane does the
 // scalar code's operations in its order, so each channel keeps its bits.
-void ModelStage::runPair(ModelStage& left, float* l, ModelStage& right, float* r, int frames)
+void ModelStage::runPair(PairLanes& lanes, ModelStage& left, float* l, ModelStage& right, float* r, int frames)
 {
     const __m128 offset = _mm_set1_ps(kOffset);
     const __m128 chainFeedback = _mm_set1_ps(kChainFeedback);
@@ -221,25 +266,22 @@ void ModelStage::runPair(ModelStage& left, float* l, ModelStage& right, float* r
     const __m128 wet2 = tb::pairOf(left.second_.wet, right.second_.wet);
     __m128 s1[kAllPassStages], s2[kAllPassStages];
     for (int i = 0; i < kAllPassStages; ++i) {
-        s1[i] = tb::pairOf(left.first_.state[i], right.first_.state[i]);
-        s2[i] = tb::pairOf(left.second_.state[i], right.second_.state[i]);
+        s1[i] = lanes.s1[i];
+        s2[i] = lanes.s2[i];
     }
-    __m128 feedback1 = tb::pairOf(left.first_.feedback, right.first_.feedback);
-    __m128 feedback2 = tb::pairOf(left.second_.feedback, right.second_.feedback);
+    __m128 feedback1 = lanes.feedback1;
+    __m128 feedback2 = lanes.feedback2;
 
     const __m128 b0 = tb::pairOf(left.lowPass_.b0, right.lowPass_.b0);
     const __m128 a1 = tb::pairOf(left.lowPass_.a1, right.lowPass_.a1);
     const __m128 a2 = tb::pairOf(left.lowPass_.a2, right.lowPass_.a2);
-    __m128 x1 = tb::pairOf(left.lowPass_.x1, right.lowPass_.x1);
-    __m128 x2 = tb::pairOf(left.lowPass_.x2, right.lowPass_.x2);
-    __m128 y1 = tb::pairOf(left.lowPass_.y1, right.lowPass_.y1);
-    __m128 y2 = tb::pairOf(left.lowPass_.y2, right.lowPass_.y2);
+    __m128 x1 = lanes.x1, x2 = lanes.x2, y1 = lanes.y1, y2 = lanes.y2;
 
     float* const ringL = left.ring_ && left.length_ > 0 ? left.ring_.get() : nullptr;
     float* const ringR = right.ring_.get();
     const int length = left.length_;
     int index = left.index_;
-    __m128 previous = tb::pairOf(left.previous_, right.previous_);
+    __m128 previous = lanes.previous;
     const __m128 quarter = _mm_set1_ps(0.25f);
 
     for (int k = 0; k < frames; ++k) {
@@ -312,25 +354,65 @@ void ModelStage::runPair(ModelStage& left, float* l, ModelStage& right, float* r
         r[k] = tb::laneOne(out);
     }
 
-    ModelStage* const stages[2] = {&left, &right};
-    alignas(16) float lanes[4];
-    auto spread = [&](__m128 v, auto&& put) {
-        _mm_store_ps(lanes, v);
-        put(*stages[0], lanes[0]);
-        put(*stages[1], lanes[1]);
-    };
     for (int i = 0; i < kAllPassStages; ++i) {
-        spread(s1[i], [i](ModelStage& m, float v) { m.first_.state[i] = v; });
-        spread(s2[i], [i](ModelStage& m, float v) { m.second_.state[i] = v; });
+        lanes.s1[i] = s1[i];
+        lanes.s2[i] = s2[i];
     }
-    spread(feedback1, [](ModelStage& m, float v) { m.first_.feedback = v; });
-    spread(feedback2, [](ModelStage& m, float v) { m.second_.feedback = v; });
-    spread(x1, [](ModelStage& m, float v) { m.lowPass_.x1 = v; });
-    spread(x2, [](ModelStage& m, float v) { m.lowPass_.x2 = v; });
-    spread(y1, [](ModelStage& m, float v) { m.lowPass_.y1 = v; });
-    spread(y2, [](ModelStage& m, float v) { m.lowPass_.y2 = v; });
-    spread(previous, [](ModelStage& m, float v) { m.previous_ = v; });
+    lanes.feedback1 = feedback1;
+    lanes.feedback2 = feedback2;
+    lanes.x1 = x1;
+    lanes.x2 = x2;
+    lanes.y1 = y1;
+    lanes.y2 = y2;
+    lanes.previous = previous;
     left.index_ = index;
     right.index_ = index;
 }
 #endif
+
+void ModelStagePair::setSampleRate(double rate)
+{
+    for (ModelStage& stage : stages_)
+        stage.setSampleRate(rate);
+#if defined(__SSE2__)
+    inLanes_ = false;
+#endif
+}
+
+void ModelStagePair::setModel(int model)
+{
+    for (ModelStage& stage : stages_)
+        stage.setModel(model);
+#if defined(__SSE2__)
+    inLanes_ = false;
+#endif
+}
+
+void ModelStagePair::reset()
+{
+    for (ModelStage& stage : stages_)
+        stage.reset();
+#if defined(__SSE2__)
+    inLanes_ = false;
+#endif
+}
+
+void ModelStagePair::process(float* left, float* right, int frames)
+{
+#if defined(__SSE2__)
+    if (ModelStage::pairable(stages_[0], left, stages_[1], right, frames)) {
+        if (!inLanes_) {
+            lanes_.load(stages_[0], stages_[1]);
+            inLanes_ = true;
+        }
+        ModelStage::runPair(lanes_, stages_[0], left, stages_[1], right, frames);
+        return;
+    }
+    if (inLanes_) {
+        lanes_.store(stages_[0], stages_[1]);
+        inLanes_ = false;
+    }
+#endif
+    stages_[0].processModelStage(left, frames);
+    stages_[1].processModelStage(right, frames);
+}

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // One channel of the amplifier model: two chains of six all-pass sections with
 // feedback, a short smeared ring (the "cabinet") and a resonant low-pass.
 // Model 0 leaves the signal untouched; 1..5 are the five voicings.
@@ -33,6 +37,25 @@ public:
     int activeLength() const { return length_; }
     int capacity() const { return capacity_; }
 
+#if defined(__SSE2__)
+    // The signal state of two stages side by side, left in lane 0 and right
+    // in lane 1: both all-pass chains, their feedback values, the low-pass
+    // history and the previous sample. The ring index stays in the stages.
+    struct PairLanes {
+        __m128 s1[kAllPassStages], s2[kAllPassStages];
+        __m128 feedback1, feedback2;
+        __m128 x1, x2, y1, y2;
+        __m128 previous;
+
+        void load(const ModelStage& left, const ModelStage& right);
+        void store(ModelStage& left, ModelStage& right) const;
+    };
+    // Whether processPair() would run the two stages in lanes.
+    static bool pairable(const ModelStage& left, const float* l, const ModelStage& right, const float* r, int frames);
+    // processPair()'s lane path on state kept in `lanes`.
+    static void runPair(PairLanes& lanes, ModelStage& left, float* l, ModelStage& right, float* r, int frames);
+#endif
+
 private:
     struct AllPassChain {
         float k = 0.0f;
@@ -46,7 +69,6 @@ private:
 
     void clearSignal();
     bool ringInStepWith(const ModelStage& other) const;
-    static void runPair(ModelStage& left, float* l, ModelStage& right, float* r, int frames);
 
     double sampleRate_ = 44100.0;
     AllPassChain first_;
@@ -58,4 +80,27 @@ private:
     float previous_ = 0.0f;
     BiquadSection lowPass_;
     int model_ = 0;
+};
+
+// The chain's two stages, left and right. processPair() moves their whole
+// signal state into lanes and back on every call, as much work as the
+// filtering of a 16-frame block; the pair keeps that state in lanes from
+// block to block instead, and hands it back to the stages only before they
+// run on their own. Everything that clears the stages drops the lanes.
+class ModelStagePair {
+public:
+    void setSampleRate(double rate);
+    void setModel(int model);
+    void reset();
+    void process(float* left, float* right, int frames);
+
+    // Settings for inspection; the signal state may live in the lanes.
+    const ModelStage& stage(int channel) const { return stages_[channel]; }
+
+private:
+    ModelStage stages_[2];
+#if defined(__SSE2__)
+    ModelStage::PairLanes lanes_;
+    bool inLanes_ = false;  // the signal state lives in lanes_, not in the stages
+#endif
 };

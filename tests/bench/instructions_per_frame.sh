@@ -37,7 +37,7 @@ perframe() { # function
   echo $(( (${b:-0} - ${a:-0}) / (long - short) ))
 }
 staged=0
-for stage in 'CPedal_DistModelA::process' 'powf' 'ModelStage::process' 'CPedal_Chorus::process' \
+for stage in 'CPedal_DistModelA::process' 'powf' 'ModelStagePair::process' 'CPedal_Chorus::process' \
              'CPedal_Phaser::process' 'TapeLinePair::process' 'CPedal_Reverb::process' 'MasterEqualiser::process'; do
   n=$(perframe "$stage")
   printf '  %-28s %6d\n' "$stage" "$n"
