@@ -71,24 +71,6 @@ void PedalBox::applyPendingKnobs()
             pedal_->setParameter(j, knobs_[j].load(std::memory_order_relaxed));
 }
 
-void PedalBox::run(float* left, float* right, int frames, double rate, CProgram* program, int boxIndex)
-{
-    // Requests are rare and blocks may be 16 frames: a plain load finds
-    // that none is waiting, where an exchange would be a locked operation
-    // and a call on every block. A request stored after the load is taken
-    // at the next block, as one stored after the exchange would be.
-    if (pendingType_.load(std::memory_order_relaxed) >= 0)
-        applyPendingType(rate, program, boxIndex);
-    if (pendingKnobs_.load(std::memory_order_relaxed) != 0)
-        applyPendingKnobs();
-    if (pedal_ == nullptr)
-        return;
-    if (resetRequest_.load(std::memory_order_relaxed) && resetRequest_.exchange(false, std::memory_order_acquire))
-        pedal_->reset();
-    if (!bypass_.load(std::memory_order_relaxed))
-        pedal_->process(left, right, frames);
-}
-
 void PedalBox::setSampleRate(double rate)
 {
     if (pedal_ != nullptr)
