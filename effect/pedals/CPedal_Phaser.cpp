@@ -24,8 +24,14 @@ void CPedal_Phaser::setSampleRate(double rate)
 
 void CPedal_Phaser::reset()
 {
+#if defined(__SSE2__)
+    for (__m128& s : stages_)
+        s = _mm_setzero_ps();
+    feedback_ = _mm_setzero_ps();
+#else
     left_ = Side {};
     right_ = Side {};
+#endif
     phase_ = 0.0f;
     smoothedBase_ = -1.0f;
     smoothedMix_ = -1.0f;
@@ -78,8 +84,8 @@ void CPedal_Phaser::process(float* left, float* right, int frames)
 #if defined(__SSE2__)
     __m128 stages[kStages];
     for (int j = 0; j < kStages; ++j)
-        stages[j] = tb::pairOf(left_.stage[j], right_.stage[j]);
-    __m128 feedback = tb::pairOf(left_.feedback, right_.feedback);
+        stages[j] = stages_[j];
+    __m128 feedback = feedback_;
 #endif
     for (int i = 0; i < frames; ++i) {
         const float w = std::cos(phase_);
@@ -113,14 +119,8 @@ void CPedal_Phaser::process(float* left, float* right, int frames)
         smoothedMix_ += (mixTarget - smoothedMix_) * kSmoothing;
     }
 #if defined(__SSE2__)
-    alignas(16) float lanes[4];
-    for (int j = 0; j < kStages; ++j) {
-        _mm_store_ps(lanes, stages[j]);
-        left_.stage[j] = lanes[0];
-        right_.stage[j] = lanes[1];
-    }
-    _mm_store_ps(lanes, feedback);
-    left_.feedback = lanes[0];
-    right_.feedback = lanes[1];
+    for (int j = 0; j < kStages; ++j)
+        stages_[j] = stages[j];
+    feedback_ = feedback;
 #endif
 }

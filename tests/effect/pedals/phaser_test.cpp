@@ -150,3 +150,20 @@ TEST(Phaser, StagesStayStableAtTheExtremes)
             ASSERT_TRUE(std::isfinite(x) && std::fabs(x) < 50.0f);
     }
 }
+
+// The stages keep their state in SSE2 lanes between blocks; a reset must
+// clear it there: a used phaser then sounds as a new one.
+TEST(Phaser, ResetClearsTheStages)
+{
+    auto used = make<CPedal_Phaser>(48000.0, {0.6f, 0.5f, 0.8f, 1.0f});
+    auto fresh = make<CPedal_Phaser>(48000.0, {0.6f, 0.5f, 0.8f, 1.0f});
+    std::vector<float> l = tbtest::makeNoise(4000, 4), r = tbtest::makeNoise(4000, 5);
+    modrig::render(*used, l, r);
+    used->reset();
+    std::vector<float> l1 = tbtest::makeNoise(4000, 6), r1 = tbtest::makeNoise(4000, 7);
+    std::vector<float> l2 = l1, r2 = r1;
+    modrig::render(*used, l1, r1);
+    modrig::render(*fresh, l2, r2);
+    EXPECT_EQ(l1, l2);
+    EXPECT_EQ(r1, r2);
+}
