@@ -156,17 +156,20 @@ void EqBandPairLanes::storeHistory(EqBand& l0, EqBand& r0, EqBand& l1, EqBand& r
 
 void EqBandPairLanes::clearHistory() { x1 = x2 = y1 = y2 = _mm_setzero_ps(); }
 
+namespace {
+
 // Step k runs band b on frame k and band b + 1 on frame k - 1, whose input is
 // band b's output of the step before; the first step's upper lanes and the
 // last step's lower lanes do no real work, and their history is put back.
-// Each lane does processBlock()'s operations in its order.
-void EqBandPairLanes::run(float* both, int n, bool flushInput)
+// Each lane does processBlock()'s operations in its order. Inline, so that a
+// chain of pairs runs without a call per pair.
+template <bool FlushInput> inline void runLanes(EqBandPairLanes& p, float* both, int n)
 {
-    BiquadLanes q {b0, b1, b2, a1, a2, x1, x2, y1, y2};
+    BiquadLanes q {p.b0, p.b1, p.b2, p.a1, p.a2, p.x1, p.x2, p.y1, p.y2};
     auto step = [&](__m128 in) {
         // The lower lanes take the input, the upper ones band b's last output.
         __m128 x = _mm_movelh_ps(in, q.y1);
-        if (flushInput)
+        if constexpr (FlushInput)
             x = tb::flushLanes(x);  // the upper lanes were flushed already
         return q.step(x);
     };
@@ -186,10 +189,20 @@ void EqBandPairLanes::run(float* both, int n, bool flushInput)
     saved = q;
     const __m128 last = step(_mm_setzero_ps());
     _mm_storeh_pi(reinterpret_cast<__m64*>(both + 2 * (n - 1)), last);
-    x1 = join(saved.x1, q.x1);
-    x2 = join(saved.x2, q.x2);
-    y1 = join(saved.y1, q.y1);
-    y2 = join(saved.y2, q.y2);
+    p.x1 = join(saved.x1, q.x1);
+    p.x2 = join(saved.x2, q.x2);
+    p.y1 = join(saved.y1, q.y1);
+    p.y2 = join(saved.y2, q.y2);
+}
+
+}  // namespace
+
+void EqBandPairLanes::run(float* both, int n, bool flushInput)
+{
+    if (flushInput)
+        runLanes<true>(*this, both, n);
+    else
+        runLanes<false>(*this, both, n);
 }
 
 void EqBandPairLanes::runChain(EqBandPairLanes* pairs, int count, float* l, float* r, int frames)
@@ -198,8 +211,10 @@ void EqBandPairLanes::runChain(EqBandPairLanes* pairs, int count, float* l, floa
     for (int at = 0; at < frames; at += kInterleavedChunk) {
         const int n = frames - at < kInterleavedChunk ? frames - at : kInterleavedChunk;
         interleave(l + at, r + at, both, n);
-        for (int p = 0; p < count; ++p)
-            pairs[p].run(both, n, p == 0);
+        if (count > 0)
+            runLanes<true>(pairs[0], both, n);
+        for (int p = 1; p < count; ++p)
+            runLanes<false>(pairs[p], both, n);
         deinterleave(both, l + at, r + at, n);
     }
 }
