@@ -69,6 +69,10 @@ void CDriveEffect::setEffectParameter(int index, float value)
 
 void CDriveEffect::applyPendingModel()
 {
+    // A plain load first: a model change is rare, and the exchange is a
+    // locked operation that every block would pay.
+    if (pendingModel_.load(std::memory_order_relaxed) < 0)
+        return;
     const int32_t m = pendingModel_.exchange(-1, std::memory_order_acquire);
     if (m < 0)
         return;

@@ -88,7 +88,9 @@ void PlateEffect::process(
 {
     if (!inLeft || !inRight || !outLeft || !outRight || frames <= 0)
         return;
-    if (stale_.exchange(false, std::memory_order_acquire)) {
+    // A plain load first: changes are rare, and the exchange is a locked
+    // operation that every block would pay.
+    if (stale_.load(std::memory_order_relaxed) && stale_.exchange(false, std::memory_order_acquire)) {
         int32_t n[kParamCount];
         for (int i = 0; i < kParamCount; ++i)
             n[i] = natural_[i];
