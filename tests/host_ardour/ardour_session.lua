@@ -48,6 +48,7 @@ local function expected_name (i)
 	if i == 1 then return "Master OUT Lvl" end
 	if i == 2 then return "EQ Enable" end
 	if i >= 3 and i <= 10 then return "EQ Band " .. (i - 2) end
+	if i == 11 then return "Amp Model" end
 	if i >= 13 and i <= 37 then return string.format ("Box%d - Param %d", (i - 13) // 5 + 1, (i - 13) % 5 + 1) end
 	if i >= 39 and i <= 43 then return string.format ("Box %d Enable", i - 38) end
 	return "unknown"
