@@ -73,7 +73,8 @@ private:
     FilterEntry* filters = nullptr;
     int32_t filterCount = 0;
     char title[512];
-    void* module;
+    // The module that made the selector; dialog programs need no handle of it.
+    [[maybe_unused]] void* module;
     int32_t filterIndex = 0;
     char initialFolder[1024];
     char defaultFileName[1024];
