@@ -66,12 +66,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if ((taken != 0) != (parsed.consumed != 0))
         std::abort();
 
-    // As a preset file: only a whole chunk is read, and a refused one keeps the values.
+    // As a preset file: handed over whole, as the chunk was (at most one chunk
+    // of it is read), and a refused one keeps the values.
     const int32_t loaded = drive.loadStartupPreset(fuzzInputPath(data, size));
     const State afterFile = stateOf(drive);
     if (loaded == 0 && !sameValues(afterChunk, afterFile))
         std::abort();
-    if (loaded != 0 && size < static_cast<size_t>(programchunk::kSize))
+    if ((loaded != 0) != (taken != 0))
         std::abort();
     return 0;
 }
