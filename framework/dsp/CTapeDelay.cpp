@@ -91,6 +91,7 @@ void CTapeDelay::reset()
     speed_ = targetSpeed;
     lfoPhase_ = 0.0;
     lfo_.left = 0;
+    settled_.valid = false;
     outputGain_ = 0.0f;
     lapA_.clear();
     lapB_.clear();
@@ -163,6 +164,7 @@ float CTapeDelay::process(float x)
     if (lfoPhase_ >= 1.0)
         lfoPhase_ -= std::floor(lfoPhase_);
     lfo_.left = 0;
+    settled_.valid = false;
 
     const float d = readTape(writePosition_);
     const float out = outputGain_ * d;
@@ -199,16 +201,27 @@ void CTapeDelay::processBlock(const float* in, float* out, int frames)
             out[k] = 0.0f;
         return;
     }
+    const Settings s {lfoDepth.load(), lfoIncrement.load(), feedback.load(), targetGain.load(), targetSpeed.load()};
+    const uint64_t incrementBits = std::bit_cast<uint64_t>(s.increment), speedBits = std::bit_cast<uint64_t>(s.speed);
+    const uint32_t depthBits = std::bit_cast<uint32_t>(s.depth), gainBits = std::bit_cast<uint32_t>(s.gain);
+    if (settled_.valid && settled_.increment == incrementBits && settled_.speed == speedBits
+        && settled_.depth == depthBits && settled_.gain == gainBits) {
+        run<true, true>(in, out, frames, s);
+        return;
+    }
     // Once the speed and gain glides have settled, a step changes neither
     // (bit for bit), and the block need not take them.
-    const double nextSpeed = speed_ + (targetSpeed.load() - speed_) * 0.005;
-    const float nextGain = tb::flush(outputGain_ + (targetGain.load() - outputGain_) * 0.01f);
+    const double nextSpeed = speed_ + (s.speed - speed_) * 0.005;
+    const float nextGain = tb::flush(outputGain_ + (s.gain - outputGain_) * 0.01f);
     const bool settled = !std::isnan(speed_) && std::bit_cast<uint64_t>(nextSpeed) == std::bit_cast<uint64_t>(speed_)
         && std::bit_cast<uint32_t>(nextGain) == std::bit_cast<uint32_t>(outputGain_);
-    if (settled)
-        run<true>(in, out, frames);
-    else
-        run<false>(in, out, frames);
+    if (settled) {
+        run<true, false>(in, out, frames, s);
+        settled_ = {incrementBits, speedBits, depthBits, gainBits, true};
+    } else {
+        settled_.valid = false;
+        run<false, false>(in, out, frames, s);
+    }
 }
 
 template <bool Settled> void CTapeDelay::makeLfoRun(double depth, double increment, double speed)
@@ -252,26 +265,29 @@ template <bool Settled> void CTapeDelay::makeLfoRun(double depth, double increme
     lfo_.speed = std::bit_cast<uint64_t>(speed);
 }
 
-template <bool Settled> void CTapeDelay::run(const float* in, float* out, int frames)
+template <bool Settled, bool RunChecked>
+void CTapeDelay::run(const float* in, float* out, int frames, const Settings& s)
 {
     // process() per sample, with the settings read once and the state in
     // locals, the laps' included: stores into the laps could alias the
     // members, which would reload and store them on every sample.
-    const double depth = static_cast<double>(lfoDepth.load());
-    const double increment = lfoIncrement.load();
-    const float feedbackShare = feedback.load();
-    const float gainTarget = targetGain.load();
-    const double speedTarget = targetSpeed.load();
+    const double depth = static_cast<double>(s.depth);
+    const double increment = s.increment;
+    const float feedbackShare = s.feedback;
+    const float gainTarget = s.gain;
+    const double speedTarget = s.speed;
     const double minimum = minimumSpeed_;
     double speed = speed_;
     double position = writePosition_;
     float gain = outputGain_;
 
     // A run made with other settings, or of the other kind, is dropped; the
-    // next is made from the phase of the next frame.
-    if (lfo_.settled != Settled || lfo_.depth != std::bit_cast<uint64_t>(depth)
-        || lfo_.increment != std::bit_cast<uint64_t>(increment)
-        || (Settled && lfo_.speed != std::bit_cast<uint64_t>(speed)))
+    // next is made from the phase of the next frame. A settled block with
+    // the key of the last one knows its run fits.
+    if (!RunChecked
+        && (lfo_.settled != Settled || lfo_.depth != std::bit_cast<uint64_t>(depth)
+            || lfo_.increment != std::bit_cast<uint64_t>(increment)
+            || (Settled && lfo_.speed != std::bit_cast<uint64_t>(speed))))
         lfo_.left = 0;
 
     const float* readValues = readLap_->values;

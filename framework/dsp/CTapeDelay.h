@@ -69,7 +69,15 @@ private:
     static constexpr int32_t kFirst = 10;
 
     float readTape(double writePosition);
-    template <bool Settled> void run(const float* in, float* out, int frames);
+    // The settings as one block reads them.
+    struct Settings {
+        float depth;
+        double increment;
+        float feedback;
+        float gain;
+        double speed;
+    };
+    template <bool Settled, bool RunChecked> void run(const float* in, float* out, int frames, const Settings& s);
     template <bool Settled> void makeLfoRun(double depth, double increment, double speed);
     void endLap(float w);
 
@@ -89,6 +97,17 @@ private:
         uint64_t depth = 0, increment = 0, speed = 0;  // bits of the settings used
     };
     LfoRun lfo_;
+
+    // The targets and LFO settings of the last settled block. While they
+    // stand and nothing else moved the speed or the gain, the next block is
+    // settled as well and the LFO run still fits it, so a block of 16 frames
+    // need not work either out again. process() and reset() drop it.
+    struct SettledKey {
+        uint64_t increment = 0, speed = 0;
+        uint32_t depth = 0, gain = 0;
+        bool valid = false;
+    };
+    SettledKey settled_;
 
     Lap lapA_;
     Lap lapB_;
