@@ -1,12 +1,8 @@
 #include "host/util/UrlFileFilter.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
+#include "host/util/HelpContents.h"
 
 #include <cstring>
-#include <thread>
-
-extern char** environ;
 
 bool UrlFileFilter::accept(const char* name)
 {
@@ -41,18 +37,4 @@ std::vector<HelpLinkItem> helpLinkItems(const QKOsUtilLib::StringList* links)
 
 int helpAboutId(const QKOsUtilLib::StringList* links) { return (links ? links->count() : 0) + 2; }
 
-bool openWithAssociatedProgram(const std::string& path)
-{
-    char program[] = "xdg-open";
-    std::string argument = path;
-    char* argv[] = {program, argument.data(), nullptr};
-    pid_t child = 0;
-    if (posix_spawnp(&child, program, nullptr, nullptr, argv, environ) != 0)
-        return false;
-    // Reaped on the side so the program never waits for the viewer.
-    std::thread([child] {
-        int status = 0;
-        waitpid(child, &status, 0);
-    }).detach();
-    return true;
-}
+bool openWithAssociatedProgram(const std::string& path) { return openAndReport(path, nullptr); }
