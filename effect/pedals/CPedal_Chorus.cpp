@@ -5,6 +5,8 @@
 #include <emmintrin.h>
 
 #include "effect/pedals/TapeLines.h"
+#include "framework/dsp/Flush.h"
+#include "framework/dsp/Lanes.h"
 
 void CPedal_Chorus::setSampleRate(double rate)
 {
@@ -64,8 +66,9 @@ void CPedal_Chorus::process(float* left, float* right, int frames)
     CTapeDelay& l1 = *lines_[0];
     CTapeDelay& l2 = *lines_[1];
     CTapeDelay& l3 = *lines_[2];
-    // The three lines run over chunks of the block one after another; the
-    // sums go four frames per SSE2 operation, each lane in the scalar order.
+    // The three lines run over chunks of the block one after another, fed
+    // the sum flushed once for all three; the sums go four frames per SSE2
+    // operation, each lane in the scalar order.
     constexpr int kChunk = 256;
     alignas(16) float m[kChunk], a[kChunk], b[kChunk], c[kChunk];
     for (int at = 0; at < frames; at += kChunk) {
@@ -74,12 +77,12 @@ void CPedal_Chorus::process(float* left, float* right, int frames)
         float* const r = right + at;
         int i = 0;
         for (; i + 4 <= n; i += 4)
-            _mm_store_ps(m + i, _mm_add_ps(_mm_loadu_ps(l + i), _mm_loadu_ps(r + i)));
+            _mm_store_ps(m + i, tb::flushLanes(_mm_add_ps(_mm_loadu_ps(l + i), _mm_loadu_ps(r + i))));
         for (; i < n; ++i)
-            m[i] = l[i] + r[i];
-        l1.processBlock(m, a, n);
-        l3.processBlock(m, b, n);
-        l2.processBlock(m, c, n);
+            m[i] = tb::flush(l[i] + r[i]);
+        l1.processFlushedBlock(m, a, n);
+        l3.processFlushedBlock(m, b, n);
+        l2.processFlushedBlock(m, c, n);
         for (i = 0; i + 4 <= n; i += 4) {
             const __m128 ci = _mm_load_ps(c + i);
             _mm_storeu_ps(l + i, _mm_add_ps(_mm_add_ps(_mm_load_ps(a + i), _mm_loadu_ps(l + i)), ci));

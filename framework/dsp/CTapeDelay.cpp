@@ -89,8 +89,8 @@ void CTapeDelay::reset()
 {
     writePosition_ = startPosition_;
     speed_ = targetSpeed;
-    lfoPhase_ = 0.0;
-    lfo_.left = 0;
+    lfo_.phases[kLfoRun] = 0.0;
+    lfo_.at = kLfoRun;
     settled_.valid = false;
     outputGain_ = 0.0f;
     lapA_.clear();
@@ -154,16 +154,17 @@ float CTapeDelay::process(float x)
     x = tb::flush(x);
 
     // Shaped triangle: smooth at both turning points.
-    const double phase = lfoPhase_;
+    const double phase = lfo_.phases[lfo_.at];
     const double t = (phase < 0.5) ? 2.0 * phase : 1.0 - 2.0 * (phase - 0.5);
     const double shaped = t * t * (3.0 - 2.0 * t);
     double m = 1.0 + static_cast<double>(lfoDepth.load()) * shaped;
     if (m < 1.0)
         m = 1.0;
-    lfoPhase_ = phase + lfoIncrement.load();
-    if (lfoPhase_ >= 1.0)
-        lfoPhase_ -= std::floor(lfoPhase_);
-    lfo_.left = 0;
+    double next = phase + lfoIncrement.load();
+    if (next >= 1.0)
+        next -= std::floor(next);
+    lfo_.phases[kLfoRun] = next;
+    lfo_.at = kLfoRun;
     settled_.valid = false;
 
     const float d = readTape(writePosition_);
@@ -194,19 +195,39 @@ float CTapeDelay::process(float x)
     return out;
 }
 
-void CTapeDelay::processBlock(const float* in, float* out, int frames)
+template <bool Flushed>
+[[gnu::always_inline]] inline void CTapeDelay::processAny(const float* in, float* out, int frames)
 {
+    // A settled block with the key of the last one needs no more than the
+    // key compared; a block longer than an LFO run (or of fewer than no
+    // frames) takes the long way. A line without its laps never gets as far
+    // as keeping a key.
+    const uint64_t differs = (settled_.increment ^ std::bit_cast<uint64_t>(lfoIncrement.load()))
+        | (settled_.speed ^ std::bit_cast<uint64_t>(targetSpeed.load()))
+        | (settled_.depthAndGain ^ depthAndGainOf(lfoDepth.load(), targetGain.load()));
+    if (settled_.valid && differs == 0 && static_cast<unsigned>(frames) <= kLfoRun)
+        playSettled<Flushed>(in, out, frames);
+    else
+        processUnsettled<Flushed>(in, out, frames);
+}
+
+void CTapeDelay::processBlock(const float* in, float* out, int frames) { processAny<false>(in, out, frames); }
+
+void CTapeDelay::processFlushedBlock(const float* in, float* out, int frames) { processAny<true>(in, out, frames); }
+
+template <bool Flushed> void CTapeDelay::processUnsettled(const float* in, float* out, int frames)
+{
+    const Settings s {lfoDepth.load(), lfoIncrement.load(), feedback.load(), targetGain.load(), targetSpeed.load()};
+    const uint64_t incrementBits = std::bit_cast<uint64_t>(s.increment), speedBits = std::bit_cast<uint64_t>(s.speed);
+    const uint64_t depthAndGain = depthAndGainOf(s.depth, s.gain);
+    if (settled_.valid && settled_.increment == incrementBits && settled_.speed == speedBits
+        && settled_.depthAndGain == depthAndGain) {
+        run<true, true, Flushed>(in, out, frames, s);
+        return;
+    }
     if (!valid()) {
         for (int k = 0; k < frames; ++k)
             out[k] = 0.0f;
-        return;
-    }
-    const Settings s {lfoDepth.load(), lfoIncrement.load(), feedback.load(), targetGain.load(), targetSpeed.load()};
-    const uint64_t incrementBits = std::bit_cast<uint64_t>(s.increment), speedBits = std::bit_cast<uint64_t>(s.speed);
-    const uint32_t depthBits = std::bit_cast<uint32_t>(s.depth), gainBits = std::bit_cast<uint32_t>(s.gain);
-    if (settled_.valid && settled_.increment == incrementBits && settled_.speed == speedBits
-        && settled_.depth == depthBits && settled_.gain == gainBits) {
-        run<true, true>(in, out, frames, s);
         return;
     }
     // Once the speed and gain glides have settled, a step changes neither
@@ -216,11 +237,11 @@ void CTapeDelay::processBlock(const float* in, float* out, int frames)
     const bool settled = !std::isnan(speed_) && std::bit_cast<uint64_t>(nextSpeed) == std::bit_cast<uint64_t>(speed_)
         && std::bit_cast<uint32_t>(nextGain) == std::bit_cast<uint32_t>(outputGain_);
     if (settled) {
-        run<true, false>(in, out, frames, s);
-        settled_ = {incrementBits, speedBits, depthBits, gainBits, true};
+        run<true, false, Flushed>(in, out, frames, s);
+        settled_ = {incrementBits, speedBits, depthAndGain, true};
     } else {
         settled_.valid = false;
-        run<false, false>(in, out, frames, s);
+        run<false, false, Flushed>(in, out, frames, s);
     }
 }
 
@@ -229,9 +250,9 @@ template <bool Settled> void CTapeDelay::makeLfoRun(double depth, double increme
     // Phases frame by frame, their shaping (and, with the speed settled, the
     // tape steps) two frames per SSE2 operation, each lane in process()'s
     // order.
-    double phase = lfoPhase_;
     double* const phases = lfo_.phases;
     double* const steps = lfo_.steps;
+    double phase = phases[kLfoRun];
     for (int k = 0; k < kLfoRun; ++k) {
         phases[k] = phase;
         phase = phase + increment;
@@ -251,142 +272,188 @@ template <bool Settled> void CTapeDelay::makeLfoRun(double depth, double increme
         // maxpd returns its second operand for a NaN, as `if (m < 1.0)` keeps it.
         __m128d m = _mm_max_pd(one, _mm_add_pd(one, _mm_mul_pd(depths, shaped)));
         if constexpr (Settled) {
-            // minpd and maxpd in the operand order of the two clamps in run().
+            // minpd and maxpd in the operand order of the two clamps in play().
             m = _mm_max_pd(_mm_min_pd(fastest, _mm_mul_pd(speeds, m)), slowest);
         }
         _mm_store_pd(steps + k, m);
     }
-    lfo_.end = phase;
+    phases[kLfoRun] = phase;
     lfo_.at = 0;
-    lfo_.left = kLfoRun;
     lfo_.settled = Settled;
     lfo_.depth = std::bit_cast<uint64_t>(depth);
     lfo_.increment = std::bit_cast<uint64_t>(increment);
     lfo_.speed = std::bit_cast<uint64_t>(speed);
 }
 
-template <bool Settled, bool RunChecked>
+void CTapeDelay::dropLfoRun()
+{
+    lfo_.phases[kLfoRun] = lfo_.phases[lfo_.at];
+    lfo_.at = kLfoRun;
+}
+
+inline CTapeDelay::Heads CTapeDelay::loadHeads() const
+{
+    const Lap& r = *readLap_;
+    const Lap& w = *writeLap_;
+    // The closing entry sits at count + kFirst, so a lap can hold at most
+    // capacity - kFirst - 1 entries before it has to end.
+    return {r.values, r.positions, r.count, r.readIndex, w.values, w.positions, w.count, w.capacity - kFirst - 1,
+        writePosition_};
+}
+
+inline void CTapeDelay::storeHeads(const Heads& h)
+{
+    writePosition_ = h.position;
+    writeLap_->count = h.writeCount;
+    readLap_->readIndex = h.readIndex;
+}
+
+CTapeDelay::Heads CTapeDelay::turnLap(double position, int32_t writeCount, int32_t readIndex, float w)
+{
+    writePosition_ = position;
+    writeLap_->count = writeCount;
+    readLap_->readIndex = readIndex;
+    endLap(w);
+    return loadHeads();
+}
+
+namespace {
+
+// The input's flush holds no state: four frames per SSE2 operation.
+inline void flushInto(float* to, const float* from, int frames)
+{
+    int k = 0;
+    for (; k + 4 <= frames; k += 4)
+        _mm_store_ps(to + k, tb::flushLanes(_mm_loadu_ps(from + k)));
+    for (; k < frames; ++k)
+        to[k] = tb::flush(from[k]);
+}
+
+}  // namespace
+
+template <bool Settled>
+[[gnu::always_inline]] inline void CTapeDelay::play(
+    Heads& h, Glides& g, const float* in, float* out, int frames, const double* steps, float feedbackShare)
+{
+    // process() per sample on flushed input.
+    for (int k = 0; k < frames; ++k) {
+        const float x = in[k];
+
+        // readTape(), on the locals.
+        float d = 0.0f;
+        if (h.readCount != 0) {
+            int32_t i = h.readIndex;
+            while (i <= h.readCount && h.readPositions[i + kFirst] < h.position)
+                ++i;
+            h.readIndex = i;
+            if (i <= h.readCount) {
+                const double pa = h.readPositions[i + kFirst - 1];
+                const double pb = h.readPositions[i + kFirst];
+                const float va = h.readValues[i + kFirst - 1];
+                const float vb = h.readValues[i + kFirst];
+                float frac = 0.0f;
+                if (static_cast<float>(pa) < static_cast<float>(pb))
+                    frac = static_cast<float>((h.position - pa) / (pb - pa));
+                d = tb::flush(va + frac * (vb - va));
+            }
+        }
+        const float result = g.gain * d;
+        const float w = x + feedbackShare * d;
+
+        double v = steps[k];
+        if constexpr (!Settled) {
+            v = g.speed * v;
+            if (v > kMaximumSpeed)
+                v = kMaximumSpeed;
+            if (!(v >= g.minimum))
+                v = g.minimum;
+        }
+        h.position += v;
+
+        if (h.position >= 1.0 || h.writeCount >= h.writeLimit)
+            h = turnLap(h.position, h.writeCount, h.readIndex, w);
+
+        h.writeValues[h.writeCount + kFirst] = w;
+        h.writePositions[h.writeCount + kFirst] = h.position;
+        ++h.writeCount;
+
+        if constexpr (!Settled) {
+            g.gain = tb::flush(g.gain + (g.gainTarget - g.gain) * 0.01f);
+            g.speed += (g.speedTarget - g.speed) * 0.005;
+            if (std::isnan(g.speed))
+                g.speed = g.minimum;
+        }
+        out[k] = result;
+    }
+}
+
+template <bool Flushed> void CTapeDelay::playSettled(const float* in, float* out, int frames)
+{
+    // The settings are the key's; the feedback is not in it.
+    const float feedbackShare = feedback.load();
+    if (lfo_.at == kLfoRun) {
+        const float depth = std::bit_cast<float>(static_cast<uint32_t>(settled_.depthAndGain));
+        makeLfoRun<true>(static_cast<double>(depth), std::bit_cast<double>(settled_.increment), speed_);
+    }
+    if (frames > kLfoRun - lfo_.at) {
+        const Settings s {std::bit_cast<float>(static_cast<uint32_t>(settled_.depthAndGain)),
+            std::bit_cast<double>(settled_.increment), feedbackShare,
+            std::bit_cast<float>(static_cast<uint32_t>(settled_.depthAndGain >> 32)),
+            std::bit_cast<double>(settled_.speed)};
+        run<true, true, Flushed>(in, out, frames, s);
+        return;
+    }
+
+    // The run in hand covers the block: one pass, and the glides, settled,
+    // need neither taking nor storing back.
+    Heads h = loadHeads();
+    Glides g {speed_, outputGain_, 0.0f, 0.0, 0.0};
+    const double* const steps = lfo_.steps + lfo_.at;
+    if constexpr (Flushed) {
+        play<true>(h, g, in, out, frames, steps, feedbackShare);
+    } else {
+        alignas(16) float inputs[kLfoRun];
+        flushInto(inputs, in, frames);
+        play<true>(h, g, inputs, out, frames, steps, feedbackShare);
+    }
+    lfo_.at += frames;
+    storeHeads(h);
+}
+
+template <bool Settled, bool RunChecked, bool Flushed>
 void CTapeDelay::run(const float* in, float* out, int frames, const Settings& s)
 {
-    // process() per sample, with the settings read once and the state in
-    // locals, the laps' included: stores into the laps could alias the
-    // members, which would reload and store them on every sample.
     const double depth = static_cast<double>(s.depth);
-    const double increment = s.increment;
-    const float feedbackShare = s.feedback;
-    const float gainTarget = s.gain;
-    const double speedTarget = s.speed;
-    const double minimum = minimumSpeed_;
-    double speed = speed_;
-    double position = writePosition_;
-    float gain = outputGain_;
+    Glides g {speed_, outputGain_, s.gain, s.speed, minimumSpeed_};
 
     // A run made with other settings, or of the other kind, is dropped; the
     // next is made from the phase of the next frame. A settled block with
     // the key of the last one knows its run fits.
     if (!RunChecked
         && (lfo_.settled != Settled || lfo_.depth != std::bit_cast<uint64_t>(depth)
-            || lfo_.increment != std::bit_cast<uint64_t>(increment)
-            || (Settled && lfo_.speed != std::bit_cast<uint64_t>(speed))))
-        lfo_.left = 0;
+            || lfo_.increment != std::bit_cast<uint64_t>(s.increment)
+            || (Settled && lfo_.speed != std::bit_cast<uint64_t>(g.speed))))
+        dropLfoRun();
 
-    const float* readValues = readLap_->values;
-    const double* readPositions = readLap_->positions;
-    int32_t readCount = readLap_->count;
-    int32_t readIndex = readLap_->readIndex;
-    float* writeValues = writeLap_->values;
-    double* writePositions = writeLap_->positions;
-    int32_t writeCount = writeLap_->count;
-    // The closing entry sits at count + kFirst, so a lap can hold at most
-    // capacity - kFirst - 1 entries before it has to end.
-    int32_t writeLimit = writeLap_->capacity - kFirst - 1;
-
+    Heads h = loadHeads();
     for (int at = 0, n = 0; at < frames; at += n) {
-        if (lfo_.left == 0)
-            makeLfoRun<Settled>(depth, increment, speed);
-        n = std::min(static_cast<int>(lfo_.left), frames - at);
+        if (lfo_.at == kLfoRun)
+            makeLfoRun<Settled>(depth, s.increment, g.speed);
+        n = std::min(kLfoRun - static_cast<int>(lfo_.at), frames - at);
         const double* const steps = lfo_.steps + lfo_.at;
-        int k;
-
-        // The input's flush holds no state: four frames per SSE2 operation.
-        alignas(16) float inputs[kLfoRun];
-        const float* chunkIn = in + at;
-        for (k = 0; k + 4 <= n; k += 4)
-            _mm_store_ps(inputs + k, tb::flushLanes(_mm_loadu_ps(chunkIn + k)));
-        for (; k < n; ++k)
-            inputs[k] = tb::flush(chunkIn[k]);
-
-        float* chunkOut = out + at;
-        for (k = 0; k < n; ++k) {
-            const float x = inputs[k];
-
-            // readTape(), on the locals.
-            float d = 0.0f;
-            if (readCount != 0) {
-                int32_t i = readIndex;
-                while (i <= readCount && readPositions[i + kFirst] < position)
-                    ++i;
-                readIndex = i;
-                if (i <= readCount) {
-                    const double pa = readPositions[i + kFirst - 1];
-                    const double pb = readPositions[i + kFirst];
-                    const float va = readValues[i + kFirst - 1];
-                    const float vb = readValues[i + kFirst];
-                    float frac = 0.0f;
-                    if (static_cast<float>(pa) < static_cast<float>(pb))
-                        frac = static_cast<float>((position - pa) / (pb - pa));
-                    d = tb::flush(va + frac * (vb - va));
-                }
-            }
-            const float result = gain * d;
-            const float w = x + feedbackShare * d;
-
-            double v = steps[k];
-            if constexpr (!Settled) {
-                v = speed * v;
-                if (v > kMaximumSpeed)
-                    v = kMaximumSpeed;
-                if (!(v >= minimum))
-                    v = minimum;
-            }
-            position += v;
-
-            if (position >= 1.0 || writeCount >= writeLimit) {
-                writePosition_ = position;
-                writeLap_->count = writeCount;
-                readLap_->readIndex = readIndex;
-                endLap(w);
-                position = writePosition_;
-                readValues = readLap_->values;
-                readPositions = readLap_->positions;
-                readCount = readLap_->count;
-                readIndex = readLap_->readIndex;
-                writeValues = writeLap_->values;
-                writePositions = writeLap_->positions;
-                writeCount = writeLap_->count;
-                writeLimit = writeLap_->capacity - kFirst - 1;
-            }
-
-            writeValues[writeCount + kFirst] = w;
-            writePositions[writeCount + kFirst] = position;
-            ++writeCount;
-
-            if constexpr (!Settled) {
-                gain = tb::flush(gain + (gainTarget - gain) * 0.01f);
-                speed += (speedTarget - speed) * 0.005;
-                if (std::isnan(speed))
-                    speed = minimum;
-            }
-            chunkOut[k] = result;
+        if constexpr (Flushed) {
+            play<Settled>(h, g, in + at, out + at, n, steps, s.feedback);
+        } else {
+            alignas(16) float inputs[kLfoRun];
+            flushInto(inputs, in + at, n);
+            play<Settled>(h, g, inputs, out + at, n, steps, s.feedback);
         }
         lfo_.at += n;
-        lfo_.left -= n;
-        lfoPhase_ = lfo_.left > 0 ? lfo_.phases[lfo_.at] : lfo_.end;
     }
 
-    speed_ = speed;
-    writePosition_ = position;
-    outputGain_ = gain;
-    writeLap_->count = writeCount;
-    readLap_->readIndex = readIndex;
+    if constexpr (!Settled) {
+        speed_ = g.speed;
+        outputGain_ = g.gain;
+    }
+    storeHeads(h);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "framework/dsp/Relaxed.h"
@@ -28,6 +29,9 @@ public:
     // process() on each sample of a block (in and out may be the same);
     // the settings are read once for the block.
     void processBlock(const float* in, float* out, int frames);
+    // processBlock() on input that has been through tb::flush() already, so
+    // lines fed one signal can share the flush and read it where it lies.
+    void processFlushedBlock(const float* in, float* out, int frames);
 
     // Silences the tape; the output then fades in from 0 toward targetGain.
     void reset();
@@ -77,22 +81,58 @@ private:
         float gain;
         double speed;
     };
-    template <bool Settled, bool RunChecked> void run(const float* in, float* out, int frames, const Settings& s);
+    // Input already flushed or not: processBlock() and processFlushedBlock().
+    template <bool Flushed> void processAny(const float* in, float* out, int frames);
+    template <bool Flushed> void processUnsettled(const float* in, float* out, int frames);
+    // A block of at most one LFO run whose settings match the settled key.
+    template <bool Flushed> void playSettled(const float* in, float* out, int frames);
+    template <bool Settled, bool RunChecked, bool Flushed>
+    void run(const float* in, float* out, int frames, const Settings& s);
     template <bool Settled> void makeLfoRun(double depth, double increment, double speed);
+    void dropLfoRun();
     void endLap(float w);
+
+    // The heads, held in locals while a block plays: stores into the laps
+    // could alias the members, which would reload and store them on every
+    // sample.
+    struct Heads {
+        const float* readValues;
+        const double* readPositions;
+        int32_t readCount;
+        int32_t readIndex;
+        float* writeValues;
+        double* writePositions;
+        int32_t writeCount;
+        int32_t writeLimit;
+        double position;
+    };
+    Heads loadHeads() const;
+    void storeHeads(const Heads& h);
+    // endLap() from inside a block; out of line, so the loop need not keep
+    // the laps' addresses at hand for it.
+    [[gnu::noinline]] Heads turnLap(double position, int32_t writeCount, int32_t readIndex, float w);
+    // The speed and gain glides and their targets, in locals likewise.
+    struct Glides {
+        double speed;
+        float gain;
+        float gainTarget;
+        double speedTarget;
+        double minimum;
+    };
+    template <bool Settled>
+    void play(Heads& h, Glides& g, const float* in, float* out, int frames, const double* steps, float feedbackShare);
 
     // The LFO does not depend on the signal: its factors (or, with the speed
     // settled, the tape steps) are made for a run of frames ahead, so blocks
     // of 16 frames pay the set-up of the loops that make them once per run.
-    // A run serves only while the settings it was made with stand, and
-    // lfoPhase_ always holds the phase of the next frame to be played.
+    // A run serves only while the settings it was made with stand. Played
+    // out or dropped, it leaves the phase of the next frame in
+    // phases[kLfoRun], so phases[at] is always that phase.
     static constexpr int kLfoRun = 64;
     struct LfoRun {
-        alignas(16) double phases[kLfoRun];  // the phase at each frame
+        alignas(16) double phases[kLfoRun + 1];  // the phase at each frame
         alignas(16) double steps[kLfoRun];  // the factor m, or the step v when settled
-        double end = 0.0;  // the phase after the run
-        int32_t at = 0;
-        int32_t left = 0;  // frames not yet played; 0 = no run
+        int32_t at = kLfoRun;  // the next frame; kLfoRun = no run
         bool settled = false;
         uint64_t depth = 0, increment = 0, speed = 0;  // bits of the settings used
     };
@@ -104,9 +144,13 @@ private:
     // need not work either out again. process() and reset() drop it.
     struct SettledKey {
         uint64_t increment = 0, speed = 0;
-        uint32_t depth = 0, gain = 0;
+        uint64_t depthAndGain = 0;  // the depth's bits low, the gain's high
         bool valid = false;
     };
+    static uint64_t depthAndGainOf(float depth, float gain)
+    {
+        return std::bit_cast<uint32_t>(depth) | static_cast<uint64_t>(std::bit_cast<uint32_t>(gain)) << 32;
+    }
     SettledKey settled_;
 
     Lap lapA_;
@@ -114,7 +158,6 @@ private:
     Lap* writeLap_ = &lapA_;
     Lap* readLap_ = &lapB_;
     int32_t length_ = 4;
-    double lfoPhase_ = 0.0;
     float outputGain_ = 0.0f;
     double speed_ = 0.0;
     double writePosition_ = 0.0;
