@@ -352,7 +352,7 @@ template <bool Settled>
                 const float va = h.readValues[i + kFirst - 1];
                 const float vb = h.readValues[i + kFirst];
                 float frac = 0.0f;
-                if (static_cast<float>(pa) < static_cast<float>(pb))
+                if (static_cast<float>(pa) < static_cast<float>(pb)) [[likely]]
                     frac = static_cast<float>((h.position - pa) / (pb - pa));
                 d = tb::flush(va + frac * (vb - va));
             }
