@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "framework/dsp/Flush.h"
 #include "framework/dsp/Lanes.h"
@@ -40,8 +41,6 @@ void CTapeDelay::Lap::release()
     values = nullptr;
     positions = nullptr;
     capacity = 0;
-    count = 0;
-    readIndex = 0;
 }
 
 void CTapeDelay::Lap::clear()
@@ -50,8 +49,6 @@ void CTapeDelay::Lap::clear()
         std::memset(values, 0, sizeof(float) * static_cast<size_t>(capacity));
         std::memset(positions, 0, sizeof(double) * static_cast<size_t>(capacity));
     }
-    count = 0;
-    readIndex = 0;
 }
 
 CTapeDelay::CTapeDelay(int length, double start)
@@ -87,7 +84,6 @@ CTapeDelay::~CTapeDelay()
 
 void CTapeDelay::reset()
 {
-    writePosition_ = startPosition_;
     speed_ = targetSpeed;
     lfo_.phases[kLfoRun] = 0.0;
     lfo_.at = kLfoRun;
@@ -95,26 +91,30 @@ void CTapeDelay::reset()
     outputGain_ = 0.0f;
     lapA_.clear();
     lapB_.clear();
+    // The closing entry sits at count + kFirst, so a lap can hold at most
+    // capacity - kFirst - 1 entries before it has to end.
+    heads_ = {lapB_.values, lapB_.positions, 0, 0, lapA_.values, lapA_.positions, 0, lapA_.capacity - kFirst - 1,
+        startPosition_};
 }
 
 float CTapeDelay::readTape(double writePosition)
 {
-    Lap& lap = *readLap_;
-    const int32_t count = lap.count;
+    Heads& h = heads_;
+    const int32_t count = h.readCount;
     if (count == 0)
         return 0.0f;
 
-    int32_t i = lap.readIndex;
-    while (i <= count && lap.positions[i + kFirst] < writePosition)
+    int32_t i = h.readIndex;
+    while (i <= count && h.readPositions[i + kFirst] < writePosition)
         ++i;
-    lap.readIndex = i;
+    h.readIndex = i;
     if (i > count)
         return 0.0f;
 
-    const double pa = lap.positions[i + kFirst - 1];
-    const double pb = lap.positions[i + kFirst];
-    const float va = lap.values[i + kFirst - 1];
-    const float vb = lap.values[i + kFirst];
+    const double pa = h.readPositions[i + kFirst - 1];
+    const double pb = h.readPositions[i + kFirst];
+    const float va = h.readValues[i + kFirst - 1];
+    const float vb = h.readValues[i + kFirst];
     float frac = 0.0f;
     if (static_cast<float>(pa) < static_cast<float>(pb))
         frac = static_cast<float>((writePosition - pa) / (pb - pa));
@@ -123,27 +123,28 @@ float CTapeDelay::readTape(double writePosition)
 
 void CTapeDelay::endLap(float w)
 {
-    Lap& done = *writeLap_;
-    Lap& previous = *readLap_;
+    Heads& h = heads_;
 
     // Carry the previous lap's last three entries below this lap's first one.
     for (int32_t k = 1; k <= 3; ++k) {
-        const int32_t from = previous.count + kFirst - k;
-        done.values[kFirst - k] = previous.values[from];
-        done.positions[kFirst - k] = previous.positions[from] - 1.0;
+        const int32_t from = h.readCount + kFirst - k;
+        h.writeValues[kFirst - k] = h.readValues[from];
+        h.writePositions[kFirst - k] = h.readPositions[from] - 1.0;
     }
 
-    done.values[done.count + kFirst] = w;
-    done.positions[done.count + kFirst] = writePosition_;
-    done.readIndex = 0;
+    h.writeValues[h.writeCount + kFirst] = w;
+    h.writePositions[h.writeCount + kFirst] = h.position;
 
     // A lap normally ends by passing 1.0. One that filled its buffer first can
     // only come from a position that is not a number; restart it at 0.
-    writePosition_ = (writePosition_ >= 1.0) ? writePosition_ - 1.0 : 0.0;
+    h.position = (h.position >= 1.0) ? h.position - 1.0 : 0.0;
 
-    writeLap_ = &previous;
-    readLap_ = &done;
-    writeLap_->count = 0;
+    // The lap just written is read next; the one read is written over.
+    std::swap(h.readValues, h.writeValues);
+    std::swap(h.readPositions, h.writePositions);
+    h.readCount = h.writeCount;
+    h.readIndex = 0;
+    h.writeCount = 0;
 }
 
 float CTapeDelay::process(float x)
@@ -167,7 +168,7 @@ float CTapeDelay::process(float x)
     lfo_.at = kLfoRun;
     settled_.valid = false;
 
-    const float d = readTape(writePosition_);
+    const float d = readTape(heads_.position);
     const float out = outputGain_ * d;
     const float w = x + feedback.load() * d;
 
@@ -176,17 +177,15 @@ float CTapeDelay::process(float x)
         v = kMaximumSpeed;
     if (!(v >= minimumSpeed_))  // also catches a speed that is not a number
         v = minimumSpeed_;
-    writePosition_ += v;
+    Heads& h = heads_;
+    h.position += v;
 
-    // The closing entry sits at count + kFirst, so a lap can hold at most
-    // capacity - kFirst - 1 entries before it has to end.
-    if (writePosition_ >= 1.0 || writeLap_->count >= writeLap_->capacity - kFirst - 1)
+    if (h.position >= 1.0 || h.writeCount >= h.writeLimit)
         endLap(w);
 
-    Lap& lap = *writeLap_;
-    lap.values[lap.count + kFirst] = w;
-    lap.positions[lap.count + kFirst] = writePosition_;
-    ++lap.count;
+    h.writeValues[h.writeCount + kFirst] = w;
+    h.writePositions[h.writeCount + kFirst] = h.position;
+    ++h.writeCount;
 
     outputGain_ = tb::flush(outputGain_ + (targetGain.load() - outputGain_) * 0.01f);
     speed_ += (targetSpeed.load() - speed_) * 0.005;
@@ -291,30 +290,23 @@ void CTapeDelay::dropLfoRun()
     lfo_.at = kLfoRun;
 }
 
-inline CTapeDelay::Heads CTapeDelay::loadHeads() const
-{
-    const Lap& r = *readLap_;
-    const Lap& w = *writeLap_;
-    // The closing entry sits at count + kFirst, so a lap can hold at most
-    // capacity - kFirst - 1 entries before it has to end.
-    return {r.values, r.positions, r.count, r.readIndex, w.values, w.positions, w.count, w.capacity - kFirst - 1,
-        writePosition_};
-}
+inline CTapeDelay::Heads CTapeDelay::loadHeads() const { return heads_; }
 
 inline void CTapeDelay::storeHeads(const Heads& h)
 {
-    writePosition_ = h.position;
-    writeLap_->count = h.writeCount;
-    readLap_->readIndex = h.readIndex;
+    // Only these move between the ends of laps, which store all of it.
+    heads_.position = h.position;
+    heads_.writeCount = h.writeCount;
+    heads_.readIndex = h.readIndex;
 }
 
 CTapeDelay::Heads CTapeDelay::turnLap(double position, int32_t writeCount, int32_t readIndex, float w)
 {
-    writePosition_ = position;
-    writeLap_->count = writeCount;
-    readLap_->readIndex = readIndex;
+    heads_.position = position;
+    heads_.writeCount = writeCount;
+    heads_.readIndex = readIndex;
     endLap(w);
-    return loadHeads();
+    return heads_;
 }
 
 namespace {

@@ -48,7 +48,7 @@ public:
     double minimumSpeed() const { return minimumSpeed_; }
     double speed() const { return speed_; }
     float outputGain() const { return outputGain_; }
-    double writePosition() const { return writePosition_; }
+    double writePosition() const { return heads_.position; }
     bool valid() const { return lapA_.values && lapB_.values; }
 
     // The bounds of the tape speed, in tape per sample.
@@ -62,8 +62,6 @@ private:
     struct Lap {
         float* values = nullptr;
         double* positions = nullptr;
-        int32_t count = 0;
-        int32_t readIndex = 0;
         int32_t capacity = 0;
 
         bool allocate(int32_t size);
@@ -92,12 +90,13 @@ private:
     void dropLfoRun();
     void endLap(float w);
 
-    // The heads, held in locals while a block plays: stores into the laps
-    // could alias the members, which would reload and store them on every
-    // sample.
+    // The lap being read and the one being written, where the heads stand
+    // on them and how far the write head may go. A block takes them into
+    // locals: stores into the laps could alias the members, which would
+    // reload and store them on every sample.
     struct Heads {
-        const float* readValues;
-        const double* readPositions;
+        float* readValues;
+        double* readPositions;
         int32_t readCount;
         int32_t readIndex;
         float* writeValues;
@@ -109,7 +108,7 @@ private:
     Heads loadHeads() const;
     void storeHeads(const Heads& h);
     // endLap() from inside a block; out of line, so the loop need not keep
-    // the laps' addresses at hand for it.
+    // the line's state at hand for it.
     [[gnu::noinline]] Heads turnLap(double position, int32_t writeCount, int32_t readIndex, float w);
     // The speed and gain glides and their targets, in locals likewise.
     struct Glides {
@@ -155,12 +154,10 @@ private:
 
     Lap lapA_;
     Lap lapB_;
-    Lap* writeLap_ = &lapA_;
-    Lap* readLap_ = &lapB_;
+    Heads heads_ {};
     int32_t length_ = 4;
     float outputGain_ = 0.0f;
     double speed_ = 0.0;
-    double writePosition_ = 0.0;
     double startPosition_ = 0.0;
     double minimumSpeed_ = 0.25;
 };
