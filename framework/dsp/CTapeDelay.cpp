@@ -194,7 +194,7 @@ float CTapeDelay::process(float x)
     return out;
 }
 
-template <bool Flushed>
+template <CTapeDelay::Feed F>
 [[gnu::always_inline]] inline void CTapeDelay::processAny(const float* in, float* out, int frames)
 {
     // A settled block with the key of the last one needs no more than the
@@ -205,28 +205,36 @@ template <bool Flushed>
         | (settled_.speed ^ std::bit_cast<uint64_t>(targetSpeed.load()))
         | (settled_.depthAndGain ^ depthAndGainOf(lfoDepth.load(), targetGain.load()));
     if (settled_.valid && differs == 0 && static_cast<unsigned>(frames) <= kLfoRun)
-        playSettled<Flushed>(in, out, frames);
+        playSettled<F>(in, out, frames);
     else
-        processUnsettled<Flushed>(in, out, frames);
+        processUnsettled<F>(in, out, frames);
 }
 
-void CTapeDelay::processBlock(const float* in, float* out, int frames) { processAny<false>(in, out, frames); }
+void CTapeDelay::processBlock(const float* in, float* out, int frames) { processAny<Feed::Raw>(in, out, frames); }
 
-void CTapeDelay::processFlushedBlock(const float* in, float* out, int frames) { processAny<true>(in, out, frames); }
+void CTapeDelay::processFlushedBlock(const float* in, float* out, int frames)
+{
+    processAny<Feed::Flushed>(in, out, frames);
+}
 
-template <bool Flushed> void CTapeDelay::processUnsettled(const float* in, float* out, int frames)
+void CTapeDelay::processBlockAdding(const float* in, float* out, int frames)
+{
+    processAny<Feed::Adding>(in, out, frames);
+}
+
+template <CTapeDelay::Feed F> void CTapeDelay::processUnsettled(const float* in, float* out, int frames)
 {
     const Settings s {lfoDepth.load(), lfoIncrement.load(), feedback.load(), targetGain.load(), targetSpeed.load()};
     const uint64_t incrementBits = std::bit_cast<uint64_t>(s.increment), speedBits = std::bit_cast<uint64_t>(s.speed);
     const uint64_t depthAndGain = depthAndGainOf(s.depth, s.gain);
     if (settled_.valid && settled_.increment == incrementBits && settled_.speed == speedBits
         && settled_.depthAndGain == depthAndGain) {
-        run<true, true, Flushed>(in, out, frames, s);
+        run<true, true, F>(in, out, frames, s);
         return;
     }
     if (!valid()) {
         for (int k = 0; k < frames; ++k)
-            out[k] = 0.0f;
+            out[k] = F == Feed::Adding ? 0.0f + out[k] : 0.0f;
         return;
     }
     // Once the speed and gain glides have settled, a step changes neither
@@ -236,11 +244,11 @@ template <bool Flushed> void CTapeDelay::processUnsettled(const float* in, float
     const bool settled = !std::isnan(speed_) && std::bit_cast<uint64_t>(nextSpeed) == std::bit_cast<uint64_t>(speed_)
         && std::bit_cast<uint32_t>(nextGain) == std::bit_cast<uint32_t>(outputGain_);
     if (settled) {
-        run<true, false, Flushed>(in, out, frames, s);
+        run<true, false, F>(in, out, frames, s);
         settled_ = {incrementBits, speedBits, depthAndGain, true};
     } else {
         settled_.valid = false;
-        run<false, false, Flushed>(in, out, frames, s);
+        run<false, false, F>(in, out, frames, s);
     }
 }
 
@@ -323,7 +331,7 @@ inline void flushInto(float* to, const float* from, int frames)
 
 }  // namespace
 
-template <bool Settled>
+template <bool Settled, bool Adding>
 [[gnu::always_inline]] inline void CTapeDelay::play(
     Heads& h, Glides& g, const float* in, float* out, int frames, const double* steps, float feedbackShare)
 {
@@ -375,11 +383,14 @@ template <bool Settled>
             if (std::isnan(g.speed))
                 g.speed = g.minimum;
         }
-        out[k] = result;
+        if constexpr (Adding)
+            out[k] = result + out[k];
+        else
+            out[k] = result;
     }
 }
 
-template <bool Flushed> void CTapeDelay::playSettled(const float* in, float* out, int frames)
+template <CTapeDelay::Feed F> void CTapeDelay::playSettled(const float* in, float* out, int frames)
 {
     // The settings are the key's; the feedback is not in it.
     const float feedbackShare = feedback.load();
@@ -392,7 +403,7 @@ template <bool Flushed> void CTapeDelay::playSettled(const float* in, float* out
             std::bit_cast<double>(settled_.increment), feedbackShare,
             std::bit_cast<float>(static_cast<uint32_t>(settled_.depthAndGain >> 32)),
             std::bit_cast<double>(settled_.speed)};
-        run<true, true, Flushed>(in, out, frames, s);
+        run<true, true, F>(in, out, frames, s);
         return;
     }
 
@@ -401,18 +412,18 @@ template <bool Flushed> void CTapeDelay::playSettled(const float* in, float* out
     Heads h = loadHeads();
     Glides g {speed_, outputGain_, 0.0f, 0.0, 0.0};
     const double* const steps = lfo_.steps + lfo_.at;
-    if constexpr (Flushed) {
-        play<true>(h, g, in, out, frames, steps, feedbackShare);
+    if constexpr (F == Feed::Flushed) {
+        play<true, F == Feed::Adding>(h, g, in, out, frames, steps, feedbackShare);
     } else {
         alignas(16) float inputs[kLfoRun];
         flushInto(inputs, in, frames);
-        play<true>(h, g, inputs, out, frames, steps, feedbackShare);
+        play<true, F == Feed::Adding>(h, g, inputs, out, frames, steps, feedbackShare);
     }
     lfo_.at += frames;
     storeHeads(h);
 }
 
-template <bool Settled, bool RunChecked, bool Flushed>
+template <bool Settled, bool RunChecked, CTapeDelay::Feed F>
 void CTapeDelay::run(const float* in, float* out, int frames, const Settings& s)
 {
     const double depth = static_cast<double>(s.depth);
@@ -433,12 +444,12 @@ void CTapeDelay::run(const float* in, float* out, int frames, const Settings& s)
             makeLfoRun<Settled>(depth, s.increment, g.speed);
         n = std::min(kLfoRun - static_cast<int>(lfo_.at), frames - at);
         const double* const steps = lfo_.steps + lfo_.at;
-        if constexpr (Flushed) {
-            play<Settled>(h, g, in + at, out + at, n, steps, s.feedback);
+        if constexpr (F == Feed::Flushed) {
+            play<Settled, F == Feed::Adding>(h, g, in + at, out + at, n, steps, s.feedback);
         } else {
             alignas(16) float inputs[kLfoRun];
             flushInto(inputs, in + at, n);
-            play<Settled>(h, g, inputs, out + at, n, steps, s.feedback);
+            play<Settled, F == Feed::Adding>(h, g, inputs, out + at, n, steps, s.feedback);
         }
         lfo_.at += n;
     }

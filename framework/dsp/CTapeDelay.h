@@ -32,6 +32,10 @@ public:
     // processBlock() on input that has been through tb::flush() already, so
     // lines fed one signal can share the flush and read it where it lies.
     void processFlushedBlock(const float* in, float* out, int frames);
+    // processBlock() adding the output to what out holds (out[k] becomes
+    // output + out[k]), which spares a pedal that mixes the line into its
+    // input a pass of its own; in and out may be the same.
+    void processBlockAdding(const float* in, float* out, int frames);
 
     // Silences the tape; the output then fades in from 0 toward targetGain.
     void reset();
@@ -79,12 +83,14 @@ private:
         float gain;
         double speed;
     };
-    // Input already flushed or not: processBlock() and processFlushedBlock().
-    template <bool Flushed> void processAny(const float* in, float* out, int frames);
-    template <bool Flushed> void processUnsettled(const float* in, float* out, int frames);
+    // How a block takes its input and gives its output: processBlock(),
+    // processFlushedBlock() and processBlockAdding().
+    enum class Feed { Raw, Flushed, Adding };
+    template <Feed F> void processAny(const float* in, float* out, int frames);
+    template <Feed F> void processUnsettled(const float* in, float* out, int frames);
     // A block of at most one LFO run whose settings match the settled key.
-    template <bool Flushed> void playSettled(const float* in, float* out, int frames);
-    template <bool Settled, bool RunChecked, bool Flushed>
+    template <Feed F> void playSettled(const float* in, float* out, int frames);
+    template <bool Settled, bool RunChecked, Feed F>
     void run(const float* in, float* out, int frames, const Settings& s);
     template <bool Settled> void makeLfoRun(double depth, double increment, double speed);
     void dropLfoRun();
@@ -118,7 +124,7 @@ private:
         double speedTarget;
         double minimum;
     };
-    template <bool Settled>
+    template <bool Settled, bool Adding>
     void play(Heads& h, Glides& g, const float* in, float* out, int frames, const double* steps, float feedbackShare);
 
     // The LFO does not depend on the signal: its factors (or, with the speed

@@ -258,24 +258,25 @@ TEST(TapeDelay, BlocksGiveTheBitsOfSampleBySample)
 
 // Once the glides have settled, short blocks skip most of the block set-up;
 // blocks of all sizes, a lone sample now and then and input of the
-// flush's own threshold must still carry the bits of process().
+// flush's own threshold must still carry the bits of process(), whether
+// the block writes its output, reads flushed input or adds in place.
 TEST(TapeDelay, SettledBlocksGiveTheBitsOfSampleBySample)
 {
-    CTapeDelay a(300, 0.4), b(300, 0.4), c(300, 0.4);
+    CTapeDelay a(300, 0.4), b(300, 0.4), c(300, 0.4), d(300, 0.4);
     std::vector<float> in = tbtest::makeNoise(12000, 11, 0.5f);
     for (size_t k = 0; k < in.size(); k += 7)
         in[k] = (k % 2 ? 1.0f : -1.0f) * 0.9e-9f;
     std::vector<float> flushed(in.size());
     for (size_t k = 0; k < in.size(); ++k)
         flushed[k] = std::fabs(in[k]) < 1e-9f ? 0.0f : in[k];
-    for (CTapeDelay* line : {&a, &b, &c}) {
+    for (CTapeDelay* line : {&a, &b, &c, &d}) {
         line->targetSpeed = 0.02;
         line->lfoIncrement = 0.0011;
         line->lfoDepth = 0.3f;
         line->feedback = 0.5f;
         line->targetGain = 0.7f;
     }
-    std::vector<float> outA(in.size()), outB(in.size()), outC(in.size());
+    std::vector<float> outA(in.size()), outB(in.size()), outC(in.size()), mixed = in;
     const int sizes[] = {16, 16, 16, 24, 5, 64, 1, 16, 40, 100};
     int at = 0;
     for (int block = 0; at < static_cast<int>(in.size()); ++block) {
@@ -285,15 +286,21 @@ TEST(TapeDelay, SettledBlocksGiveTheBitsOfSampleBySample)
         if (block % 17 == 16) {
             outB[at] = b.process(in[at]);
             outC[at] = c.process(flushed[at]);
+            mixed[at] = d.process(in[at]) + mixed[at];
             b.processBlock(in.data() + at + 1, outB.data() + at + 1, n - 1);
             c.processFlushedBlock(flushed.data() + at + 1, outC.data() + at + 1, n - 1);
+            d.processBlockAdding(mixed.data() + at + 1, mixed.data() + at + 1, n - 1);
         } else {
             b.processBlock(in.data() + at, outB.data() + at, n);
             c.processFlushedBlock(flushed.data() + at, outC.data() + at, n);
+            d.processBlockAdding(mixed.data() + at, mixed.data() + at, n);
         }
         at += n;
     }
     EXPECT_GT(*std::max_element(outB.begin(), outB.end()), 0.1f);
     EXPECT_EQ(outA, outB);
     EXPECT_EQ(outA, outC);
+    for (size_t k = 0; k < in.size(); ++k)
+        outA[k] = outA[k] + in[k];
+    EXPECT_EQ(outA, mixed);
 }
