@@ -200,11 +200,13 @@ template <CTapeDelay::Feed F>
     // A settled block with the key of the last one needs no more than the
     // key compared; a block longer than an LFO run (or of fewer than no
     // frames) takes the long way. A line without its laps never gets as far
-    // as keeping a key.
-    const uint64_t differs = (settled_.increment ^ std::bit_cast<uint64_t>(lfoIncrement.load()))
-        | (settled_.speed ^ std::bit_cast<uint64_t>(targetSpeed.load()))
-        | (settled_.depthAndGain ^ depthAndGainOf(lfoDepth.load(), targetGain.load()));
-    if (settled_.valid && differs == 0 && static_cast<unsigned>(frames) <= kLfoRun)
+    // as keeping a key. Compared field by field, straight from memory, the
+    // key needs no registers of its own.
+    const SettledKey& key = settled_;
+    if (key.valid && key.increment == std::bit_cast<uint64_t>(lfoIncrement.load())
+        && key.speed == std::bit_cast<uint64_t>(targetSpeed.load())
+        && key.depth == std::bit_cast<uint32_t>(lfoDepth.load())
+        && key.gain == std::bit_cast<uint32_t>(targetGain.load()) && static_cast<unsigned>(frames) <= kLfoRun)
         playSettled<F>(in, out, frames);
     else
         processUnsettled<F>(in, out, frames);
@@ -226,9 +228,9 @@ template <CTapeDelay::Feed F> void CTapeDelay::processUnsettled(const float* in,
 {
     const Settings s {lfoDepth.load(), lfoIncrement.load(), feedback.load(), targetGain.load(), targetSpeed.load()};
     const uint64_t incrementBits = std::bit_cast<uint64_t>(s.increment), speedBits = std::bit_cast<uint64_t>(s.speed);
-    const uint64_t depthAndGain = depthAndGainOf(s.depth, s.gain);
+    const uint32_t depthBits = std::bit_cast<uint32_t>(s.depth), gainBits = std::bit_cast<uint32_t>(s.gain);
     if (settled_.valid && settled_.increment == incrementBits && settled_.speed == speedBits
-        && settled_.depthAndGain == depthAndGain) {
+        && settled_.depth == depthBits && settled_.gain == gainBits) {
         run<true, true, F>(in, out, frames, s);
         return;
     }
@@ -245,7 +247,7 @@ template <CTapeDelay::Feed F> void CTapeDelay::processUnsettled(const float* in,
         && std::bit_cast<uint32_t>(nextGain) == std::bit_cast<uint32_t>(outputGain_);
     if (settled) {
         run<true, false, F>(in, out, frames, s);
-        settled_ = {incrementBits, speedBits, depthAndGain, true};
+        settled_ = {incrementBits, speedBits, depthBits, gainBits, true};
     } else {
         settled_.valid = false;
         run<false, false, F>(in, out, frames, s);
@@ -395,14 +397,12 @@ template <CTapeDelay::Feed F> void CTapeDelay::playSettled(const float* in, floa
     // The settings are the key's; the feedback is not in it.
     const float feedbackShare = feedback.load();
     if (lfo_.at == kLfoRun) {
-        const float depth = std::bit_cast<float>(static_cast<uint32_t>(settled_.depthAndGain));
+        const float depth = std::bit_cast<float>(settled_.depth);
         makeLfoRun<true>(static_cast<double>(depth), std::bit_cast<double>(settled_.increment), speed_);
     }
     if (frames > kLfoRun - lfo_.at) {
-        const Settings s {std::bit_cast<float>(static_cast<uint32_t>(settled_.depthAndGain)),
-            std::bit_cast<double>(settled_.increment), feedbackShare,
-            std::bit_cast<float>(static_cast<uint32_t>(settled_.depthAndGain >> 32)),
-            std::bit_cast<double>(settled_.speed)};
+        const Settings s {std::bit_cast<float>(settled_.depth), std::bit_cast<double>(settled_.increment),
+            feedbackShare, std::bit_cast<float>(settled_.gain), std::bit_cast<double>(settled_.speed)};
         run<true, true, F>(in, out, frames, s);
         return;
     }

@@ -149,13 +149,9 @@ private:
     // need not work either out again. process() and reset() drop it.
     struct SettledKey {
         uint64_t increment = 0, speed = 0;
-        uint64_t depthAndGain = 0;  // the depth's bits low, the gain's high
+        uint32_t depth = 0, gain = 0;
         bool valid = false;
     };
-    static uint64_t depthAndGainOf(float depth, float gain)
-    {
-        return std::bit_cast<uint32_t>(depth) | static_cast<uint64_t>(std::bit_cast<uint32_t>(gain)) << 32;
-    }
     SettledKey settled_;
 
     Lap lapA_;
