@@ -75,15 +75,16 @@ void CPedal_Chorus::process(float* left, float* right, int frames)
         const int n = std::min(kChunk, frames - at);
         float* const l = left + at;
         float* const r = right + at;
+        const int quads = n & ~3;
         int i = 0;
-        for (; i + 4 <= n; i += 4)
+        for (; i < quads; i += 4)
             _mm_store_ps(m + i, tb::flushLanes(_mm_add_ps(_mm_loadu_ps(l + i), _mm_loadu_ps(r + i))));
         for (; i < n; ++i)
             m[i] = tb::flush(l[i] + r[i]);
         l1.processFlushedBlock(m, a, n);
         l3.processFlushedBlock(m, b, n);
         l2.processFlushedBlock(m, c, n);
-        for (i = 0; i + 4 <= n; i += 4) {
+        for (i = 0; i < quads; i += 4) {
             const __m128 ci = _mm_load_ps(c + i);
             _mm_storeu_ps(l + i, _mm_add_ps(_mm_add_ps(_mm_load_ps(a + i), _mm_loadu_ps(l + i)), ci));
             _mm_storeu_ps(r + i, _mm_add_ps(_mm_add_ps(_mm_load_ps(b + i), _mm_loadu_ps(r + i)), ci));
