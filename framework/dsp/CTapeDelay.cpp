@@ -399,11 +399,13 @@ template <CTapeDelay::Feed F> void CTapeDelay::playSettled(const float* in, floa
 {
     // The settings are the key's; the feedback is not in it.
     const float feedbackShare = feedback.load();
-    if (lfo_.at == kLfoRun) {
+    int at = lfo_.at;
+    if (at == kLfoRun) {
         const float depth = std::bit_cast<float>(settled_.depth);
         makeLfoRun<true>(static_cast<double>(depth), std::bit_cast<double>(settled_.increment), speed_);
+        at = 0;
     }
-    if (frames > kLfoRun - lfo_.at) {
+    if (frames > kLfoRun - at) {
         const Settings s {std::bit_cast<float>(settled_.depth), std::bit_cast<double>(settled_.increment),
             feedbackShare, std::bit_cast<float>(settled_.gain), std::bit_cast<double>(settled_.speed)};
         run<true, true, F>(in, out, frames, s);
@@ -411,10 +413,12 @@ template <CTapeDelay::Feed F> void CTapeDelay::playSettled(const float* in, floa
     }
 
     // The run in hand covers the block: one pass, and the glides, settled,
-    // need neither taking nor storing back.
+    // need neither taking nor storing back. Moved on at once, the run's
+    // position need not be kept through the loop.
+    lfo_.at = at + frames;
     Heads h = loadHeads();
     Glides g {speed_, outputGain_, 0.0f, 0.0, 0.0};
-    const double* const steps = lfo_.steps + lfo_.at;
+    const double* const steps = lfo_.steps + at;
     if constexpr (F == Feed::Flushed) {
         play<true, F == Feed::Adding>(h, g, in, out, frames, steps, feedbackShare);
     } else {
@@ -422,7 +426,6 @@ template <CTapeDelay::Feed F> void CTapeDelay::playSettled(const float* in, floa
         flushInto(inputs, in, frames);
         play<true, F == Feed::Adding>(h, g, inputs, out, frames, steps, feedbackShare);
     }
-    lfo_.at += frames;
     storeHeads(h);
 }
 
