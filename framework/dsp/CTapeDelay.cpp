@@ -340,6 +340,18 @@ template <bool Settled, bool Adding>
 [[gnu::always_inline]] inline void CTapeDelay::play(
     Heads& h, Glides& g, const float* in, float* out, int frames, const double* steps, float feedbackShare)
 {
+    // A lap can only fill its buffer if the block starts near the limit:
+    // one that ends on the way restarts its count far below it.
+    if (h.writeCount + frames <= h.writeLimit) [[likely]]
+        playFrames<Settled, Adding, false>(h, g, in, out, frames, steps, feedbackShare);
+    else
+        playFrames<Settled, Adding, true>(h, g, in, out, frames, steps, feedbackShare);
+}
+
+template <bool Settled, bool Adding, bool MayFill>
+[[gnu::always_inline]] inline void CTapeDelay::playFrames(
+    Heads& h, Glides& g, const float* in, float* out, int frames, const double* steps, float feedbackShare)
+{
     // process() per sample on flushed input.
     for (int k = 0; k < frames; ++k) {
         const float x = in[k];
@@ -375,7 +387,7 @@ template <bool Settled, bool Adding>
         }
         h.position += v;
 
-        if (h.position >= 1.0 || h.writeCount >= h.writeLimit)
+        if (h.position >= 1.0 || (MayFill && h.writeCount >= h.writeLimit))
             h = turnLap(h.position, h.writeCount, h.readIndex, w);
 
         h.writeValues[h.writeCount + kFirst] = w;

@@ -124,8 +124,13 @@ private:
         double speedTarget;
         double minimum;
     };
+    // At most kLfoRun frames, which a lap's buffer always has room for
+    // after the lap ends.
     template <bool Settled, bool Adding>
     void play(Heads& h, Glides& g, const float* in, float* out, int frames, const double* steps, float feedbackShare);
+    template <bool Settled, bool Adding, bool MayFill>
+    void playFrames(
+        Heads& h, Glides& g, const float* in, float* out, int frames, const double* steps, float feedbackShare);
 
     // The LFO does not depend on the signal: its factors (or, with the speed
     // settled, the tape steps) are made for a run of frames ahead, so blocks

@@ -304,3 +304,20 @@ TEST(TapeDelay, SettledBlocksGiveTheBitsOfSampleBySample)
         outA[k] = outA[k] + in[k];
     EXPECT_EQ(outA, mixed);
 }
+
+// A head that is not a number ends its laps only when the buffer is full,
+// which blocks must notice on the same sample as process() does.
+TEST(TapeDelay, BlocksFillingTheLapGiveTheBitsOfSampleBySample)
+{
+    CTapeDelay a(64, std::nan("")), b(64, std::nan(""));
+    const std::vector<float> in = tbtest::makeNoise(3000, 5, 0.5f);
+    std::vector<float> outA(in.size()), outB(in.size());
+    for (size_t k = 0; k < in.size(); ++k)
+        outA[k] = a.process(in[k]);
+    for (size_t at = 0, n = 16; at < in.size(); at += n, n = 40 - n) {
+        n = std::min(n, in.size() - at);
+        b.processBlock(in.data() + at, outB.data() + at, static_cast<int>(n));
+    }
+    EXPECT_EQ(outA, outB);
+    EXPECT_EQ(a.writePosition(), b.writePosition());
+}
