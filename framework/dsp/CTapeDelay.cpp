@@ -340,15 +340,19 @@ template <bool Settled, bool Adding>
 [[gnu::always_inline]] inline void CTapeDelay::play(
     Heads& h, Glides& g, const float* in, float* out, int frames, const double* steps, float feedbackShare)
 {
-    // A lap can only fill its buffer if the block starts near the limit:
-    // one that ends on the way restarts its count far below it.
-    if (h.writeCount + frames <= h.writeLimit) [[likely]]
+    // Most blocks need not look out for two rare cases. A lap can only fill
+    // its buffer if the block starts near the limit: one that ends on the
+    // way restarts its count far below it. And only the first lap after a
+    // reset can be empty: each later one holds the entry that follows the
+    // end of the lap before it, so once there is tape to read there always
+    // will be.
+    if (h.readCount != 0 && h.writeCount + frames <= h.writeLimit) [[likely]]
         playFrames<Settled, Adding, false>(h, g, in, out, frames, steps, feedbackShare);
     else
         playFrames<Settled, Adding, true>(h, g, in, out, frames, steps, feedbackShare);
 }
 
-template <bool Settled, bool Adding, bool MayFill>
+template <bool Settled, bool Adding, bool Watchful>
 [[gnu::always_inline]] inline void CTapeDelay::playFrames(
     Heads& h, Glides& g, const float* in, float* out, int frames, const double* steps, float feedbackShare)
 {
@@ -358,7 +362,7 @@ template <bool Settled, bool Adding, bool MayFill>
 
         // readTape(), on the locals.
         float d = 0.0f;
-        if (h.readCount != 0) {
+        if (!Watchful || h.readCount != 0) {
             int32_t i = h.readIndex;
             while (i <= h.readCount && h.readPositions[i + kFirst] < h.position)
                 ++i;
@@ -387,7 +391,7 @@ template <bool Settled, bool Adding, bool MayFill>
         }
         h.position += v;
 
-        if (h.position >= 1.0 || (MayFill && h.writeCount >= h.writeLimit))
+        if (h.position >= 1.0 || (Watchful && h.writeCount >= h.writeLimit))
             h = turnLap(h.position, h.writeCount, h.readIndex, w);
 
         h.writeValues[h.writeCount + kFirst] = w;

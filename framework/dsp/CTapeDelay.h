@@ -128,7 +128,7 @@ private:
     // after the lap ends.
     template <bool Settled, bool Adding>
     void play(Heads& h, Glides& g, const float* in, float* out, int frames, const double* steps, float feedbackShare);
-    template <bool Settled, bool Adding, bool MayFill>
+    template <bool Settled, bool Adding, bool Watchful>
     void playFrames(
         Heads& h, Glides& g, const float* in, float* out, int frames, const double* steps, float feedbackShare);
 

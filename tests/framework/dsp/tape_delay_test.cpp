@@ -305,19 +305,23 @@ TEST(TapeDelay, SettledBlocksGiveTheBitsOfSampleBySample)
     EXPECT_EQ(outA, mixed);
 }
 
-// A head that is not a number ends its laps only when the buffer is full,
-// which blocks must notice on the same sample as process() does.
-TEST(TapeDelay, BlocksFillingTheLapGiveTheBitsOfSampleBySample)
+// Two laps that blocks must meet on the same sample as process() does: one
+// that ends only when its buffer is full, because the head is not a
+// number, and one that ends before it has any tape, because the head
+// starts just short of the end.
+TEST(TapeDelay, BlocksMeetingRareLapsGiveTheBitsOfSampleBySample)
 {
-    CTapeDelay a(64, std::nan("")), b(64, std::nan(""));
-    const std::vector<float> in = tbtest::makeNoise(3000, 5, 0.5f);
-    std::vector<float> outA(in.size()), outB(in.size());
-    for (size_t k = 0; k < in.size(); ++k)
-        outA[k] = a.process(in[k]);
-    for (size_t at = 0, n = 16; at < in.size(); at += n, n = 40 - n) {
-        n = std::min(n, in.size() - at);
-        b.processBlock(in.data() + at, outB.data() + at, static_cast<int>(n));
+    for (const double start : {std::nan(""), 0.99}) {
+        CTapeDelay a(64, start), b(64, start);
+        const std::vector<float> in = tbtest::makeNoise(3000, 5, 0.5f);
+        std::vector<float> outA(in.size()), outB(in.size());
+        for (size_t k = 0; k < in.size(); ++k)
+            outA[k] = a.process(in[k]);
+        for (size_t at = 0, n = 16; at < in.size(); at += n, n = 40 - n) {
+            n = std::min(n, in.size() - at);
+            b.processBlock(in.data() + at, outB.data() + at, static_cast<int>(n));
+        }
+        EXPECT_EQ(outA, outB) << start;
+        EXPECT_EQ(a.writePosition(), b.writePosition()) << start;
     }
-    EXPECT_EQ(outA, outB);
-    EXPECT_EQ(a.writePosition(), b.writePosition());
 }
