@@ -100,11 +100,11 @@ void CTapeDelay::reset()
 float CTapeDelay::readTape(double writePosition)
 {
     Heads& h = heads_;
-    const int32_t count = h.readCount;
+    const std::ptrdiff_t count = h.readCount;
     if (count == 0)
         return 0.0f;
 
-    int32_t i = h.readIndex;
+    std::ptrdiff_t i = h.readIndex;
     while (i <= count && h.readPositions[i + kFirst] < writePosition)
         ++i;
     h.readIndex = i;
@@ -127,7 +127,7 @@ void CTapeDelay::endLap(float w)
 
     // Carry the previous lap's last three entries below this lap's first one.
     for (int32_t k = 1; k <= 3; ++k) {
-        const int32_t from = h.readCount + kFirst - k;
+        const std::ptrdiff_t from = h.readCount + kFirst - k;
         h.writeValues[kFirst - k] = h.readValues[from];
         h.writePositions[kFirst - k] = h.readPositions[from] - 1.0;
     }
@@ -310,7 +310,7 @@ inline void CTapeDelay::storeHeads(const Heads& h)
     heads_.readIndex = h.readIndex;
 }
 
-CTapeDelay::Heads CTapeDelay::turnLap(double position, int32_t writeCount, int32_t readIndex, float w)
+CTapeDelay::Heads CTapeDelay::turnLap(double position, std::ptrdiff_t writeCount, std::ptrdiff_t readIndex, float w)
 {
     heads_.position = position;
     heads_.writeCount = writeCount;
@@ -363,7 +363,7 @@ template <bool Settled, bool Adding, bool Watchful>
         // readTape(), on the locals.
         float d = 0.0f;
         if (!Watchful || h.readCount != 0) {
-            int32_t i = h.readIndex;
+            std::ptrdiff_t i = h.readIndex;
             while (i <= h.readCount && h.readPositions[i + kFirst] < h.position)
                 ++i;
             h.readIndex = i;

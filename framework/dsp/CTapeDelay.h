@@ -1,6 +1,7 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 
 #include "framework/dsp/Relaxed.h"
@@ -100,22 +101,24 @@ private:
     // on them and how far the write head may go. A block takes them into
     // locals: stores into the laps could alias the members, which would
     // reload and store them on every sample.
+    // The counts are as wide as a pointer, so the loops can index the laps
+    // with them as they are.
     struct Heads {
         float* readValues;
         double* readPositions;
-        int32_t readCount;
-        int32_t readIndex;
+        std::ptrdiff_t readCount;
+        std::ptrdiff_t readIndex;
         float* writeValues;
         double* writePositions;
-        int32_t writeCount;
-        int32_t writeLimit;
+        std::ptrdiff_t writeCount;
+        std::ptrdiff_t writeLimit;
         double position;
     };
     Heads loadHeads() const;
     void storeHeads(const Heads& h);
     // endLap() from inside a block; out of line, so the loop need not keep
     // the line's state at hand for it.
-    [[gnu::noinline]] Heads turnLap(double position, int32_t writeCount, int32_t readIndex, float w);
+    [[gnu::noinline]] Heads turnLap(double position, std::ptrdiff_t writeCount, std::ptrdiff_t readIndex, float w);
     // The speed and gain glides and their targets, in locals likewise.
     struct Glides {
         double speed;
