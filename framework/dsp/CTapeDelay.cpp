@@ -93,8 +93,11 @@ void CTapeDelay::reset()
     lapB_.clear();
     // The closing entry sits at count + kFirst, so a lap can hold at most
     // capacity - kFirst - 1 entries before it has to end.
-    heads_ = {lapB_.values, lapB_.positions, 0, 0, lapA_.values, lapA_.positions, 0, lapA_.capacity - kFirst - 1,
-        startPosition_};
+    heads_ = {};
+    heads_.position = startPosition_;
+    if (valid())
+        heads_ = {lapB_.values + kFirst, lapB_.positions + kFirst, 0, 0, lapA_.values + kFirst,
+            lapA_.positions + kFirst, 0, lapA_.capacity - kFirst - 1, startPosition_};
 }
 
 float CTapeDelay::readTape(double writePosition)
@@ -105,16 +108,16 @@ float CTapeDelay::readTape(double writePosition)
         return 0.0f;
 
     std::ptrdiff_t i = h.readIndex;
-    while (i <= count && h.readPositions[i + kFirst] < writePosition)
+    while (i <= count && h.readPositions[i] < writePosition)
         ++i;
     h.readIndex = i;
     if (i > count)
         return 0.0f;
 
-    const double pa = h.readPositions[i + kFirst - 1];
-    const double pb = h.readPositions[i + kFirst];
-    const float va = h.readValues[i + kFirst - 1];
-    const float vb = h.readValues[i + kFirst];
+    const double pa = h.readPositions[i - 1];
+    const double pb = h.readPositions[i];
+    const float va = h.readValues[i - 1];
+    const float vb = h.readValues[i];
     float frac = 0.0f;
     if (static_cast<float>(pa) < static_cast<float>(pb))
         frac = static_cast<float>((writePosition - pa) / (pb - pa));
@@ -127,13 +130,13 @@ void CTapeDelay::endLap(float w)
 
     // Carry the previous lap's last three entries below this lap's first one.
     for (int32_t k = 1; k <= 3; ++k) {
-        const std::ptrdiff_t from = h.readCount + kFirst - k;
-        h.writeValues[kFirst - k] = h.readValues[from];
-        h.writePositions[kFirst - k] = h.readPositions[from] - 1.0;
+        const std::ptrdiff_t from = h.readCount - k;
+        h.writeValues[-k] = h.readValues[from];
+        h.writePositions[-k] = h.readPositions[from] - 1.0;
     }
 
-    h.writeValues[h.writeCount + kFirst] = w;
-    h.writePositions[h.writeCount + kFirst] = h.position;
+    h.writeValues[h.writeCount] = w;
+    h.writePositions[h.writeCount] = h.position;
 
     // A lap normally ends by passing 1.0. One that filled its buffer first can
     // only come from a position that is not a number; restart it at 0.
@@ -183,8 +186,8 @@ float CTapeDelay::process(float x)
     if (h.position >= 1.0 || h.writeCount >= h.writeLimit)
         endLap(w);
 
-    h.writeValues[h.writeCount + kFirst] = w;
-    h.writePositions[h.writeCount + kFirst] = h.position;
+    h.writeValues[h.writeCount] = w;
+    h.writePositions[h.writeCount] = h.position;
     ++h.writeCount;
 
     outputGain_ = tb::flush(outputGain_ + (targetGain.load() - outputGain_) * 0.01f);
@@ -364,14 +367,14 @@ template <bool Settled, bool Adding, bool Watchful>
         float d = 0.0f;
         if (!Watchful || h.readCount != 0) {
             std::ptrdiff_t i = h.readIndex;
-            while (i <= h.readCount && h.readPositions[i + kFirst] < h.position)
+            while (i <= h.readCount && h.readPositions[i] < h.position)
                 ++i;
             h.readIndex = i;
             if (i <= h.readCount) {
-                const double pa = h.readPositions[i + kFirst - 1];
-                const double pb = h.readPositions[i + kFirst];
-                const float va = h.readValues[i + kFirst - 1];
-                const float vb = h.readValues[i + kFirst];
+                const double pa = h.readPositions[i - 1];
+                const double pb = h.readPositions[i];
+                const float va = h.readValues[i - 1];
+                const float vb = h.readValues[i];
                 float frac = 0.0f;
                 if (static_cast<float>(pa) < static_cast<float>(pb)) [[likely]]
                     frac = static_cast<float>((h.position - pa) / (pb - pa));
@@ -394,8 +397,8 @@ template <bool Settled, bool Adding, bool Watchful>
         if (h.position >= 1.0 || (Watchful && h.writeCount >= h.writeLimit))
             h = turnLap(h.position, h.writeCount, h.readIndex, w);
 
-        h.writeValues[h.writeCount + kFirst] = w;
-        h.writePositions[h.writeCount + kFirst] = h.position;
+        h.writeValues[h.writeCount] = w;
+        h.writePositions[h.writeCount] = h.position;
         ++h.writeCount;
 
         if constexpr (!Settled) {

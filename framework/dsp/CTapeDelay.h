@@ -101,8 +101,8 @@ private:
     // on them and how far the write head may go. A block takes them into
     // locals: stores into the laps could alias the members, which would
     // reload and store them on every sample.
-    // The counts are as wide as a pointer, so the loops can index the laps
-    // with them as they are.
+    // The arrays are taken at the laps' entry 0 (index kFirst), and the
+    // counts are as wide as a pointer, so the loops index them as they are.
     struct Heads {
         float* readValues;
         double* readPositions;
