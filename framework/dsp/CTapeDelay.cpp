@@ -343,13 +343,16 @@ template <bool Settled, bool Adding>
 [[gnu::always_inline]] inline void CTapeDelay::play(
     Heads& h, Glides& g, const float* in, float* out, int frames, const double* steps, float feedbackShare)
 {
-    // Most blocks need not look out for two rare cases. A lap can only fill
-    // its buffer if the block starts near the limit: one that ends on the
-    // way restarts its count far below it. And only the first lap after a
+    // Most blocks need not look out for three rare cases. A lap can only
+    // fill its buffer if the block starts near the limit: one that ends on
+    // the way restarts its count far below it. Only the first lap after a
     // reset can be empty: each later one holds the entry that follows the
     // end of the lap before it, so once there is tape to read there always
-    // will be.
-    if (h.readCount != 0 && h.writeCount + frames <= h.writeLimit) [[likely]]
+    // will be. And the read head can only run past the end of a lap that
+    // did not end by passing 1.0 (it filled up): the head reads either
+    // below 1.0 or one lap below where the last lap ended, and every lap
+    // that ends within the block ends by passing 1.0.
+    if (h.readCount != 0 && h.writeCount + frames <= h.writeLimit && h.readPositions[h.readCount] >= 1.0) [[likely]]
         playFrames<Settled, Adding, false>(h, g, in, out, frames, steps, feedbackShare);
     else
         playFrames<Settled, Adding, true>(h, g, in, out, frames, steps, feedbackShare);
@@ -367,10 +370,10 @@ template <bool Settled, bool Adding, bool Watchful>
         float d = 0.0f;
         if (!Watchful || h.readCount != 0) {
             std::ptrdiff_t i = h.readIndex;
-            while (i <= h.readCount && h.readPositions[i] < h.position)
+            while ((!Watchful || i <= h.readCount) && h.readPositions[i] < h.position)
                 ++i;
             h.readIndex = i;
-            if (i <= h.readCount) {
+            if (!Watchful || i <= h.readCount) {
                 const double pa = h.readPositions[i - 1];
                 const double pb = h.readPositions[i];
                 const float va = h.readValues[i - 1];

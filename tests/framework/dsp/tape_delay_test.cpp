@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "framework/dsp/CTapeDelay.h"
@@ -305,13 +306,15 @@ TEST(TapeDelay, SettledBlocksGiveTheBitsOfSampleBySample)
     EXPECT_EQ(outA, mixed);
 }
 
-// Two laps that blocks must meet on the same sample as process() does: one
-// that ends only when its buffer is full, because the head is not a
-// number, and one that ends before it has any tape, because the head
-// starts just short of the end.
+// Laps that blocks must meet on the same sample as process() does: ones
+// that end only when their buffer is full, because the head is not a
+// number or never reaches 1.0, one that ends before it has any tape,
+// because the head starts just short of the end, and a head that starts
+// laps ahead.
 TEST(TapeDelay, BlocksMeetingRareLapsGiveTheBitsOfSampleBySample)
 {
-    for (const double start : {std::nan(""), 0.99}) {
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const double start : {std::nan(""), -inf, 0.99, 5.0, inf}) {
         CTapeDelay a(64, start), b(64, start);
         const std::vector<float> in = tbtest::makeNoise(3000, 5, 0.5f);
         std::vector<float> outA(in.size()), outB(in.size());
