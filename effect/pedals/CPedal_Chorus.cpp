@@ -63,35 +63,32 @@ void CPedal_Chorus::process(float* left, float* right, int frames)
 {
     if (!left || !right || !lines_[0] || !lines_[1] || !lines_[2])
         return;
-    CTapeDelay& l1 = *lines_[0];
-    CTapeDelay& l2 = *lines_[1];
-    CTapeDelay& l3 = *lines_[2];
     // The three lines run over chunks of the block one after another, fed
     // the sum flushed once for all three; the sums go four frames per SSE2
-    // operation, each lane in the scalar order.
+    // operation, each lane in the scalar order. Each line is read from its
+    // member at its call: kept across the calls before it, the three would
+    // go to the stack and back.
     constexpr int kChunk = 256;
     alignas(16) float m[kChunk], a[kChunk], b[kChunk], c[kChunk];
-    for (int at = 0; at < frames; at += kChunk) {
-        const int n = std::min(kChunk, frames - at);
-        float* const l = left + at;
-        float* const r = right + at;
+    for (int n = 0; frames > 0; frames -= n, left += n, right += n) {
+        n = std::min(kChunk, frames);
         const int quads = n & ~3;
         int i = 0;
         for (; i < quads; i += 4)
-            _mm_store_ps(m + i, tb::flushLanes(_mm_add_ps(_mm_loadu_ps(l + i), _mm_loadu_ps(r + i))));
+            _mm_store_ps(m + i, tb::flushLanes(_mm_add_ps(_mm_loadu_ps(left + i), _mm_loadu_ps(right + i))));
         for (; i < n; ++i)
-            m[i] = tb::flush(l[i] + r[i]);
-        l1.processFlushedBlock(m, a, n);
-        l3.processFlushedBlock(m, b, n);
-        l2.processFlushedBlock(m, c, n);
+            m[i] = tb::flush(left[i] + right[i]);
+        lines_[0]->processFlushedBlock(m, a, n);
+        lines_[2]->processFlushedBlock(m, b, n);
+        lines_[1]->processFlushedBlock(m, c, n);
         for (i = 0; i < quads; i += 4) {
             const __m128 ci = _mm_load_ps(c + i);
-            _mm_storeu_ps(l + i, _mm_add_ps(_mm_add_ps(_mm_load_ps(a + i), _mm_loadu_ps(l + i)), ci));
-            _mm_storeu_ps(r + i, _mm_add_ps(_mm_add_ps(_mm_load_ps(b + i), _mm_loadu_ps(r + i)), ci));
+            _mm_storeu_ps(left + i, _mm_add_ps(_mm_add_ps(_mm_load_ps(a + i), _mm_loadu_ps(left + i)), ci));
+            _mm_storeu_ps(right + i, _mm_add_ps(_mm_add_ps(_mm_load_ps(b + i), _mm_loadu_ps(right + i)), ci));
         }
         for (; i < n; ++i) {
-            l[i] = a[i] + l[i] + c[i];
-            r[i] = b[i] + r[i] + c[i];
+            left[i] = a[i] + left[i] + c[i];
+            right[i] = b[i] + right[i] + c[i];
         }
     }
 }
