@@ -48,63 +48,64 @@ namespace {
 
     inline __m128 reversed(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
 
-    // allpassAt() on `count` frames of x into y (which may be x), for a count
-    // no longer than the line: every frame then reads what was stored before
-    // the chunk, so the reads need not wait for the stores. Four frames per
-    // SSE2 operation, each lane in allpassAt()'s order; the position steps by
-    // count, once per frame as a frame-by-frame run would.
-    inline void allpassChunk(DelayLine& l, const float* x, float* y, int32_t count, float a, float b)
-    {
-        const __m128 av = _mm_set1_ps(a), bv = _mm_set1_ps(b);
-        int32_t q = l.position;
-        for (int32_t n = 0; n < count;) {
-            const int32_t run = std::min(count - n, q + 1);
-            float* top = l.data + q;
-            const float* xs = x + n;
-            float* ys = y + n;
-            int32_t j = 0;
-            for (; j + 4 <= run; j += 4) {
-                const __m128 s = reversed(_mm_loadu_ps(top - j - 3));
-                const __m128 xv = _mm_loadu_ps(xs + j);
-                const __m128 yv = _mm_sub_ps(s, _mm_mul_ps(av, xv));
-                _mm_storeu_ps(ys + j, yv);
-                _mm_storeu_ps(top - j - 3, reversed(_mm_add_ps(xv, _mm_mul_ps(bv, yv))));
-            }
-            for (; j < run; ++j) {
-                const float xj = xs[j];
-                const float yj = top[-j] - a * xj;
-                ys[j] = yj;
-                top[-j] = xj + b * yj;
-            }
-            n += run;
-            q = l.length - 1;
-        }
-        l.position -= count;
-        if (l.position < 0)
-            l.position += l.length;
-    }
+    // A set of lines that step together, named at compile time so that
+    // each line's position is a fixed offset into the table: a short block
+    // pays one instruction or so per line, not a loop over an index list.
+    template <int... I> struct LineSet {
+        // Frames until the first of the lines steps below 0.
+        static int32_t framesToWrap(const ReverbMemory::Lines& line) { return std::min({(line[I].position + 1)...}); }
 
-    // The early-reflection ring: stores `count` frames, keeping what they
-    // overwrite; the ring is longer than any chunk.
-    inline void storeRing(DelayLine& ring, int32_t mask, const float* x, float* old, int32_t count)
-    {
-        int32_t q = ring.position;
-        for (int32_t n = 0; n < count;) {
-            const int32_t run = std::min(count - n, q + 1);
-            float* top = ring.data + q;
-            int32_t j = 0;
-            for (; j + 4 <= run; j += 4) {
-                _mm_storeu_ps(old + n + j, reversed(_mm_loadu_ps(top - j - 3)));
-                _mm_storeu_ps(top - j - 3, reversed(_mm_loadu_ps(x + n + j)));
-            }
-            for (; j < run; ++j) {
-                old[n + j] = top[-j];
-                top[-j] = x[n + j];
-            }
-            n += run;
-            q = mask;
+        // Steps the lines down by a run no longer than `left`, the frames
+        // until the first of them wraps; only a run that ends on a wrap
+        // pays for looking at every line.
+        static void step(ReverbMemory::Lines& line, int32_t run, int32_t& left)
+        {
+            ((line[I].position -= run), ...);
+            left -= run;
+            if (left != 0)
+                return;
+            ((line[I].position = line[I].position < 0 ? line[I].length - 1 : line[I].position), ...);
+            left = framesToWrap(line);
         }
-        ring.position = (ring.position - count) & mask;
+    };
+    // The diffusers and the early-reflection ring, in the order a frame
+    // passes them, and the lines of the tank.
+    using DiffuserLines = LineSet<0, 1, 2, 3, kEarlyRingLine>;
+    using TankLines = LineSet<4, 5, 6, 7, 8, 9, 10, 11>;
+
+    // The four input diffusers (an all-pass each, output gain a, store gain
+    // b) and the ring between the first and the second, over `count` frames
+    // of x in place, in one pass with every frame's value kept in a
+    // register. top[] are the positions of lines 0 to 3 and the ring; none
+    // wraps within the count, so every frame reads and writes its own
+    // sample and four frames go per SSE2 operation, each lane in the scalar
+    // order. The ring keeps what it overwrites in `old`.
+    inline void diffuse(float* const (&top)[5], float* x, float* old, int32_t count, float g1, float g2)
+    {
+        const __m128 v1 = _mm_set1_ps(g1), v2 = _mm_set1_ps(g2);
+        const auto allpass = [](float* at, __m128 in, __m128 a, __m128 b) {
+            const __m128 yv = _mm_sub_ps(reversed(_mm_loadu_ps(at)), _mm_mul_ps(a, in));
+            _mm_storeu_ps(at, reversed(_mm_add_ps(in, _mm_mul_ps(b, yv))));
+            return yv;
+        };
+        int32_t j = 0;
+        for (; j + 4 <= count; j += 4) {
+            __m128 v = allpass(top[0] - j - 3, _mm_loadu_ps(x + j), v1, v1);
+            float* ring = top[4] - j - 3;
+            _mm_storeu_ps(old + j, reversed(_mm_loadu_ps(ring)));
+            _mm_storeu_ps(ring, reversed(v));
+            v = allpass(top[1] - j - 3, v, v2, v1);
+            v = allpass(top[2] - j - 3, v, v1, v1);
+            v = allpass(top[3] - j - 3, v, v2, v1);
+            _mm_storeu_ps(x + j, v);
+        }
+        for (; j < count; ++j) {
+            float v = allpassAt(top[0] - j, x[j], g1, g1);
+            old[j] = delayAt(top[4] - j, v);
+            v = allpassAt(top[1] - j, v, g2, g1);
+            v = allpassAt(top[2] - j, v, g1, g1);
+            x[j] = allpassAt(top[3] - j, v, g2, g1);
+        }
     }
 
     // The longest run of frames whose taps are summed after the run: long
@@ -270,10 +271,6 @@ void PlateReverb::planChunks()
     for (int i = 0; i < kRightEarlyTaps; ++i)
         if ((erOffR_[i] & mask) != 0)
             chunk = std::min(chunk, mask + 1 - (erOffR_[i] & mask));
-    // The input diffusers run a chunk at a time, which takes a chunk no
-    // longer than any of them.
-    for (int i = 0; i < 4; ++i)
-        chunk = std::min(chunk, memory_.line(i).length);
     chunk_ = std::max(chunk, 1);
 
     // Frame n of a run reads what its output tap's line took at frame
@@ -287,6 +284,8 @@ void PlateReverb::planChunks()
         ahead = ahead && (erOffR_[i] & mask) >= kAhead;
     aheadUsable_ = ahead;
     aheadLeft_ = 0;
+    diffuseLeft_ = DiffuserLines::framesToWrap(memory_.lines());
+    tankLeft_ = TankLines::framesToWrap(memory_.lines());
 }
 
 void PlateReverb::sumTaps(const DelayLine* line, const int32_t* start, int32_t ringStart, const float* ringOld,
@@ -359,7 +358,6 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
     // floats and is used in place.
     ReverbMemory::Lines& line = memory_.lines();
     DelayLine& ring = line[kEarlyRingLine];
-    const int32_t mask = memory_.ringMask();
     const float d = k.decay;
     const int32_t chunk = chunk_;
 
@@ -370,6 +368,7 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
     float smoothedReverb = smoothedReverb_;
 
     const bool ahead = aheadUsable_;
+    int32_t diffuseLeft = diffuseLeft_, tankLeft = tankLeft_;
     float tankL[kChunk], tankR[kChunk], earlyL[kChunk], earlyR[kChunk], ringOld[kChunk];
     for (int32_t at = 0, count = 0; at < frames; at += count) {
         // Where the taps start reading: the lines as the chunk finds them.
@@ -401,7 +400,8 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
         const float* cr = inR + at;
 
         // The input filters frame by frame, then the diffusers and the
-        // early-reflection ring a chunk at a time, then the predelay.
+        // early-reflection ring in one pass per run between wraps, then the
+        // predelay.
         float diffused[kChunk];
         for (int32_t n = 0; n < count; ++n) {
             const float xl = cl[n] * k.inputGain;
@@ -418,12 +418,15 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
             }
             diffused[n] = x;
         }
-        allpassChunk(line[0], diffused, diffused, count, k.g1, k.g1);
         // The early reflections tap the first diffuser, ahead of the predelay.
-        storeRing(ring, mask, diffused, ringOld, count);
-        allpassChunk(line[1], diffused, diffused, count, k.g2, k.g1);
-        allpassChunk(line[2], diffused, diffused, count, k.g1, k.g1);
-        allpassChunk(line[3], diffused, diffused, count, k.g2, k.g1);
+        for (int32_t n = 0; n < count;) {
+            const int32_t run = std::min(count - n, diffuseLeft);
+            float* const top[5] = {line[0].data + line[0].position, line[1].data + line[1].position,
+                line[2].data + line[2].position, line[3].data + line[3].position, ring.data + ring.position};
+            diffuse(top, diffused + n, ringOld + n, run, k.g1, k.g2);
+            DiffuserLines::step(line, run, diffuseLeft);
+            n += run;
+        }
         // The predelay may be a single sample long: it steps frame by frame,
         // its position in a local.
         DelayLine predelay = line[kPredelayLine];
@@ -434,14 +437,11 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
         // The tank in runs of frames in which none of its lines wraps: each
         // line is then a fixed pointer less the frame number, stepped once
         // after the run.
-        constexpr int kFirstTank = 4;
         for (int32_t n = 0; n < count;) {
-            int32_t run = count - n;
+            const int32_t run = std::min(count - n, tankLeft);
             float* head[kTankLineCount];
-            for (int i = kFirstTank; i < kTankLineCount; ++i) {
-                run = std::min(run, line[i].position + 1);
+            for (int i = 4; i < kTankLineCount; ++i)
                 head[i] = line[i].data + line[i].position;
-            }
             // Line 7 is read again after its step, one sample further down.
             const float* data7 = line[7].data;
             const int32_t after7 = line[7].position - 1;
@@ -476,12 +476,7 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
                 head[11][-j] = t;
             }
 
-            for (int i = kFirstTank; i < kTankLineCount; ++i) {
-                DelayLine& l = line[i];
-                l.position -= run;
-                if (l.position < 0)
-                    l.position = l.length - 1;
-            }
+            TankLines::step(line, run, tankLeft);
         }
 
         if (!ahead)
@@ -548,6 +543,8 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
     crossOutR_ = crossOutR;
     dampR_ = dampR;
     smoothedReverb_ = smoothedReverb;
+    diffuseLeft_ = diffuseLeft;
+    tankLeft_ = tankLeft;
 }
 
 }  // namespace plate

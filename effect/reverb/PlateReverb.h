@@ -90,6 +90,11 @@ private:
     alignas(16) float earlyWeightL_[kEarlyTaps][4] = {};
     alignas(16) float earlyWeightR_[kEarlyTaps][4] = {};
     int32_t chunk_ = 1;  // the longest run of frames whose taps are summed after it
+    // Frames until one of the diffusers or the ring, and until one of the
+    // tank lines, wraps: kept between blocks so that a short block need
+    // not look at every line to find where its runs end.
+    int32_t diffuseLeft_ = 1;
+    int32_t tankLeft_ = 1;
 
     // Tap sums made ahead of the frames that use them. A tap further behind
     // its head than a run of kAhead frames reads, for each frame of the run,
