@@ -18,14 +18,6 @@ namespace {
     constexpr float kGainUnset = -1000.0f;
     constexpr float kGainUnsetBelow = -99.0f;
 
-    inline float delay(DelayLine& l, float x)
-    {
-        const float s = l.current();
-        l.store(x);
-        l.step();
-        return s;
-    }
-
     // An all-pass and a delay on the sample at p, for a run of frames in which
     // no line wraps: the caller steps the positions after the run. Output
     // gain a, store gain b: they differ on two of the input diffusers.
@@ -80,7 +72,7 @@ namespace {
     // wraps within the count, so every frame reads and writes its own
     // sample and four frames go per SSE2 operation, each lane in the scalar
     // order. The ring keeps what it overwrites in `old`.
-    inline void diffuse(float* const (&top)[5], float* x, float* old, int32_t count, float g1, float g2)
+    inline void diffuseRun(float* const (&top)[5], float* x, float* old, int32_t count, float g1, float g2)
     {
         const __m128 v1 = _mm_set1_ps(g1), v2 = _mm_set1_ps(g2);
         const auto allpass = [](float* at, __m128 in, __m128 a, __m128 b) {
@@ -340,6 +332,191 @@ void PlateReverb::process(const float* inL, const float* inR, float* outL, float
         run<false>(inL, inR, outL, outR, frames);
 }
 
+// The phases of a chunk each take their coefficients and filter states into
+// locals as they start and put the states back as they end: a store into a
+// line could alias any float member, so through members a loop would reload
+// them after every store. Kept apart, each phase holds only its own values
+// in registers, and a short block does not shuffle the whole set between
+// its loops.
+
+void PlateReverb::filterInput(const float* inL, const float* inR, int32_t count, float* out)
+{
+    const float inputGain = k_.inputGain, highCut = k_.highCut, lowCut = k_.lowCut;
+    float highCutState = highCutState_;
+    if (lowCut == 0.0f) {
+        for (int32_t n = 0; n < count; ++n) {
+            const float mono = 0.5f * (inL[n] * inputGain + inR[n] * inputGain) + kInputBias;
+            highCutState += (mono - highCutState) * highCut;
+            out[n] = highCutState;
+        }
+        highCutState_ = highCutState;
+        return;
+    }
+    float lowCutIn = lowCutIn_, lowCutOut = lowCutOut_;
+    for (int32_t n = 0; n < count; ++n) {
+        const float mono = 0.5f * (inL[n] * inputGain + inR[n] * inputGain) + kInputBias;
+        highCutState += (mono - highCutState) * highCut;
+        const float x = highCutState;
+        const float ap = lowCut * (x - lowCutOut) + lowCutIn;
+        lowCutOut = ap;
+        lowCutIn = x;
+        out[n] = (x - ap) * 0.5f + kInputBias;
+    }
+    highCutState_ = highCutState;
+    lowCutIn_ = lowCutIn;
+    lowCutOut_ = lowCutOut;
+}
+
+void PlateReverb::diffuse(float* x, float* ringOld, int32_t count)
+{
+    ReverbMemory::Lines& line = memory_.lines();
+    const float g1 = k_.g1, g2 = k_.g2;
+    int32_t left = diffuseLeft_;
+    for (int32_t n = 0; n < count;) {
+        const int32_t run = std::min(count - n, left);
+        float* const top[5]
+            = {line[0].data + line[0].position, line[1].data + line[1].position, line[2].data + line[2].position,
+                line[3].data + line[3].position, line[kEarlyRingLine].data + line[kEarlyRingLine].position};
+        diffuseRun(top, x + n, ringOld + n, run, g1, g2);
+        DiffuserLines::step(line, run, left);
+        n += run;
+    }
+    diffuseLeft_ = left;
+}
+
+void PlateReverb::predelay(float* x, int32_t count)
+{
+    // The predelay may be a single sample long: it steps frame by frame.
+    DelayLine& l = memory_.line(kPredelayLine);
+    float* const data = l.data;
+    const int32_t length = l.length;
+    int32_t q = l.position;
+    for (int32_t n = 0; n < count; ++n) {
+        const float s = data[q];
+        data[q] = x[n];
+        q = (q == 0 ? length : q) - 1;
+        x[n] = s + kTankBias;
+    }
+    l.position = q;
+}
+
+// The tank in runs of frames in which none of its lines wraps: each line is
+// then a fixed pointer less the frame number, stepped once after the run.
+void PlateReverb::runTank(const float* x, int32_t count)
+{
+    ReverbMemory::Lines& line = memory_.lines();
+    const float d = k_.decay, crossover = k_.crossover, shelf = k_.shelf, highDamping = k_.highDamping;
+    const float g3 = k_.g3, g4 = k_.g4;
+    float crossInL = crossInL_, crossOutL = crossOutL_, dampL = dampL_;
+    float crossInR = crossInR_, crossOutR = crossOutR_, dampR = dampR_;
+    int32_t left = tankLeft_;
+    for (int32_t n = 0; n < count;) {
+        const int32_t run = std::min(count - n, left);
+        float* head[kTankLineCount];
+        for (int i = 4; i < kTankLineCount; ++i)
+            head[i] = line[i].data + line[i].position;
+        // Line 7 is read again after its step, one sample further down.
+        const float* data7 = line[7].data;
+        const int32_t after7 = line[7].position - 1;
+        const int32_t length7 = line[7].length;
+
+        for (int32_t j = 0; j < run; ++j, ++n) {
+            const float p = x[n];
+
+            // Left half, fed by the end of the right half.
+            float f = head[11][-j] * d;
+            float h = crossover * (f - crossOutL) + crossInL;
+            crossOutL = h;
+            crossInL = f;
+            dampL += (p + f + shelf * (f + h) - dampL) * highDamping;
+            float t = allpassAt(head[4] - j, dampL, g3, g3);
+            t = delayAt(head[5] - j, t) * d;
+            t = allpassAt(head[6] - j, t, g4, g4);
+            head[7][-j] = t;
+
+            // Right half, fed by the end of the left half.
+            int32_t q = after7 - j;
+            if (q < 0)
+                q += length7;
+            f = data7[q] * d;
+            h = crossover * (f - crossOutR) + crossInR;
+            crossOutR = h;
+            crossInR = f;
+            dampR += (p + f + shelf * (f + h) - dampR) * highDamping;
+            t = allpassAt(head[8] - j, dampR, g3, g3);
+            t = delayAt(head[9] - j, t) * d;
+            t = allpassAt(head[10] - j, t, g4, g4);
+            head[11][-j] = t;
+        }
+
+        TankLines::step(line, run, left);
+    }
+    tankLeft_ = left;
+    crossInL_ = crossInL;
+    crossOutL_ = crossOutL;
+    dampL_ = dampL;
+    crossInR_ = crossInR;
+    crossOutR_ = crossOutR;
+    dampR_ = dampR;
+}
+
+// The reverb gain glides frame by frame; the mix goes four frames per SSE2
+// operation, each lane in the scalar order.
+template <bool Accumulate>
+void PlateReverb::mix(const float* cl, const float* cr, const float* sumL, const float* sumR, const float* reflL,
+    const float* reflR, float* ol, float* orr, int32_t count)
+{
+    const float target = k_.reverbTarget;
+    const float kInputGain = k_.inputGain, kEarlyGain = k_.earlyGain, kWidth = k_.width, kDryGain = k_.dryGain;
+    float smoothedReverb = smoothedReverb_;
+    float smoothed[kChunk];
+    for (int32_t n = 0; n < count; ++n) {
+        if (smoothedReverb < kGainUnsetBelow)
+            smoothedReverb = target;
+        smoothedReverb += (target - smoothedReverb) * 0.001f;
+        smoothed[n] = smoothedReverb;
+    }
+    smoothedReverb_ = smoothedReverb;
+    const __m128 inputGain = _mm_set1_ps(kInputGain), earlyGain = _mm_set1_ps(kEarlyGain);
+    const __m128 width = _mm_set1_ps(kWidth), dryGain = _mm_set1_ps(kDryGain);
+    int32_t n = 0;
+    for (; n + 4 <= count; n += 4) {
+        const __m128 xl = _mm_mul_ps(_mm_loadu_ps(cl + n), inputGain);
+        const __m128 xr = _mm_mul_ps(_mm_loadu_ps(cr + n), inputGain);
+        const __m128 g = _mm_loadu_ps(smoothed + n);
+        const __m128 wl
+            = _mm_add_ps(_mm_mul_ps(earlyGain, _mm_loadu_ps(reflL + n)), _mm_mul_ps(g, _mm_loadu_ps(sumL + n)));
+        const __m128 wr
+            = _mm_add_ps(_mm_mul_ps(earlyGain, _mm_loadu_ps(reflR + n)), _mm_mul_ps(g, _mm_loadu_ps(sumR + n)));
+        const __m128 e = _mm_mul_ps(width, _mm_sub_ps(wl, wr));
+        const __m128 sum = _mm_add_ps(wl, wr);
+        __m128 left = _mm_add_ps(_mm_add_ps(sum, e), _mm_mul_ps(xl, dryGain));
+        __m128 right = _mm_add_ps(_mm_sub_ps(sum, e), _mm_mul_ps(xr, dryGain));
+        if constexpr (Accumulate) {
+            left = _mm_add_ps(_mm_loadu_ps(ol + n), left);
+            right = _mm_add_ps(_mm_loadu_ps(orr + n), right);
+        }
+        _mm_storeu_ps(ol + n, left);
+        _mm_storeu_ps(orr + n, right);
+    }
+    for (; n < count; ++n) {
+        const float xl = cl[n] * kInputGain;
+        const float xr = cr[n] * kInputGain;
+        const float wl = kEarlyGain * reflL[n] + smoothed[n] * sumL[n];
+        const float wr = kEarlyGain * reflR[n] + smoothed[n] * sumR[n];
+        const float e = kWidth * (wl - wr);
+        const float left = wl + wr + e + xl * kDryGain;
+        const float right = wl + wr - e + xr * kDryGain;
+        if constexpr (Accumulate) {
+            ol[n] += left;
+            orr[n] += right;
+        } else {
+            ol[n] = left;
+            orr[n] = right;
+        }
+    }
+}
+
 // The recursive part runs frame by frame over a chunk; the output taps and the
 // early reflections only read the lines, so they are summed afterwards over
 // the whole chunk, four frames per SSE operation. Each frame still
@@ -351,24 +528,10 @@ void PlateReverb::process(const float* inL, const float* inR, float* outL, float
 template <bool Accumulate>
 void PlateReverb::run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames)
 {
-    const Coefficients k = k_;
-    // The block works on copies of the coefficients and the filter states: a
-    // store into a line could alias any float member, so through members the
-    // loop would reload them after every store. The line table holds no
-    // floats and is used in place.
     ReverbMemory::Lines& line = memory_.lines();
-    DelayLine& ring = line[kEarlyRingLine];
-    const float d = k.decay;
+    const DelayLine& ring = line[kEarlyRingLine];
     const int32_t chunk = chunk_;
-
-    float highCutState = highCutState_;
-    float lowCutIn = lowCutIn_, lowCutOut = lowCutOut_;
-    float crossInL = crossInL_, crossOutL = crossOutL_, dampL = dampL_;
-    float crossInR = crossInR_, crossOutR = crossOutR_, dampR = dampR_;
-    float smoothedReverb = smoothedReverb_;
-
     const bool ahead = aheadUsable_;
-    int32_t diffuseLeft = diffuseLeft_, tankLeft = tankLeft_;
     float tankL[kChunk], tankR[kChunk], earlyL[kChunk], earlyR[kChunk], ringOld[kChunk];
     for (int32_t at = 0, count = 0; at < frames; at += count) {
         // Where the taps start reading: the lines as the chunk finds them.
@@ -396,155 +559,17 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
             aheadAt_ += count;
             aheadLeft_ -= count;
         }
-        const float* cl = inL + at;
-        const float* cr = inR + at;
 
-        // The input filters frame by frame, then the diffusers and the
-        // early-reflection ring in one pass per run between wraps, then the
-        // predelay.
-        float diffused[kChunk];
-        for (int32_t n = 0; n < count; ++n) {
-            const float xl = cl[n] * k.inputGain;
-            const float xr = cr[n] * k.inputGain;
-            const float mono = 0.5f * (xl + xr) + kInputBias;
-
-            highCutState += (mono - highCutState) * k.highCut;
-            float x = highCutState;
-            if (k.lowCut != 0.0f) {
-                const float ap = k.lowCut * (x - lowCutOut) + lowCutIn;
-                lowCutOut = ap;
-                lowCutIn = x;
-                x = (x - ap) * 0.5f + kInputBias;
-            }
-            diffused[n] = x;
-        }
         // The early reflections tap the first diffuser, ahead of the predelay.
-        for (int32_t n = 0; n < count;) {
-            const int32_t run = std::min(count - n, diffuseLeft);
-            float* const top[5] = {line[0].data + line[0].position, line[1].data + line[1].position,
-                line[2].data + line[2].position, line[3].data + line[3].position, ring.data + ring.position};
-            diffuse(top, diffused + n, ringOld + n, run, k.g1, k.g2);
-            DiffuserLines::step(line, run, diffuseLeft);
-            n += run;
-        }
-        // The predelay may be a single sample long: it steps frame by frame,
-        // its position in a local.
-        DelayLine predelay = line[kPredelayLine];
-        for (int32_t n = 0; n < count; ++n)
-            diffused[n] = delay(predelay, diffused[n]) + kTankBias;
-        line[kPredelayLine].position = predelay.position;
-
-        // The tank in runs of frames in which none of its lines wraps: each
-        // line is then a fixed pointer less the frame number, stepped once
-        // after the run.
-        for (int32_t n = 0; n < count;) {
-            const int32_t run = std::min(count - n, tankLeft);
-            float* head[kTankLineCount];
-            for (int i = 4; i < kTankLineCount; ++i)
-                head[i] = line[i].data + line[i].position;
-            // Line 7 is read again after its step, one sample further down.
-            const float* data7 = line[7].data;
-            const int32_t after7 = line[7].position - 1;
-            const int32_t length7 = line[7].length;
-
-            for (int32_t j = 0; j < run; ++j, ++n) {
-                const float p = diffused[n];
-
-                // Left half, fed by the end of the right half.
-                float f = head[11][-j] * d;
-                float h = k.crossover * (f - crossOutL) + crossInL;
-                crossOutL = h;
-                crossInL = f;
-                dampL += (p + f + k.shelf * (f + h) - dampL) * k.highDamping;
-                float t = allpassAt(head[4] - j, dampL, k.g3, k.g3);
-                t = delayAt(head[5] - j, t) * d;
-                t = allpassAt(head[6] - j, t, k.g4, k.g4);
-                head[7][-j] = t;
-
-                // Right half, fed by the end of the left half.
-                int32_t q = after7 - j;
-                if (q < 0)
-                    q += length7;
-                f = data7[q] * d;
-                h = k.crossover * (f - crossOutR) + crossInR;
-                crossOutR = h;
-                crossInR = f;
-                dampR += (p + f + k.shelf * (f + h) - dampR) * k.highDamping;
-                t = allpassAt(head[8] - j, dampR, k.g3, k.g3);
-                t = delayAt(head[9] - j, t) * d;
-                t = allpassAt(head[10] - j, t, k.g4, k.g4);
-                head[11][-j] = t;
-            }
-
-            TankLines::step(line, run, tankLeft);
-        }
-
+        float diffused[kChunk];
+        filterInput(inL + at, inR + at, count, diffused);
+        diffuse(diffused, ringOld, count);
+        predelay(diffused, count);
+        runTank(diffused, count);
         if (!ahead)
             sumTaps(line.data(), tapStart, ringStart, ringOld, count, tankL, tankR, earlyL, earlyR);
-
-        // The reverb gain glides frame by frame; the mix goes four frames
-        // per SSE2 operation, each lane in the scalar order.
-        float smoothed[kChunk];
-        for (int32_t n = 0; n < count; ++n) {
-            if (smoothedReverb < kGainUnsetBelow)
-                smoothedReverb = k.reverbTarget;
-            smoothedReverb += (k.reverbTarget - smoothedReverb) * 0.001f;
-            smoothed[n] = smoothedReverb;
-        }
-        float* ol = outL + at;
-        float* orr = outR + at;
-        const __m128 inputGain = _mm_set1_ps(k.inputGain), earlyGain = _mm_set1_ps(k.earlyGain);
-        const __m128 width = _mm_set1_ps(k.width), dryGain = _mm_set1_ps(k.dryGain);
-        int32_t n = 0;
-        for (; n + 4 <= count; n += 4) {
-            const __m128 xl = _mm_mul_ps(_mm_loadu_ps(cl + n), inputGain);
-            const __m128 xr = _mm_mul_ps(_mm_loadu_ps(cr + n), inputGain);
-            const __m128 g = _mm_loadu_ps(smoothed + n);
-            const __m128 wl
-                = _mm_add_ps(_mm_mul_ps(earlyGain, _mm_loadu_ps(reflL + n)), _mm_mul_ps(g, _mm_loadu_ps(sumL + n)));
-            const __m128 wr
-                = _mm_add_ps(_mm_mul_ps(earlyGain, _mm_loadu_ps(reflR + n)), _mm_mul_ps(g, _mm_loadu_ps(sumR + n)));
-            const __m128 e = _mm_mul_ps(width, _mm_sub_ps(wl, wr));
-            const __m128 sum = _mm_add_ps(wl, wr);
-            __m128 left = _mm_add_ps(_mm_add_ps(sum, e), _mm_mul_ps(xl, dryGain));
-            __m128 right = _mm_add_ps(_mm_sub_ps(sum, e), _mm_mul_ps(xr, dryGain));
-            if constexpr (Accumulate) {
-                left = _mm_add_ps(_mm_loadu_ps(ol + n), left);
-                right = _mm_add_ps(_mm_loadu_ps(orr + n), right);
-            }
-            _mm_storeu_ps(ol + n, left);
-            _mm_storeu_ps(orr + n, right);
-        }
-        for (; n < count; ++n) {
-            const float xl = cl[n] * k.inputGain;
-            const float xr = cr[n] * k.inputGain;
-            const float wl = k.earlyGain * reflL[n] + smoothed[n] * sumL[n];
-            const float wr = k.earlyGain * reflR[n] + smoothed[n] * sumR[n];
-            const float e = k.width * (wl - wr);
-            const float left = wl + wr + e + xl * k.dryGain;
-            const float right = wl + wr - e + xr * k.dryGain;
-            if constexpr (Accumulate) {
-                ol[n] += left;
-                orr[n] += right;
-            } else {
-                ol[n] = left;
-                orr[n] = right;
-            }
-        }
+        mix<Accumulate>(inL + at, inR + at, sumL, sumR, reflL, reflR, outL + at, outR + at, count);
     }
-
-    highCutState_ = highCutState;
-    lowCutIn_ = lowCutIn;
-    lowCutOut_ = lowCutOut;
-    crossInL_ = crossInL;
-    crossOutL_ = crossOutL;
-    dampL_ = dampL;
-    crossInR_ = crossInR;
-    crossOutR_ = crossOutR;
-    dampR_ = dampR;
-    smoothedReverb_ = smoothedReverb;
-    diffuseLeft_ = diffuseLeft;
-    tankLeft_ = tankLeft;
 }
 
 }  // namespace plate

@@ -55,6 +55,14 @@ public:
 
 private:
     template <bool Accumulate> void run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames);
+    // The phases of a chunk, in the order a frame passes them.
+    void filterInput(const float* inL, const float* inR, int32_t count, float* out);
+    void diffuse(float* x, float* ringOld, int32_t count);
+    void predelay(float* x, int32_t count);
+    void runTank(const float* x, int32_t count);
+    template <bool Accumulate>
+    void mix(const float* inL, const float* inR, const float* sumL, const float* sumR, const float* reflL,
+        const float* reflR, float* outL, float* outR, int32_t count);
     void setOutputTaps(int64_t scale);
     void planChunks();
     // The output taps and early reflections of `count` frames from line
