@@ -83,20 +83,14 @@ void PlateEffect::getParameterDisplay(int32_t index, char* text) const
         paramDisplay(index, natural_[index], text);
 }
 
-void PlateEffect::process(
-    const float* inLeft, const float* inRight, float* outLeft, float* outRight, int32_t frames, bool accumulate)
+void PlateEffect::takeChanges()
 {
-    if (!inLeft || !inRight || !outLeft || !outRight || frames <= 0)
+    if (!stale_.exchange(false, std::memory_order_acquire))
         return;
-    // A plain load first: changes are rare, and the exchange is a locked
-    // operation that every block would pay.
-    if (stale_.load(std::memory_order_relaxed) && stale_.exchange(false, std::memory_order_acquire)) {
-        int32_t n[kParamCount];
-        for (int i = 0; i < kParamCount; ++i)
-            n[i] = natural_[i];
-        plate_.update(n);
-    }
-    plate_.process(inLeft, inRight, outLeft, outRight, frames, accumulate);
+    int32_t n[kParamCount];
+    for (int i = 0; i < kParamCount; ++i)
+        n[i] = natural_[i];
+    plate_.update(n);
 }
 
 }  // namespace plate

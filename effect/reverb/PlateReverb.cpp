@@ -312,24 +312,15 @@ void PlateReverb::suspend()
     smoothedReverb_ = kGainUnset;
 }
 
-void PlateReverb::process(const float* inL, const float* inR, float* outL, float* outR, int32_t frames, bool accumulate)
+void PlateReverb::processDry(
+    const float* inL, const float* inR, float* outL, float* outR, int32_t frames, bool accumulate)
 {
-    if (frames <= 0 || !inL || !inR || !outL || !outR)
-        return;
-    if (!memory_.ready()) {
-        // Without memory there is no reverb; the dry path still works.
-        for (int32_t i = 0; i < frames; ++i) {
-            const float l = inL[i] * k_.inputGain * k_.dryGain;
-            const float r = inR[i] * k_.inputGain * k_.dryGain;
-            outL[i] = accumulate ? outL[i] + l : l;
-            outR[i] = accumulate ? outR[i] + r : r;
-        }
-        return;
+    for (int32_t i = 0; i < frames; ++i) {
+        const float l = inL[i] * k_.inputGain * k_.dryGain;
+        const float r = inR[i] * k_.inputGain * k_.dryGain;
+        outL[i] = accumulate ? outL[i] + l : l;
+        outR[i] = accumulate ? outR[i] + r : r;
     }
-    if (accumulate)
-        run<true>(inL, inR, outL, outR, frames);
-    else
-        run<false>(inL, inR, outL, outR, frames);
 }
 
 // The phases of a chunk each take their coefficients and filter states into
@@ -571,5 +562,8 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
         mix<Accumulate>(inL + at, inR + at, sumL, sumR, reflL, reflR, outL + at, outR + at, count);
     }
 }
+
+template void PlateReverb::run<false>(const float*, const float*, float*, float*, int32_t);
+template void PlateReverb::run<true>(const float*, const float*, float*, float*, int32_t);
 
 }  // namespace plate

@@ -45,7 +45,17 @@ public:
 
     // Inputs and outputs may be the same buffers. With `accumulate` the result
     // is added to what the outputs hold instead of replacing it.
-    void process(const float* inL, const float* inR, float* outL, float* outR, int32_t frames, bool accumulate);
+    void process(const float* inL, const float* inR, float* outL, float* outR, int32_t frames, bool accumulate)
+    {
+        if (frames <= 0 || !inL || !inR || !outL || !outR)
+            return;
+        if (!memory_.ready())
+            processDry(inL, inR, outL, outR, frames, accumulate);
+        else if (accumulate)
+            run<true>(inL, inR, outL, outR, frames);
+        else
+            run<false>(inL, inR, outL, outR, frames);
+    }
 
     const ReverbMemory& memory() const { return memory_; }
     int32_t outputTapLeft(int i) const { return tapL_[i]; }
@@ -54,6 +64,8 @@ public:
     int32_t earlyOffsetRight(int i) const { return erOffR_[i]; }
 
 private:
+    // Without memory there is no reverb; the dry path still works.
+    void processDry(const float* inL, const float* inR, float* outL, float* outR, int32_t frames, bool accumulate);
     template <bool Accumulate> void run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames);
     // The phases of a chunk, in the order a frame passes them.
     void filterInput(const float* inL, const float* inR, int32_t count, float* out);
