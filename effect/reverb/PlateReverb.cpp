@@ -54,10 +54,22 @@ namespace {
         {
             ((line[I].position -= run), ...);
             left -= run;
-            if (left != 0)
-                return;
+            if (left == 0)
+                left = wrap(line);
+        }
+
+        // Out of line: rare, and its values would otherwise keep every
+        // position in a register through the step.
+        [[gnu::noinline]] static int32_t wrap(ReverbMemory::Lines& line)
+        {
             ((line[I].position = line[I].position < 0 ? line[I].length - 1 : line[I].position), ...);
-            left = framesToWrap(line);
+            return framesToWrap(line);
+        }
+
+        // Where each line's run starts, by line number.
+        static void heads(const ReverbMemory::Lines& line, float* (&head)[kLineCount])
+        {
+            ((head[I] = line[I].data + line[I].position), ...);
         }
     };
     // The diffusers and the early-reflection ring, in the order a frame
@@ -68,11 +80,11 @@ namespace {
     // The four input diffusers (an all-pass each, output gain a, store gain
     // b) and the ring between the first and the second, over `count` frames
     // of x in place, in one pass with every frame's value kept in a
-    // register. top[] are the positions of lines 0 to 3 and the ring; none
+    // register. head[] holds the positions of lines 0 to 3 and the ring; none
     // wraps within the count, so every frame reads and writes its own
     // sample and four frames go per SSE2 operation, each lane in the scalar
     // order. The ring keeps what it overwrites in `old`.
-    inline void diffuseRun(float* const (&top)[5], float* x, float* old, int32_t count, float g1, float g2)
+    inline void diffuseRun(float* const (&head)[kLineCount], float* x, float* old, int32_t count, float g1, float g2)
     {
         const __m128 v1 = _mm_set1_ps(g1), v2 = _mm_set1_ps(g2);
         const auto allpass = [](float* at, __m128 in, __m128 a, __m128 b) {
@@ -82,21 +94,21 @@ namespace {
         };
         int32_t j = 0;
         for (; j + 4 <= count; j += 4) {
-            __m128 v = allpass(top[0] - j - 3, _mm_loadu_ps(x + j), v1, v1);
-            float* ring = top[4] - j - 3;
+            __m128 v = allpass(head[0] - j - 3, _mm_loadu_ps(x + j), v1, v1);
+            float* ring = head[kEarlyRingLine] - j - 3;
             _mm_storeu_ps(old + j, reversed(_mm_loadu_ps(ring)));
             _mm_storeu_ps(ring, reversed(v));
-            v = allpass(top[1] - j - 3, v, v2, v1);
-            v = allpass(top[2] - j - 3, v, v1, v1);
-            v = allpass(top[3] - j - 3, v, v2, v1);
+            v = allpass(head[1] - j - 3, v, v2, v1);
+            v = allpass(head[2] - j - 3, v, v1, v1);
+            v = allpass(head[3] - j - 3, v, v2, v1);
             _mm_storeu_ps(x + j, v);
         }
         for (; j < count; ++j) {
-            float v = allpassAt(top[0] - j, x[j], g1, g1);
-            old[j] = delayAt(top[4] - j, v);
-            v = allpassAt(top[1] - j, v, g2, g1);
-            v = allpassAt(top[2] - j, v, g1, g1);
-            x[j] = allpassAt(top[3] - j, v, g2, g1);
+            float v = allpassAt(head[0] - j, x[j], g1, g1);
+            old[j] = delayAt(head[kEarlyRingLine] - j, v);
+            v = allpassAt(head[1] - j, v, g2, g1);
+            v = allpassAt(head[2] - j, v, g1, g1);
+            x[j] = allpassAt(head[3] - j, v, g2, g1);
         }
     }
 
@@ -365,10 +377,9 @@ void PlateReverb::diffuse(float* x, float* ringOld, int32_t count)
     int32_t left = diffuseLeft_;
     for (int32_t n = 0; n < count;) {
         const int32_t run = std::min(count - n, left);
-        float* const top[5]
-            = {line[0].data + line[0].position, line[1].data + line[1].position, line[2].data + line[2].position,
-                line[3].data + line[3].position, line[kEarlyRingLine].data + line[kEarlyRingLine].position};
-        diffuseRun(top, x + n, ringOld + n, run, g1, g2);
+        float* head[kLineCount];
+        DiffuserLines::heads(line, head);
+        diffuseRun(head, x + n, ringOld + n, run, g1, g2);
         DiffuserLines::step(line, run, left);
         n += run;
     }
@@ -403,9 +414,8 @@ void PlateReverb::runTank(const float* x, int32_t count)
     int32_t left = tankLeft_;
     for (int32_t n = 0; n < count;) {
         const int32_t run = std::min(count - n, left);
-        float* head[kTankLineCount];
-        for (int i = 4; i < kTankLineCount; ++i)
-            head[i] = line[i].data + line[i].position;
+        float* head[kLineCount];
+        TankLines::heads(line, head);
         // Line 7 is read again after its step, one sample further down.
         const float* data7 = line[7].data;
         const int32_t after7 = line[7].position - 1;

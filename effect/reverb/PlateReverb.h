@@ -67,14 +67,16 @@ private:
     // Without memory there is no reverb; the dry path still works.
     void processDry(const float* inL, const float* inR, float* outL, float* outR, int32_t frames, bool accumulate);
     template <bool Accumulate> void run(const float* inL, const float* inR, float* outL, float* outR, int32_t frames);
-    // The phases of a chunk, in the order a frame passes them.
-    void filterInput(const float* inL, const float* inR, int32_t count, float* out);
+    // The phases of a chunk, in the order a frame passes them. Inlined
+    // where a short block gains more by skipping the call than the chunk
+    // loses to a crowded register set; the diffusers gain less.
+    [[gnu::always_inline]] inline void filterInput(const float* inL, const float* inR, int32_t count, float* out);
     void diffuse(float* x, float* ringOld, int32_t count);
     void predelay(float* x, int32_t count);
-    void runTank(const float* x, int32_t count);
+    [[gnu::always_inline]] inline void runTank(const float* x, int32_t count);
     template <bool Accumulate>
-    void mix(const float* inL, const float* inR, const float* sumL, const float* sumR, const float* reflL,
-        const float* reflR, float* outL, float* outR, int32_t count);
+    [[gnu::always_inline]] inline void mix(const float* inL, const float* inR, const float* sumL, const float* sumR,
+        const float* reflL, const float* reflR, float* outL, float* outR, int32_t count);
     void setOutputTaps(int64_t scale);
     void planChunks();
     // The output taps and early reflections of `count` frames from line
