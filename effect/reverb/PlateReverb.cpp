@@ -41,35 +41,42 @@ namespace {
     inline __m128 reversed(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
 
     // A set of lines that step together, named at compile time so that
-    // each line's position is a fixed offset into the table: a short block
-    // pays one instruction or so per line, not a loop over an index list.
+    // each line is a fixed offset into the tables: a short block pays an
+    // instruction or so per line, not a loop over an index list.
     template <int... I> struct LineSet {
+        using Anchors = float* [kLineCount];
+
         // Frames until the first of the lines steps below 0.
         static int32_t framesToWrap(const ReverbMemory::Lines& line) { return std::min({(line[I].position + 1)...}); }
 
-        // Steps the lines down by a run no longer than `left`, the frames
-        // until the first of them wraps; only a run that ends on a wrap
-        // pays for looking at every line.
-        static void step(ReverbMemory::Lines& line, int32_t run, int32_t& left)
+        // Takes where the lines stand as the anchors of their heads.
+        static void start(const ReverbMemory::Lines& line, Anchors& anchor, LineClock& clock)
+        {
+            ((anchor[I] = line[I].data + line[I].position), ...);
+            clock.since = 0;
+            clock.left = framesToWrap(line);
+        }
+
+        // Where each line's run starts, by line number.
+        static void heads(const Anchors& anchor, int32_t since, Anchors& head) { ((head[I] = anchor[I] - since), ...); }
+
+        // Steps the lines down by a run no longer than clock.left; only a
+        // run that ends on a wrap looks at the lines.
+        static void step(ReverbMemory::Lines& line, int32_t run, Anchors& anchor, LineClock& clock)
         {
             ((line[I].position -= run), ...);
-            left -= run;
-            if (left == 0)
-                left = wrap(line);
+            clock.since += run;
+            clock.left -= run;
+            if (clock.left == 0)
+                wrap(line, anchor, clock);
         }
 
         // Out of line: rare, and its values would otherwise keep every
         // position in a register through the step.
-        [[gnu::noinline]] static int32_t wrap(ReverbMemory::Lines& line)
+        [[gnu::noinline]] static void wrap(ReverbMemory::Lines& line, Anchors& anchor, LineClock& clock)
         {
             ((line[I].position = line[I].position < 0 ? line[I].length - 1 : line[I].position), ...);
-            return framesToWrap(line);
-        }
-
-        // Where each line's run starts, by line number.
-        static void heads(const ReverbMemory::Lines& line, float* (&head)[kLineCount])
-        {
-            ((head[I] = line[I].data + line[I].position), ...);
+            start(line, anchor, clock);
         }
     };
     // The diffusers and the early-reflection ring, in the order a frame
@@ -288,8 +295,8 @@ void PlateReverb::planChunks()
         ahead = ahead && (erOffR_[i] & mask) >= kAhead;
     aheadUsable_ = ahead;
     aheadLeft_ = 0;
-    diffuseLeft_ = DiffuserLines::framesToWrap(memory_.lines());
-    tankLeft_ = TankLines::framesToWrap(memory_.lines());
+    DiffuserLines::start(memory_.lines(), anchor_, diffuserClock_);
+    TankLines::start(memory_.lines(), anchor_, tankClock_);
 }
 
 void PlateReverb::sumTaps(const DelayLine* line, const int32_t* start, int32_t ringStart, const float* ringOld,
@@ -374,16 +381,16 @@ void PlateReverb::diffuse(float* x, float* ringOld, int32_t count)
 {
     ReverbMemory::Lines& line = memory_.lines();
     const float g1 = k_.g1, g2 = k_.g2;
-    int32_t left = diffuseLeft_;
+    LineClock clock = diffuserClock_;
     for (int32_t n = 0; n < count;) {
-        const int32_t run = std::min(count - n, left);
+        const int32_t run = std::min(count - n, clock.left);
         float* head[kLineCount];
-        DiffuserLines::heads(line, head);
+        DiffuserLines::heads(anchor_, clock.since, head);
         diffuseRun(head, x + n, ringOld + n, run, g1, g2);
-        DiffuserLines::step(line, run, left);
+        DiffuserLines::step(line, run, anchor_, clock);
         n += run;
     }
-    diffuseLeft_ = left;
+    diffuserClock_ = clock;
 }
 
 void PlateReverb::predelay(float* x, int32_t count)
@@ -411,11 +418,11 @@ void PlateReverb::runTank(const float* x, int32_t count)
     const float g3 = k_.g3, g4 = k_.g4;
     float crossInL = crossInL_, crossOutL = crossOutL_, dampL = dampL_;
     float crossInR = crossInR_, crossOutR = crossOutR_, dampR = dampR_;
-    int32_t left = tankLeft_;
+    LineClock clock = tankClock_;
     for (int32_t n = 0; n < count;) {
-        const int32_t run = std::min(count - n, left);
+        const int32_t run = std::min(count - n, clock.left);
         float* head[kLineCount];
-        TankLines::heads(line, head);
+        TankLines::heads(anchor_, clock.since, head);
         // Line 7 is read again after its step, one sample further down.
         const float* data7 = line[7].data;
         const int32_t after7 = line[7].position - 1;
@@ -450,9 +457,9 @@ void PlateReverb::runTank(const float* x, int32_t count)
             head[11][-j] = t;
         }
 
-        TankLines::step(line, run, left);
+        TankLines::step(line, run, anchor_, clock);
     }
-    tankLeft_ = left;
+    tankClock_ = clock;
     crossInL_ = crossInL;
     crossOutL_ = crossOutL;
     dampL_ = dampL;

@@ -29,6 +29,13 @@ struct Coefficients {
     float width = 0.0f;  // Width * 0.01
 };
 
+// A set of lines that step together: the frames since their anchors were
+// taken and until the first of them wraps.
+struct LineClock {
+    int32_t since = 0;
+    int32_t left = 1;
+};
+
 class PlateReverb {
 public:
     // Lays out the memory for the rate. The memory is left as it was
@@ -112,11 +119,12 @@ private:
     alignas(16) float earlyWeightL_[kEarlyTaps][4] = {};
     alignas(16) float earlyWeightR_[kEarlyTaps][4] = {};
     int32_t chunk_ = 1;  // the longest run of frames whose taps are summed after it
-    // Frames until one of the diffusers or the ring, and until one of the
-    // tank lines, wraps: kept between blocks so that a short block need
-    // not look at every line to find where its runs end.
-    int32_t diffuseLeft_ = 1;
-    int32_t tankLeft_ = 1;
+    // The lines step in two sets, the diffusers with the ring and the tank.
+    // Between blocks each set keeps where its lines stood when one of them
+    // last wrapped, so that a short block finds its heads and where its
+    // runs end without going through every line's position.
+    float* anchor_[kLineCount] = {};
+    LineClock diffuserClock_, tankClock_;
 
     // Tap sums made ahead of the frames that use them. A tap further behind
     // its head than a run of kAhead frames reads, for each frame of the run,
