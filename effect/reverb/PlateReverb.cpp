@@ -393,24 +393,10 @@ void PlateReverb::diffuse(float* x, float* ringOld, int32_t count)
     diffuserClock_ = clock;
 }
 
-void PlateReverb::predelay(float* x, int32_t count)
-{
-    // The predelay may be a single sample long: it steps frame by frame.
-    DelayLine& l = memory_.line(kPredelayLine);
-    float* const data = l.data;
-    const int32_t length = l.length;
-    int32_t q = l.position;
-    for (int32_t n = 0; n < count; ++n) {
-        const float s = data[q];
-        data[q] = x[n];
-        q = (q == 0 ? length : q) - 1;
-        x[n] = s + kTankBias;
-    }
-    l.position = q;
-}
-
-// The tank in runs of frames in which none of its lines wraps: each line is
-// then a fixed pointer less the frame number, stepped once after the run.
+// The predelay and the tank. The predelay may be a single sample long, so it
+// steps frame by frame; the tank goes in runs of frames in which none of its
+// lines wraps: each line is then a fixed pointer less the frame number,
+// stepped once after the run.
 void PlateReverb::runTank(const float* x, int32_t count)
 {
     ReverbMemory::Lines& line = memory_.lines();
@@ -419,6 +405,10 @@ void PlateReverb::runTank(const float* x, int32_t count)
     float crossInL = crossInL_, crossOutL = crossOutL_, dampL = dampL_;
     float crossInR = crossInR_, crossOutR = crossOutR_, dampR = dampR_;
     LineClock clock = tankClock_;
+    DelayLine& pre = line[kPredelayLine];
+    float* const preData = pre.data;
+    const int32_t preLength = pre.length;
+    int32_t preAt = pre.position;
     for (int32_t n = 0; n < count;) {
         const int32_t run = std::min(count - n, clock.left);
         float* head[kLineCount];
@@ -429,7 +419,9 @@ void PlateReverb::runTank(const float* x, int32_t count)
         const int32_t length7 = line[7].length;
 
         for (int32_t j = 0; j < run; ++j, ++n) {
-            const float p = x[n];
+            const float p = preData[preAt] + kTankBias;
+            preData[preAt] = x[n];
+            preAt = (preAt == 0 ? preLength : preAt) - 1;
 
             // Left half, fed by the end of the right half.
             float f = head[11][-j] * d;
@@ -460,6 +452,7 @@ void PlateReverb::runTank(const float* x, int32_t count)
         TankLines::step(line, run, anchor_, clock);
     }
     tankClock_ = clock;
+    pre.position = preAt;
     crossInL_ = crossInL;
     crossOutL_ = crossOutL;
     dampL_ = dampL;
@@ -572,7 +565,6 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
         float diffused[kChunk];
         filterInput(inL + at, inR + at, count, diffused);
         diffuse(diffused, ringOld, count);
-        predelay(diffused, count);
         runTank(diffused, count);
         if (!ahead)
             sumTaps(line.data(), tapStart, ringStart, ringOld, count, tankL, tankR, earlyL, earlyR);

@@ -79,7 +79,6 @@ private:
     // loses to a crowded register set; the diffusers gain less.
     [[gnu::always_inline]] inline void filterInput(const float* inL, const float* inR, int32_t count, float* out);
     void diffuse(float* x, float* ringOld, int32_t count);
-    void predelay(float* x, int32_t count);
     [[gnu::always_inline]] inline void runTank(const float* x, int32_t count);
     template <bool Accumulate>
     [[gnu::always_inline]] inline void mix(const float* inL, const float* inR, const float* sumL, const float* sumR,
