@@ -470,10 +470,12 @@ void PlateReverb::mix(const float* cl, const float* cr, const float* sumL, const
     const float target = k_.reverbTarget;
     const float kInputGain = k_.inputGain, kEarlyGain = k_.earlyGain, kWidth = k_.width, kDryGain = k_.dryGain;
     float smoothedReverb = smoothedReverb_;
+    // Once started the gain only glides between targets, none of them
+    // negative, so only a block's first frame can find it unset.
+    if (smoothedReverb < kGainUnsetBelow)
+        smoothedReverb = target;
     float smoothed[kChunk];
     for (int32_t n = 0; n < count; ++n) {
-        if (smoothedReverb < kGainUnsetBelow)
-            smoothedReverb = target;
         smoothedReverb += (target - smoothedReverb) * 0.001f;
         smoothed[n] = smoothedReverb;
     }
