@@ -349,32 +349,44 @@ void PlateReverb::processDry(
 // in registers, and a short block does not shuffle the whole set between
 // its loops.
 
-void PlateReverb::filterInput(const float* inL, const float* inR, int32_t count, float* out)
+// The input filters frame by frame, and in the same loop the reverb gain's
+// glide, which the mix takes from `gain`.
+void PlateReverb::filterInput(const float* inL, const float* inR, int32_t count, float* out, float* gain)
 {
     const float inputGain = k_.inputGain, highCut = k_.highCut, lowCut = k_.lowCut;
+    const float target = k_.reverbTarget;
     float highCutState = highCutState_;
+    float smoothedReverb = smoothedReverb_;
+    // Once started the gain only glides between targets, none of them
+    // negative, so only a block's first frame can find it unset.
+    if (smoothedReverb < kGainUnsetBelow)
+        smoothedReverb = target;
     if (lowCut == 0.0f) {
         for (int32_t n = 0; n < count; ++n) {
             const float mono = 0.5f * (inL[n] * inputGain + inR[n] * inputGain) + kInputBias;
             highCutState += (mono - highCutState) * highCut;
             out[n] = highCutState;
+            smoothedReverb += (target - smoothedReverb) * 0.001f;
+            gain[n] = smoothedReverb;
         }
-        highCutState_ = highCutState;
-        return;
-    }
-    float lowCutIn = lowCutIn_, lowCutOut = lowCutOut_;
-    for (int32_t n = 0; n < count; ++n) {
-        const float mono = 0.5f * (inL[n] * inputGain + inR[n] * inputGain) + kInputBias;
-        highCutState += (mono - highCutState) * highCut;
-        const float x = highCutState;
-        const float ap = lowCut * (x - lowCutOut) + lowCutIn;
-        lowCutOut = ap;
-        lowCutIn = x;
-        out[n] = (x - ap) * 0.5f + kInputBias;
+    } else {
+        float lowCutIn = lowCutIn_, lowCutOut = lowCutOut_;
+        for (int32_t n = 0; n < count; ++n) {
+            const float mono = 0.5f * (inL[n] * inputGain + inR[n] * inputGain) + kInputBias;
+            highCutState += (mono - highCutState) * highCut;
+            const float x = highCutState;
+            const float ap = lowCut * (x - lowCutOut) + lowCutIn;
+            lowCutOut = ap;
+            lowCutIn = x;
+            out[n] = (x - ap) * 0.5f + kInputBias;
+            smoothedReverb += (target - smoothedReverb) * 0.001f;
+            gain[n] = smoothedReverb;
+        }
+        lowCutIn_ = lowCutIn;
+        lowCutOut_ = lowCutOut;
     }
     highCutState_ = highCutState;
-    lowCutIn_ = lowCutIn;
-    lowCutOut_ = lowCutOut;
+    smoothedReverb_ = smoothedReverb;
 }
 
 void PlateReverb::diffuse(float* x, float* ringOld, int32_t count)
@@ -461,32 +473,19 @@ void PlateReverb::runTank(const float* x, int32_t count)
     dampR_ = dampR;
 }
 
-// The reverb gain glides frame by frame; the mix goes four frames per SSE2
-// operation, each lane in the scalar order.
+// The mix goes four frames per SSE2 operation, each lane in the scalar order.
 template <bool Accumulate>
-void PlateReverb::mix(const float* cl, const float* cr, const float* sumL, const float* sumR, const float* reflL,
-    const float* reflR, float* ol, float* orr, int32_t count)
+void PlateReverb::mix(const float* cl, const float* cr, const float* gain, const float* sumL, const float* sumR,
+    const float* reflL, const float* reflR, float* ol, float* orr, int32_t count)
 {
-    const float target = k_.reverbTarget;
     const float kInputGain = k_.inputGain, kEarlyGain = k_.earlyGain, kWidth = k_.width, kDryGain = k_.dryGain;
-    float smoothedReverb = smoothedReverb_;
-    // Once started the gain only glides between targets, none of them
-    // negative, so only a block's first frame can find it unset.
-    if (smoothedReverb < kGainUnsetBelow)
-        smoothedReverb = target;
-    float smoothed[kChunk];
-    for (int32_t n = 0; n < count; ++n) {
-        smoothedReverb += (target - smoothedReverb) * 0.001f;
-        smoothed[n] = smoothedReverb;
-    }
-    smoothedReverb_ = smoothedReverb;
     const __m128 inputGain = _mm_set1_ps(kInputGain), earlyGain = _mm_set1_ps(kEarlyGain);
     const __m128 width = _mm_set1_ps(kWidth), dryGain = _mm_set1_ps(kDryGain);
     int32_t n = 0;
     for (; n + 4 <= count; n += 4) {
         const __m128 xl = _mm_mul_ps(_mm_loadu_ps(cl + n), inputGain);
         const __m128 xr = _mm_mul_ps(_mm_loadu_ps(cr + n), inputGain);
-        const __m128 g = _mm_loadu_ps(smoothed + n);
+        const __m128 g = _mm_loadu_ps(gain + n);
         const __m128 wl
             = _mm_add_ps(_mm_mul_ps(earlyGain, _mm_loadu_ps(reflL + n)), _mm_mul_ps(g, _mm_loadu_ps(sumL + n)));
         const __m128 wr
@@ -505,8 +504,8 @@ void PlateReverb::mix(const float* cl, const float* cr, const float* sumL, const
     for (; n < count; ++n) {
         const float xl = cl[n] * kInputGain;
         const float xr = cr[n] * kInputGain;
-        const float wl = kEarlyGain * reflL[n] + smoothed[n] * sumL[n];
-        const float wr = kEarlyGain * reflR[n] + smoothed[n] * sumR[n];
+        const float wl = kEarlyGain * reflL[n] + gain[n] * sumL[n];
+        const float wr = kEarlyGain * reflR[n] + gain[n] * sumR[n];
         const float e = kWidth * (wl - wr);
         const float left = wl + wr + e + xl * kDryGain;
         const float right = wl + wr - e + xr * kDryGain;
@@ -565,12 +564,13 @@ void PlateReverb::run(const float* inL, const float* inR, float* outL, float* ou
 
         // The early reflections tap the first diffuser, ahead of the predelay.
         float diffused[kChunk];
-        filterInput(inL + at, inR + at, count, diffused);
+        float gain[kChunk];
+        filterInput(inL + at, inR + at, count, diffused, gain);
         diffuse(diffused, ringOld, count);
         runTank(diffused, count);
         if (!ahead)
             sumTaps(line.data(), tapStart, ringStart, ringOld, count, tankL, tankR, earlyL, earlyR);
-        mix<Accumulate>(inL + at, inR + at, sumL, sumR, reflL, reflR, outL + at, outR + at, count);
+        mix<Accumulate>(inL + at, inR + at, gain, sumL, sumR, reflL, reflR, outL + at, outR + at, count);
     }
 }
 

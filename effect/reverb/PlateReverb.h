@@ -77,12 +77,13 @@ private:
     // The phases of a chunk, in the order a frame passes them. Inlined
     // where a short block gains more by skipping the call than the chunk
     // loses to a crowded register set; the diffusers gain less.
-    [[gnu::always_inline]] inline void filterInput(const float* inL, const float* inR, int32_t count, float* out);
+    [[gnu::always_inline]] inline void filterInput(
+        const float* inL, const float* inR, int32_t count, float* out, float* gain);
     void diffuse(float* x, float* ringOld, int32_t count);
     [[gnu::always_inline]] inline void runTank(const float* x, int32_t count);
     template <bool Accumulate>
-    [[gnu::always_inline]] inline void mix(const float* inL, const float* inR, const float* sumL, const float* sumR,
-        const float* reflL, const float* reflR, float* outL, float* outR, int32_t count);
+    [[gnu::always_inline]] inline void mix(const float* inL, const float* inR, const float* gain, const float* sumL,
+        const float* sumR, const float* reflL, const float* reflR, float* outL, float* outR, int32_t count);
     void setOutputTaps(int64_t scale);
     void planChunks();
     // The output taps and early reflections of `count` frames from line
