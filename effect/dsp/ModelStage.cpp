@@ -201,7 +201,7 @@ void ModelStage::processPair(ModelStage& left, float* l, ModelStage& right, floa
     if (pairable(left, l, right, r, frames)) {
         PairLanes lanes;
         lanes.load(left, right);
-        runPair(lanes, left, l, right, r, frames);
+        runPair(lanes, l, r, frames);
         lanes.store(left, right);
         return;
     }
@@ -230,6 +230,17 @@ void ModelStage::PairLanes::load(const ModelStage& left, const ModelStage& right
     y1 = tb::pairOf(left.lowPass_.y1, right.lowPass_.y1);
     y2 = tb::pairOf(left.lowPass_.y2, right.lowPass_.y2);
     previous = tb::pairOf(left.previous_, right.previous_);
+    k1 = tb::pairOf(left.first_.k, right.first_.k);
+    k2 = tb::pairOf(left.second_.k, right.second_.k);
+    wet1 = tb::pairOf(left.first_.wet, right.first_.wet);
+    wet2 = tb::pairOf(left.second_.wet, right.second_.wet);
+    b0 = tb::pairOf(left.lowPass_.b0, right.lowPass_.b0);
+    a1 = tb::pairOf(left.lowPass_.a1, right.lowPass_.a1);
+    a2 = tb::pairOf(left.lowPass_.a2, right.lowPass_.a2);
+    ringL = left.ring_ && left.length_ > 0 ? left.ring_.get() : nullptr;
+    ringR = right.ring_.get();
+    length = left.length_;
+    index = left.index_;
 }
 
 void ModelStage::PairLanes::store(ModelStage& left, ModelStage& right) const
@@ -252,18 +263,17 @@ void ModelStage::PairLanes::store(ModelStage& left, ModelStage& right) const
     spread(y1, [](ModelStage& m, float v) { m.lowPass_.y1 = v; });
     spread(y2, [](ModelStage& m, float v) { m.lowPass_.y2 = v; });
     spread(previous, [](ModelStage& m, float v) { m.previous_ = v; });
+    left.index_ = index;
+    right.index_ = index;
 }
 
 // processModelStage() for two channels, one per lane: every lane does the
 // scalar code's operations in its order, so each channel keeps its bits.
-void ModelStage::runPair(PairLanes& lanes, ModelStage& left, float* l, ModelStage& right, float* r, int frames)
+void ModelStage::runPair(PairLanes& lanes, float* l, float* r, int frames)
 {
     const __m128 offset = _mm_set1_ps(kOffset);
     const __m128 chainFeedback = _mm_set1_ps(kChainFeedback);
-    const __m128 k1 = tb::pairOf(left.first_.k, right.first_.k);
-    const __m128 k2 = tb::pairOf(left.second_.k, right.second_.k);
-    const __m128 wet1 = tb::pairOf(left.first_.wet, right.first_.wet);
-    const __m128 wet2 = tb::pairOf(left.second_.wet, right.second_.wet);
+    const __m128 k1 = lanes.k1, k2 = lanes.k2, wet1 = lanes.wet1, wet2 = lanes.wet2;
     __m128 s1[kAllPassStages], s2[kAllPassStages];
     for (int i = 0; i < kAllPassStages; ++i) {
         s1[i] = lanes.s1[i];
@@ -272,15 +282,13 @@ void ModelStage::runPair(PairLanes& lanes, ModelStage& left, float* l, ModelStag
     __m128 feedback1 = lanes.feedback1;
     __m128 feedback2 = lanes.feedback2;
 
-    const __m128 b0 = tb::pairOf(left.lowPass_.b0, right.lowPass_.b0);
-    const __m128 a1 = tb::pairOf(left.lowPass_.a1, right.lowPass_.a1);
-    const __m128 a2 = tb::pairOf(left.lowPass_.a2, right.lowPass_.a2);
+    const __m128 b0 = lanes.b0, a1 = lanes.a1, a2 = lanes.a2;
     __m128 x1 = lanes.x1, x2 = lanes.x2, y1 = lanes.y1, y2 = lanes.y2;
 
-    float* const ringL = left.ring_ && left.length_ > 0 ? left.ring_.get() : nullptr;
-    float* const ringR = right.ring_.get();
-    const int length = left.length_;
-    int index = left.index_;
+    float* const ringL = lanes.ringL;
+    float* const ringR = lanes.ringR;
+    const int length = lanes.length;
+    int index = lanes.index;
     __m128 previous = lanes.previous;
     const __m128 quarter = _mm_set1_ps(0.25f);
 
@@ -365,8 +373,7 @@ void ModelStage::runPair(PairLanes& lanes, ModelStage& left, float* l, ModelStag
     lanes.y1 = y1;
     lanes.y2 = y2;
     lanes.previous = previous;
-    left.index_ = index;
-    right.index_ = index;
+    lanes.index = index;
 }
 #endif
 
@@ -400,12 +407,18 @@ void ModelStagePair::reset()
 void ModelStagePair::process(float* left, float* right, int frames)
 {
 #if defined(__SSE2__)
+    // Nothing that could make the stages unpairable happens while their
+    // state is in lanes: every change of model, rate or signal drops them.
+    if (inLanes_ && frames >= 1 && left != nullptr && right != nullptr) {
+        ModelStage::runPair(lanes_, left, right, frames);
+        return;
+    }
     if (ModelStage::pairable(stages_[0], left, stages_[1], right, frames)) {
         if (!inLanes_) {
             lanes_.load(stages_[0], stages_[1]);
             inLanes_ = true;
         }
-        ModelStage::runPair(lanes_, stages_[0], left, stages_[1], right, frames);
+        ModelStage::runPair(lanes_, left, right, frames);
         return;
     }
     if (inLanes_) {

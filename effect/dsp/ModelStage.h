@@ -38,22 +38,29 @@ public:
     int capacity() const { return capacity_; }
 
 #if defined(__SSE2__)
-    // The signal state of two stages side by side, left in lane 0 and right
-    // in lane 1: both all-pass chains, their feedback values, the low-pass
-    // history and the previous sample. The ring index stays in the stages.
+    // Two stages side by side, left in lane 0 and right in lane 1: their
+    // coefficients, rings and whole signal state (both all-pass chains, their
+    // feedback values, the low-pass history, the previous sample and the
+    // ring index), so that a run needs nothing from the stages themselves.
     struct PairLanes {
         __m128 s1[kAllPassStages], s2[kAllPassStages];
         __m128 feedback1, feedback2;
         __m128 x1, x2, y1, y2;
         __m128 previous;
+        __m128 k1, k2, wet1, wet2;
+        __m128 b0, a1, a2;
+        float* ringL;  // null when the stages have no ring
+        float* ringR;
+        int length;
+        int index;
 
         void load(const ModelStage& left, const ModelStage& right);
         void store(ModelStage& left, ModelStage& right) const;
     };
     // Whether processPair() would run the two stages in lanes.
     static bool pairable(const ModelStage& left, const float* l, const ModelStage& right, const float* r, int frames);
-    // processPair()'s lane path on state kept in `lanes`.
-    static void runPair(PairLanes& lanes, ModelStage& left, float* l, ModelStage& right, float* r, int frames);
+    // processPair()'s lane path on everything kept in `lanes`.
+    static void runPair(PairLanes& lanes, float* l, float* r, int frames);
 #endif
 
 private:
