@@ -200,7 +200,6 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
     const int32_t length1 = ring1Length_;
     int32_t index1 = ring1Index_;
     int32_t index2 = ring2Index_;
-    BiquadSection lowPass = lowPass_;
 
 #if defined(__SSE2__)
     // The eight oversampled points of both bands go through the clipper four
@@ -212,10 +211,13 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
     const __m128 driveLanes = _mm_set1_ps(drive);
     const __m128 t0 = _mm_setr_ps(0.0f, 0.125f, 0.25f, 0.375f);
     const __m128 t1 = _mm_setr_ps(0.5f, 0.625f, 0.75f, 0.875f);
-    // The low-pass's coefficients once for the block, as the local copy had.
-    const float lpB0 = lowPass.b0, lpA1 = lowPass.a1, lpA2 = lowPass.a2;
-    float lpX1 = lowPass.x1, lpX2 = lowPass.x2, lpY1 = lowPass.y1, lpY2 = lowPass.y2;
+    // The filters' coefficients once for the block: the knob thread may
+    // rebuild those of the low-cut and the tone between blocks.
+    const float lpB0 = lowPass_.b0, lpA1 = lowPass_.a1, lpA2 = lowPass_.a2;
+    float lpX1 = lowPass_.x1, lpX2 = lowPass_.x2, lpY1 = lowPass_.y1, lpY2 = lowPass_.y2;
     float hpX1 = highPass_.x1, hpX2 = highPass_.x2, hpY1 = highPass_.y1, hpY2 = highPass_.y2;
+    const float hpB0 = highPass_.b0, hpA1 = highPass_.a1, hpA2 = highPass_.a2;
+    const float toneB0 = tone_.b0, toneB1 = tone_.b1, toneB2 = tone_.b2, toneA1 = tone_.a1, toneA2 = tone_.a2;
     for (int k = 0; k < frames; ++k) {
         const float s = flush(left[k] + right[k]);
         const float low = bandPass1_.run(s);
@@ -319,13 +321,20 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
         o = flush(o * gain);
         // BiquadSection::highPass() on a flushed input, with its states in
         // locals; only its output needs the flush.
-        const float h
-            = (o - 2.0f * hpX1 + hpX2) * highPass_.b0.load() - highPass_.a1.load() * hpY1 - highPass_.a2.load() * hpY2;
+        const float h = (o - 2.0f * hpX1 + hpX2) * hpB0 - hpA1 * hpY1 - hpA2 * hpY2;
         hpX2 = hpX1;
         hpX1 = o;
         hpY2 = hpY1;
         hpY1 = flush(h);
-        const float y = flush(tone_.process(h));
+        // EqBand::process() on the block's coefficients; its output is
+        // flushed already, so the pedal's own flush of it would change nothing.
+        const float t = flush(h);
+        const float y
+            = flush(toneB0 * t + toneB1 * tone_.x1 + toneB2 * tone_.x2 - toneA1 * tone_.y1 - toneA2 * tone_.y2);
+        tone_.x2 = tone_.x1;
+        tone_.x1 = t;
+        tone_.y2 = tone_.y1;
+        tone_.y1 = y;
         left[k] = y;
         right[k] = y;
     }
@@ -333,11 +342,12 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
     highPass_.x2 = hpX2;
     highPass_.y1 = hpY1;
     highPass_.y2 = hpY2;
-    lowPass.x1 = lpX1;
-    lowPass.x2 = lpX2;
-    lowPass.y1 = lpY1;
-    lowPass.y2 = lpY2;
+    lowPass_.x1 = lpX1;
+    lowPass_.x2 = lpX2;
+    lowPass_.y1 = lpY1;
+    lowPass_.y2 = lpY2;
 #else
+    BiquadSection lowPass = lowPass_;
     for (int k = 0; k < frames; ++k) {
         const float s = flush(left[k] + right[k]);
         const float low = bandPass1_.run(s);
@@ -372,11 +382,11 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
         left[k] = y;
         right[k] = y;
     }
-#endif
-    ring1Index_ = index1;
-    ring2Index_ = index2;
     lowPass_.x1 = lowPass.x1;
     lowPass_.x2 = lowPass.x2;
     lowPass_.y1 = lowPass.y1;
     lowPass_.y2 = lowPass.y2;
+#endif
+    ring1Index_ = index1;
+    ring2Index_ = index2;
 }
