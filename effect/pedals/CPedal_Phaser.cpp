@@ -19,6 +19,9 @@ void CPedal_Phaser::setSampleRate(double rate)
     if (!usableRate(rate))
         return;
     sampleRate_ = rate;
+    floor_ = static_cast<float>(50.0 / rate);
+    span_ = static_cast<float>(20000.0 / rate) - floor_;
+    incrementKnob_ = -1.0f;
     reset();
 }
 
@@ -68,59 +71,87 @@ void CPedal_Phaser::process(float* left, float* right, int frames)
     const float baseKnob = base_;
     const float baseTarget = std::max(baseKnob * baseKnob, 0.00001f);
     const float mixTarget = std::max(static_cast<float>(mix_), 0.00001f);
-    if (smoothedBase_ < 0.0f)
-        smoothedBase_ = baseTarget;
-    if (smoothedMix_ < 0.0f)
-        smoothedMix_ = mixTarget;
+    float base = smoothedBase_ < 0.0f ? baseTarget : smoothedBase_;
+    float mix = smoothedMix_ < 0.0f ? mixTarget : smoothedMix_;
 
     const float fb = std::pow(0.1f, 1.0f / 3.0f) * 0.98f;
     const float rateKnob = rate_;
-    const float increment = static_cast<float>(2.0 * rateKnob * rateKnob * 44100.0 / sampleRate_) * 0.0005f;
-    const float c = static_cast<float>(50.0 / sampleRate_);
-    const float span = static_cast<float>(20000.0 / sampleRate_) - c;
+    if (rateKnob != incrementKnob_) {
+        incrementKnob_ = rateKnob;
+        increment_ = static_cast<float>(2.0 * rateKnob * rateKnob * 44100.0 / sampleRate_) * 0.0005f;
+    }
+    const float increment = increment_;
+    const float c = floor_;
+    const float span = span_;
     const float depthKnob = depth_;
     const float width = depthKnob * depthKnob * depthKnob;
+    float phase = phase_;
 
-#if defined(__SSE2__)
-    __m128 stages[kStages];
-    for (int j = 0; j < kStages; ++j)
-        stages[j] = stages_[j];
-    __m128 feedback = feedback_;
-#endif
-    for (int i = 0; i < frames; ++i) {
-        const float w = std::cos(phase_);
-        phase_ += increment;
-        if (phase_ > kTwoPi)
-            phase_ -= kTwoPi;
+    // The sweep first, then the stages: the sweep's cosf() call would
+    // otherwise force the stages out of their registers on every frame.
+    float ks[kChunk];
+    for (int done = 0; done < frames; done += kChunk) {
+        const int n = std::min(kChunk, frames - done);
+        for (int i = 0; i < n; ++i) {
+            const float w = std::cos(phase);
+            phase += increment;
+            if (phase > kTwoPi)
+                phase -= kTwoPi;
 
-        float p = (static_cast<float>(width * 0.5f * (w + 1.0f)) + smoothedBase_) * span + c;
-        p = std::min(p, 0.499f);
-        // Never below the 50 Hz floor: p near 0 puts the stages at the edge of stability.
-        p = p >= c ? p : c;
-        const float k = (1.0f - p) / (1.0f + p);
-        smoothedBase_ += (baseTarget - smoothedBase_) * kSmoothing;
-
+            float p = (static_cast<float>(width * 0.5f * (w + 1.0f)) + base) * span + c;
+            p = std::min(p, 0.499f);
+            // Never below the 50 Hz floor: p near 0 puts the stages at the edge of stability.
+            p = p >= c ? p : c;
+            ks[i] = (1.0f - p) / (1.0f + p);
+            base += (baseTarget - base) * kSmoothing;
+        }
+        float* const l = left + done;
+        float* const r = right + done;
 #if defined(__SSE2__)
         // Side::run() on both sides at once, one per lane, in its order.
-        const __m128 x = tb::pairOf(left[i], right[i]);
-        const __m128 kk = _mm_set1_ps(k);
-        const __m128 u = tb::allPassChain(
-            stages, kk, _mm_add_ps(_mm_sub_ps(x, _mm_set1_ps(kInputOffset)), _mm_mul_ps(feedback, _mm_set1_ps(fb))));
-        feedback = u;
-        const __m128 out = _mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(smoothedMix_)), x);
-        left[i] = _mm_cvtss_f32(out);
-        right[i] = tb::laneOne(out);
+        __m128 s0 = stages_[0], s1 = stages_[1], s2 = stages_[2], s3 = stages_[3], s4 = stages_[4], s5 = stages_[5];
+        __m128 feedback = feedback_;
+        const __m128 offset = _mm_set1_ps(kInputOffset);
+        const __m128 fbLanes = _mm_set1_ps(fb);
+        for (int i = 0; i < n; ++i) {
+            const __m128 x = tb::pairOf(l[i], r[i]);
+            const __m128 k = _mm_set1_ps(ks[i]);
+            __m128 u = _mm_add_ps(_mm_sub_ps(x, offset), _mm_mul_ps(feedback, fbLanes));
+            auto stage = [&u, k](__m128& s) {
+                const __m128 y = _mm_sub_ps(s, _mm_mul_ps(k, u));
+                s = _mm_add_ps(u, _mm_mul_ps(k, y));
+                u = y;
+            };
+            stage(s0);
+            stage(s1);
+            stage(s2);
+            stage(s3);
+            stage(s4);
+            stage(s5);
+            feedback = u;
+            const __m128 out = _mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(mix)), x);
+            l[i] = _mm_cvtss_f32(out);
+            r[i] = tb::laneOne(out);
+            mix += (mixTarget - mix) * kSmoothing;
+        }
+        stages_[0] = s0;
+        stages_[1] = s1;
+        stages_[2] = s2;
+        stages_[3] = s3;
+        stages_[4] = s4;
+        stages_[5] = s5;
+        feedback_ = feedback;
 #else
-        const float yl = left_.run(left[i], k, fb);
-        const float yr = right_.run(right[i], k, fb);
-        left[i] = yl * smoothedMix_ + left[i];
-        right[i] = yr * smoothedMix_ + right[i];
+        for (int i = 0; i < n; ++i) {
+            const float yl = left_.run(l[i], ks[i], fb);
+            const float yr = right_.run(r[i], ks[i], fb);
+            l[i] = yl * mix + l[i];
+            r[i] = yr * mix + r[i];
+            mix += (mixTarget - mix) * kSmoothing;
+        }
 #endif
-        smoothedMix_ += (mixTarget - smoothedMix_) * kSmoothing;
     }
-#if defined(__SSE2__)
-    for (int j = 0; j < kStages; ++j)
-        stages_[j] = stages[j];
-    feedback_ = feedback;
-#endif
+    phase_ = phase;
+    smoothedBase_ = base;
+    smoothedMix_ = mix;
 }

@@ -24,6 +24,8 @@ public:
 private:
     ~CPedal_Phaser() override = default;
 
+    static constexpr int kChunk = 64;  // frames swept at a time
+
     struct Side {
         float stage[kStages] = {};
         float feedback = 0.0f;
@@ -35,6 +37,14 @@ private:
     tb::Relaxed<float> base_ {0.0f};  // knob 1
     tb::Relaxed<float> depth_ {0.0f};  // knob 2
     double sampleRate_ = 44100.0;
+    // Derived from the rate: the sweep's floor (50 Hz) and its span up to
+    // 20 kHz, as fractions of the rate.
+    float floor_ = static_cast<float>(50.0 / 44100.0);
+    float span_ = static_cast<float>(20000.0 / 44100.0) - floor_;
+    // The sweep's step for the rate knob it was worked out for (below 0:
+    // none yet).
+    float incrementKnob_ = -1.0f;
+    float increment_ = 0.0f;
 #if defined(__SSE2__)
     // Both sides' stages and feedback values, left in lane 0 and right in
     // lane 1, kept in lanes from block to block: moving them in and out of
