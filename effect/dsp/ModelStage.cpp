@@ -348,14 +348,15 @@ void ModelStage::runPair(PairLanes& lanes, float* l, float* r, int frames)
 
         const __m128 in = tb::flushLanes(
             _mm_add_ps(a, _mm_mul_ps(_mm_mul_ps(sum, _mm_set1_ps(1.0f / kRingSteps)), _mm_set1_ps(0.5f))));
-        // BiquadSection::lowPass() per lane.
+        // BiquadSection::lowPass() per lane. Its x1 and y1 only ever hold
+        // flushed values, so they move on to x2 and y2 as they are.
         const __m128 y
             = _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(_mm_add_ps(_mm_add_ps(in, _mm_mul_ps(_mm_set1_ps(2.0f), x1)), x2), b0),
                              _mm_mul_ps(a1, y1)),
                 _mm_mul_ps(a2, y2));
-        x2 = tb::flushLanes(x1);
+        x2 = x1;
         x1 = in;
-        y2 = tb::flushLanes(y1);
+        y2 = y1;
         y1 = tb::flushLanes(y);
         const __m128 out = _mm_mul_ps(y, _mm_set1_ps(0.3f));
         l[k] = _mm_cvtss_f32(out);
