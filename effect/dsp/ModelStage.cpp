@@ -267,114 +267,159 @@ void ModelStage::PairLanes::store(ModelStage& left, ModelStage& right) const
     right.index_ = index;
 }
 
+namespace {
+
+// One chain of six all-pass stages with feedback, both channels in lanes,
+// over a chunk: `in` holds each frame's input pair and takes the chain's
+// output added at `wet` to it, as ModelStage::processModelStage() does.
+// The states are held one by one: as an array they would be copied in and
+// out as a whole and then once more into registers.
+inline void runChainLanes(__m128 (&states)[6], __m128& feedback, __m128 k, __m128 wet, __m128* in, int frames)
+{
+    __m128 s0 = states[0], s1 = states[1], s2 = states[2], s3 = states[3], s4 = states[4], s5 = states[5];
+    __m128 f = feedback;
+    for (int i = 0; i < frames; ++i) {
+        const __m128 x = in[i];
+        __m128 u = _mm_add_ps(_mm_sub_ps(x, _mm_set1_ps(kOffset)), _mm_mul_ps(f, _mm_set1_ps(kChainFeedback)));
+        // tb::allPassChain() on the six states.
+        auto stage = [&u, k](__m128& s) {
+            const __m128 y = _mm_sub_ps(s, _mm_mul_ps(k, u));
+            s = _mm_add_ps(u, _mm_mul_ps(k, y));
+            u = y;
+        };
+        stage(s0);
+        stage(s1);
+        stage(s2);
+        stage(s3);
+        stage(s4);
+        stage(s5);
+        f = u;
+        in[i] = _mm_add_ps(x, _mm_mul_ps(f, wet));
+    }
+    states[0] = s0;
+    states[1] = s1;
+    states[2] = s2;
+    states[3] = s3;
+    states[4] = s4;
+    states[5] = s5;
+    feedback = f;
+}
+
+}  // namespace
+
 // processModelStage() for two channels, one per lane: every lane does the
 // scalar code's operations in its order, so each channel keeps its bits.
+// A chunk of frames goes through the first all-pass chain, then the second,
+// then the ring and then the low-pass: each pass fits its state in
+// registers, where the whole frame at once spilled it on every frame.
 void ModelStage::runPair(PairLanes& lanes, float* l, float* r, int frames)
 {
-    const __m128 offset = _mm_set1_ps(kOffset);
-    const __m128 chainFeedback = _mm_set1_ps(kChainFeedback);
-    const __m128 k1 = lanes.k1, k2 = lanes.k2, wet1 = lanes.wet1, wet2 = lanes.wet2;
-    __m128 s1[kAllPassStages], s2[kAllPassStages];
-    for (int i = 0; i < kAllPassStages; ++i) {
-        s1[i] = lanes.s1[i];
-        s2[i] = lanes.s2[i];
-    }
-    __m128 feedback1 = lanes.feedback1;
-    __m128 feedback2 = lanes.feedback2;
-
-    const __m128 b0 = lanes.b0, a1 = lanes.a1, a2 = lanes.a2;
-    __m128 x1 = lanes.x1, x2 = lanes.x2, y1 = lanes.y1, y2 = lanes.y2;
-
+    static_assert(kAllPassStages == 6);
+    constexpr int kChunk = 64;
+    const __m128 quarter = _mm_set1_ps(0.25f);
     float* const ringL = lanes.ringL;
     float* const ringR = lanes.ringR;
     const int length = lanes.length;
-    int index = lanes.index;
-    __m128 previous = lanes.previous;
-    const __m128 quarter = _mm_set1_ps(0.25f);
+    __m128 buffer[kChunk];
+    for (int done = 0; done < frames; done += kChunk) {
+        const int n = std::min(kChunk, frames - done);
+        float* const lc = l + done;
+        float* const rc = r + done;
+        for (int k = 0; k < n; ++k)
+            buffer[k] = tb::pairOf(lc[k], rc[k]);
+        runChainLanes(lanes.s1, lanes.feedback1, lanes.k1, lanes.wet1, buffer, n);
+        runChainLanes(lanes.s2, lanes.feedback2, lanes.k2, lanes.wet2, buffer, n);
 
-    for (int k = 0; k < frames; ++k) {
-        const __m128 x = tb::pairOf(l[k], r[k]);
-        feedback1 = tb::allPassChain(s1, k1, _mm_add_ps(_mm_sub_ps(x, offset), _mm_mul_ps(feedback1, chainFeedback)));
-        __m128 a = _mm_add_ps(x, _mm_mul_ps(feedback1, wet1));
-        feedback2 = tb::allPassChain(s2, k2, _mm_add_ps(_mm_sub_ps(a, offset), _mm_mul_ps(feedback2, chainFeedback)));
-        a = _mm_add_ps(a, _mm_mul_ps(feedback2, wet2));
-
-        // Both rings take the same steps; each lane's sum adds its ring's
-        // values one after another, as the scalar loop does.
-        __m128 sum = _mm_setzero_ps();
-        if (ringL) {
-            const __m128 rise = _mm_sub_ps(a, previous);
-            const __m128 fromL = _mm_shuffle_ps(previous, previous, 0);
-            const __m128 fromR = _mm_shuffle_ps(previous, previous, 0x55);
-            const __m128 slopeL = _mm_shuffle_ps(rise, rise, 0);
-            const __m128 slopeR = _mm_shuffle_ps(rise, rise, 0x55);
-            int step = 0;
-            while (step < kRingSteps) {
-                const int stretch = std::min(kRingSteps - step, length - index);
-                float* atL = ringL + index;
-                float* atR = ringR + index;
-                const float* ramp = kRamp.data() + step;
-                int i = 0;
-                for (; i + 4 <= stretch; i += 4) {
-                    const __m128 mL = _mm_loadu_ps(atL + i);
-                    const __m128 mR = _mm_loadu_ps(atR + i);
-                    const __m128 w = _mm_loadu_ps(ramp + i);
-                    _mm_storeu_ps(
-                        atL + i, _mm_sub_ps(_mm_add_ps(fromL, _mm_mul_ps(slopeL, w)), _mm_mul_ps(quarter, mL)));
-                    _mm_storeu_ps(
-                        atR + i, _mm_sub_ps(_mm_add_ps(fromR, _mm_mul_ps(slopeR, w)), _mm_mul_ps(quarter, mR)));
+        __m128 previous = lanes.previous;
+        int index = lanes.index;
+        for (int k = 0; k < n; ++k) {
+            const __m128 a = buffer[k];
+            // Both rings take the same steps; each lane's sum adds its ring's
+            // values one after another, as the scalar loop does.
+            __m128 sum = _mm_setzero_ps();
+            if (ringL) {
+                const __m128 rise = _mm_sub_ps(a, previous);
+                const __m128 fromL = _mm_shuffle_ps(previous, previous, 0);
+                const __m128 fromR = _mm_shuffle_ps(previous, previous, 0x55);
+                const __m128 slopeL = _mm_shuffle_ps(rise, rise, 0);
+                const __m128 slopeR = _mm_shuffle_ps(rise, rise, 0x55);
+                auto four = [&](float* atL, float* atR, const float* ramp) {
+                    const __m128 mL = _mm_loadu_ps(atL);
+                    const __m128 mR = _mm_loadu_ps(atR);
+                    const __m128 w = _mm_loadu_ps(ramp);
+                    _mm_storeu_ps(atL, _mm_sub_ps(_mm_add_ps(fromL, _mm_mul_ps(slopeL, w)), _mm_mul_ps(quarter, mL)));
+                    _mm_storeu_ps(atR, _mm_sub_ps(_mm_add_ps(fromR, _mm_mul_ps(slopeR, w)), _mm_mul_ps(quarter, mR)));
                     const __m128 lo = _mm_unpacklo_ps(mL, mR);
                     const __m128 hi = _mm_unpackhi_ps(mL, mR);
                     sum = _mm_add_ps(sum, lo);
                     sum = _mm_add_ps(sum, _mm_movehl_ps(lo, lo));
                     sum = _mm_add_ps(sum, hi);
                     sum = _mm_add_ps(sum, _mm_movehl_ps(hi, hi));
+                };
+                int step = 0;
+                // Mostly the 64 steps stay clear of the ring's end: then they
+                // run as one stretch of fixed length, unrolled.
+                if (index + kRingSteps <= length) {
+#pragma GCC unroll 8
+                    for (int i = 0; i < kRingSteps; i += 4)
+                        four(ringL + index + i, ringR + index + i, kRamp.data() + i);
+                    step = kRingSteps;
+                    index += kRingSteps;
+                    if (index >= length)
+                        index = 0;
                 }
-                for (; i < stretch; ++i) {
-                    const __m128 m = tb::pairOf(atL[i], atR[i]);
-                    sum = _mm_add_ps(sum, m);
-                    const __m128 v = _mm_sub_ps(
-                        _mm_add_ps(previous, _mm_mul_ps(rise, _mm_set1_ps(ramp[i]))), _mm_mul_ps(quarter, m));
-                    atL[i] = _mm_cvtss_f32(v);
-                    atR[i] = tb::laneOne(v);
+                while (step < kRingSteps) {
+                    const int stretch = std::min(kRingSteps - step, length - index);
+                    float* atL = ringL + index;
+                    float* atR = ringR + index;
+                    const float* ramp = kRamp.data() + step;
+                    int i = 0;
+                    for (; i + 4 <= stretch; i += 4)
+                        four(atL + i, atR + i, ramp + i);
+                    for (; i < stretch; ++i) {
+                        const __m128 m = tb::pairOf(atL[i], atR[i]);
+                        sum = _mm_add_ps(sum, m);
+                        const __m128 v = _mm_sub_ps(
+                            _mm_add_ps(previous, _mm_mul_ps(rise, _mm_set1_ps(ramp[i]))), _mm_mul_ps(quarter, m));
+                        atL[i] = _mm_cvtss_f32(v);
+                        atR[i] = tb::laneOne(v);
+                    }
+                    step += stretch;
+                    index += stretch;
+                    if (index >= length)
+                        index = 0;
                 }
-                step += stretch;
-                index += stretch;
-                if (index >= length)
-                    index = 0;
             }
+            previous = a;
+            buffer[k] = tb::flushLanes(
+                _mm_add_ps(a, _mm_mul_ps(_mm_mul_ps(sum, _mm_set1_ps(1.0f / kRingSteps)), _mm_set1_ps(0.5f))));
         }
-        previous = a;
+        lanes.previous = previous;
+        lanes.index = index;
 
-        const __m128 in = tb::flushLanes(
-            _mm_add_ps(a, _mm_mul_ps(_mm_mul_ps(sum, _mm_set1_ps(1.0f / kRingSteps)), _mm_set1_ps(0.5f))));
-        // BiquadSection::lowPass() per lane. Its x1 and y1 only ever hold
-        // flushed values, so they move on to x2 and y2 as they are.
-        const __m128 y
-            = _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(_mm_add_ps(_mm_add_ps(in, _mm_mul_ps(_mm_set1_ps(2.0f), x1)), x2), b0),
-                             _mm_mul_ps(a1, y1)),
+        const __m128 b0 = lanes.b0, a1 = lanes.a1, a2 = lanes.a2;
+        __m128 x1 = lanes.x1, x2 = lanes.x2, y1 = lanes.y1, y2 = lanes.y2;
+        for (int k = 0; k < n; ++k) {
+            const __m128 in = buffer[k];
+            // BiquadSection::lowPass() per lane. Its x1 and y1 only ever hold
+            // flushed values, so they move on to x2 and y2 as they are.
+            const __m128 y = _mm_sub_ps(
+                _mm_sub_ps(_mm_mul_ps(_mm_add_ps(_mm_add_ps(in, _mm_mul_ps(_mm_set1_ps(2.0f), x1)), x2), b0),
+                    _mm_mul_ps(a1, y1)),
                 _mm_mul_ps(a2, y2));
-        x2 = x1;
-        x1 = in;
-        y2 = y1;
-        y1 = tb::flushLanes(y);
-        const __m128 out = _mm_mul_ps(y, _mm_set1_ps(0.3f));
-        l[k] = _mm_cvtss_f32(out);
-        r[k] = tb::laneOne(out);
+            x2 = x1;
+            x1 = in;
+            y2 = y1;
+            y1 = tb::flushLanes(y);
+            const __m128 out = _mm_mul_ps(y, _mm_set1_ps(0.3f));
+            lc[k] = _mm_cvtss_f32(out);
+            rc[k] = tb::laneOne(out);
+        }
+        lanes.x1 = x1;
+        lanes.x2 = x2;
+        lanes.y1 = y1;
+        lanes.y2 = y2;
     }
-
-    for (int i = 0; i < kAllPassStages; ++i) {
-        lanes.s1[i] = s1[i];
-        lanes.s2[i] = s2[i];
-    }
-    lanes.feedback1 = feedback1;
-    lanes.feedback2 = feedback2;
-    lanes.x1 = x1;
-    lanes.x2 = x2;
-    lanes.y1 = y1;
-    lanes.y2 = y2;
-    lanes.previous = previous;
-    lanes.index = index;
 }
 #endif
 
