@@ -270,16 +270,19 @@ void ModelStage::PairLanes::store(ModelStage& left, ModelStage& right) const
 namespace {
 
 // One chain of six all-pass stages with feedback, both channels in lanes,
-// over a chunk: `in` holds each frame's input pair and takes the chain's
-// output added at `wet` to it, as ModelStage::processModelStage() does.
-// The states are held one by one: as an array they would be copied in and
-// out as a whole and then once more into registers.
-inline void runChainLanes(__m128 (&states)[6], __m128& feedback, __m128 k, __m128 wet, __m128* in, int frames)
+// over a chunk: each frame's input pair (from l and r for the first chain,
+// else from `out`) goes to `out` with the chain's output added at `wet`,
+// as ModelStage::processModelStage() does. The states are held one by one:
+// as an array they would be copied in and out as a whole and then once
+// more into registers.
+template <bool FromChannels>
+inline void runChainLanes(__m128 (&states)[6], __m128& feedback, __m128 k, __m128 wet, const float* l, const float* r,
+    __m128* out, int frames)
 {
     __m128 s0 = states[0], s1 = states[1], s2 = states[2], s3 = states[3], s4 = states[4], s5 = states[5];
     __m128 f = feedback;
     for (int i = 0; i < frames; ++i) {
-        const __m128 x = in[i];
+        const __m128 x = FromChannels ? tb::pairOf(l[i], r[i]) : out[i];
         __m128 u = _mm_add_ps(_mm_sub_ps(x, _mm_set1_ps(kOffset)), _mm_mul_ps(f, _mm_set1_ps(kChainFeedback)));
         // tb::allPassChain() on the six states.
         auto stage = [&u, k](__m128& s) {
@@ -294,7 +297,7 @@ inline void runChainLanes(__m128 (&states)[6], __m128& feedback, __m128 k, __m12
         stage(s4);
         stage(s5);
         f = u;
-        in[i] = _mm_add_ps(x, _mm_mul_ps(f, wet));
+        out[i] = _mm_add_ps(x, _mm_mul_ps(f, wet));
     }
     states[0] = s0;
     states[1] = s1;
@@ -325,10 +328,8 @@ void ModelStage::runPair(PairLanes& lanes, float* l, float* r, int frames)
         const int n = std::min(kChunk, frames - done);
         float* const lc = l + done;
         float* const rc = r + done;
-        for (int k = 0; k < n; ++k)
-            buffer[k] = tb::pairOf(lc[k], rc[k]);
-        runChainLanes(lanes.s1, lanes.feedback1, lanes.k1, lanes.wet1, buffer, n);
-        runChainLanes(lanes.s2, lanes.feedback2, lanes.k2, lanes.wet2, buffer, n);
+        runChainLanes<true>(lanes.s1, lanes.feedback1, lanes.k1, lanes.wet1, lc, rc, buffer, n);
+        runChainLanes<false>(lanes.s2, lanes.feedback2, lanes.k2, lanes.wet2, nullptr, nullptr, buffer, n);
 
         __m128 previous = lanes.previous;
         int index = lanes.index;
