@@ -192,9 +192,12 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
     if (ring2Index_ >= length2)
         ring2Index_ = 0;
 
-    // Rings, indices and the oversampled low-pass run in locals for the
-    // block: stores into the rings could alias members, which would reload
-    // and store each of them on every oversampled step.
+    // Rings and indices run in locals for the block, the oversampled
+    // low-pass's states for a frame's eight steps: stores into the rings
+    // could alias members, which would reload and store each of them on
+    // every oversampled step. Across frames the states stay in the members;
+    // they would be spilled to the stack anyway, and copying them in and
+    // out cost every call as much as that.
     float* const ring1 = ring1_;
     float* const ring2 = ring2_;
     const int32_t length1 = ring1Length_;
@@ -214,8 +217,6 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
     // The filters' coefficients once for the block: the knob thread may
     // rebuild those of the low-cut and the tone between blocks.
     const float lpB0 = lowPass_.b0, lpA1 = lowPass_.a1, lpA2 = lowPass_.a2;
-    float lpX1 = lowPass_.x1, lpX2 = lowPass_.x2, lpY1 = lowPass_.y1, lpY2 = lowPass_.y2;
-    float hpX1 = highPass_.x1, hpX2 = highPass_.x2, hpY1 = highPass_.y1, hpY2 = highPass_.y2;
     const float hpB0 = highPass_.b0, hpA1 = highPass_.a1, hpA2 = highPass_.a2;
     const float toneB0 = tone_.b0, toneB1 = tone_.b1, toneB2 = tone_.b2, toneA1 = tone_.a1, toneA2 = tone_.a2;
     for (int k = 0; k < frames; ++k) {
@@ -307,6 +308,7 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
         for (int j = 0; j < kOversampling; j += 4)
             _mm_store_ps(x + j, tb::flushLanes(_mm_load_ps(x + j)));
         float o = 0.0f;
+        float lpX1 = lowPass_.x1, lpX2 = lowPass_.x2, lpY1 = lowPass_.y1, lpY2 = lowPass_.y2;
 #pragma GCC unroll 8
         for (int step = 0; step < kOversampling; ++step) {
             const float in = x[step];
@@ -317,15 +319,20 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
             lpY1 = flush(y);
             o = y;
         }
+        lowPass_.x1 = lpX1;
+        lowPass_.x2 = lpX2;
+        lowPass_.y1 = lpY1;
+        lowPass_.y2 = lpY2;
 
         o = flush(o * gain);
-        // BiquadSection::highPass() on a flushed input, with its states in
-        // locals; only its output needs the flush.
-        const float h = (o - 2.0f * hpX1 + hpX2) * hpB0 - hpA1 * hpY1 - hpA2 * hpY2;
-        hpX2 = hpX1;
-        hpX1 = o;
-        hpY2 = hpY1;
-        hpY1 = flush(h);
+        // BiquadSection::highPass() on a flushed input; only its output
+        // needs the flush.
+        BiquadSection& hp = highPass_;
+        const float h = (o - 2.0f * hp.x1 + hp.x2) * hpB0 - hpA1 * hp.y1 - hpA2 * hp.y2;
+        hp.x2 = hp.x1;
+        hp.x1 = o;
+        hp.y2 = hp.y1;
+        hp.y1 = flush(h);
         // EqBand::process() on the block's coefficients; its output is
         // flushed already, so the pedal's own flush of it would change nothing.
         const float t = flush(h);
@@ -338,14 +345,6 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
         left[k] = y;
         right[k] = y;
     }
-    highPass_.x1 = hpX1;
-    highPass_.x2 = hpX2;
-    highPass_.y1 = hpY1;
-    highPass_.y2 = hpY2;
-    lowPass_.x1 = lpX1;
-    lowPass_.x2 = lpX2;
-    lowPass_.y1 = lpY1;
-    lowPass_.y2 = lpY2;
 #else
     BiquadSection lowPass = lowPass_;
     for (int k = 0; k < frames; ++k) {
