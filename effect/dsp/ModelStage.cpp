@@ -460,6 +460,13 @@ void ModelStagePair::process(float* left, float* right, int frames)
         ModelStage::runPair(lanes_, left, right, frames);
         return;
     }
+#endif
+    processOtherwise(left, right, frames);
+}
+
+void ModelStagePair::processOtherwise(float* left, float* right, int frames)
+{
+#if defined(__SSE2__)
     if (ModelStage::pairable(stages_[0], left, stages_[1], right, frames)) {
         if (!inLanes_) {
             lanes_.load(stages_[0], stages_[1]);

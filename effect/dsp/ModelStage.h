@@ -105,6 +105,10 @@ public:
     const ModelStage& stage(int channel) const { return stages_[channel]; }
 
 private:
+    // process() when the state is not in lanes or the block is not usable;
+    // kept out of process() so that its common case saves no registers.
+    [[gnu::noinline]] void processOtherwise(float* left, float* right, int frames);
+
     ModelStage stages_[2];
 #if defined(__SSE2__)
     ModelStage::PairLanes lanes_;
