@@ -143,6 +143,27 @@ void CPedal_DistModelA::updatePedal()
     if (length < 1)
         length = 0;
     ring2Length_ = length;
+    // After every field it covers: a block that sees the new count sees
+    // them all.
+    published_.fetch_add(1, std::memory_order_release);
+}
+
+void CPedal_DistModelA::takeSettings()
+{
+    Settings& s = settings_;
+    s.drive = driveFactor_;
+    s.gain = outputGain_;
+    s.lpB0 = lowPass_.b0;
+    s.lpA1 = lowPass_.a1;
+    s.lpA2 = lowPass_.a2;
+    s.hpB0 = highPass_.b0;
+    s.hpA1 = highPass_.a1;
+    s.hpA2 = highPass_.a2;
+    s.toneB0 = tone_.b0;
+    s.toneB1 = tone_.b1;
+    s.toneB2 = tone_.b2;
+    s.toneA1 = tone_.a1;
+    s.toneA2 = tone_.a2;
 }
 
 void CPedal_DistModelA::reset()
@@ -179,8 +200,13 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
     if (!ring1_ || !ring2_ || frames <= 0)
         return;
 
-    const float drive = driveFactor_;
-    const float gain = outputGain_;
+    const uint32_t published = published_.load(std::memory_order_acquire);
+    if (published != taken_) {
+        takeSettings();
+        taken_ = published;
+    }
+    const float drive = settings_.drive;
+    const float gain = settings_.gain;
     // The comb length may change under us from the knob thread; take it once
     // per block, never beyond the ring, and bring the index back inside.
     int32_t length2 = ring2Length_;
@@ -214,11 +240,9 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
     const __m128 driveLanes = _mm_set1_ps(drive);
     const __m128 t0 = _mm_setr_ps(0.0f, 0.125f, 0.25f, 0.375f);
     const __m128 t1 = _mm_setr_ps(0.5f, 0.625f, 0.75f, 0.875f);
-    // The filters' coefficients once for the block: the knob thread may
-    // rebuild those of the low-cut and the tone between blocks.
-    const float lpB0 = lowPass_.b0, lpA1 = lowPass_.a1, lpA2 = lowPass_.a2;
-    const float hpB0 = highPass_.b0, hpA1 = highPass_.a1, hpA2 = highPass_.a2;
-    const float toneB0 = tone_.b0, toneB1 = tone_.b1, toneB2 = tone_.b2, toneA1 = tone_.a1, toneA2 = tone_.a2;
+    // The filters' coefficients as taken above; the knob thread never
+    // writes these.
+    const Settings& c = settings_;
     for (int k = 0; k < frames; ++k) {
         const float s = flush(left[k] + right[k]);
         const float low = bandPass1_.run(s);
@@ -312,7 +336,7 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
 #pragma GCC unroll 8
         for (int step = 0; step < kOversampling; ++step) {
             const float in = x[step];
-            const float y = (in + 2.0f * lpX1 + lpX2) * lpB0 - lpA1 * lpY1 - lpA2 * lpY2;
+            const float y = (in + 2.0f * lpX1 + lpX2) * c.lpB0 - c.lpA1 * lpY1 - c.lpA2 * lpY2;
             lpX2 = lpX1;
             lpX1 = in;
             lpY2 = lpY1;
@@ -328,7 +352,7 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
         // BiquadSection::highPass() on a flushed input; only its output
         // needs the flush.
         BiquadSection& hp = highPass_;
-        const float h = (o - 2.0f * hp.x1 + hp.x2) * hpB0 - hpA1 * hp.y1 - hpA2 * hp.y2;
+        const float h = (o - 2.0f * hp.x1 + hp.x2) * c.hpB0 - c.hpA1 * hp.y1 - c.hpA2 * hp.y2;
         hp.x2 = hp.x1;
         hp.x1 = o;
         hp.y2 = hp.y1;
@@ -336,8 +360,8 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
         // EqBand::process() on the block's coefficients; its output is
         // flushed already, so the pedal's own flush of it would change nothing.
         const float t = flush(h);
-        const float y
-            = flush(toneB0 * t + toneB1 * tone_.x1 + toneB2 * tone_.x2 - toneA1 * tone_.y1 - toneA2 * tone_.y2);
+        const float y = flush(
+            c.toneB0 * t + c.toneB1 * tone_.x1 + c.toneB2 * tone_.x2 - c.toneA1 * tone_.y1 - c.toneA2 * tone_.y2);
         tone_.x2 = tone_.x1;
         tone_.x1 = t;
         tone_.y2 = tone_.y1;

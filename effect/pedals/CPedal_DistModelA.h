@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -70,6 +71,7 @@ private:
 
     void updatePedal();
     void freeRings();
+    void takeSettings();
 
     tb::Relaxed<float> knob0_ {0.5f};
     tb::Relaxed<float> knob1_ {0.5f};
@@ -90,6 +92,20 @@ private:
     tb::Relaxed<float> sampleRate_ {0.0f};
     tb::Relaxed<float> outputGain_ {1.0f};
     tb::Relaxed<float> driveFactor_ {1.0f};
+
+    // What a block runs with, copied from the relaxed fields above and
+    // below only when updatePedal() has published a change since: each
+    // relaxed load goes through a register and a stack slot on every
+    // block, where plain fields serve the frame loop from where they are.
+    struct Settings {
+        float drive = 1.0f, gain = 1.0f;
+        float lpB0 = 0.0f, lpA1 = 0.0f, lpA2 = 0.0f;
+        float hpB0 = 0.0f, hpA1 = 0.0f, hpA2 = 0.0f;
+        float toneB0 = 1.0f, toneB1 = 0.0f, toneB2 = 0.0f, toneA1 = 0.0f, toneA2 = 0.0f;
+    };
+    Settings settings_;  // the audio thread's
+    std::atomic<uint32_t> published_ {1};  // counts updatePedal() calls
+    uint32_t taken_ = 0;  // the count settings_ was taken at
 
     BandPass bandPass1_;
     BandPass bandPass2_;

@@ -202,3 +202,21 @@ TEST(Distortion, KnobFourAndOutOfRangeValuesChangeNothingUnsafe)
     EXPECT_FLOAT_EQ(c.driveFactor(), 1.0f);
     EXPECT_EQ(c.ring2Length(), 0);
 }
+
+// The pedal takes its settings over only when a knob has moved; a knob
+// turned between two blocks must still count from the very next block.
+TEST(Distortion, KnobsTurnedBetweenBlocksCountFromTheNextBlock)
+{
+    const std::vector<float> x = tbtest::makeNoise(2048, 9, 0.3f);
+    CPedal_DistModelA turned, set;
+    tbtest::preparePedal(turned, 48000.0, {0.2f, 0.5f, 0.2f, 0.3f});
+    tbtest::preparePedal(set, 48000.0, {0.9f, 0.5f, 0.8f, 0.9f});
+    // A silent block first: it runs with the old settings and leaves every
+    // state at zero.
+    std::vector<float> l(64, 0.0f), r(64, 0.0f);
+    turned.process(l.data(), r.data(), 64);
+    turned.setParameter(0, 0.9f);
+    turned.setParameter(2, 0.8f);
+    turned.setParameter(3, 0.9f);
+    EXPECT_EQ(tbtest::runMono(turned, x, 16), tbtest::runMono(set, x, 16));
+}
