@@ -21,7 +21,7 @@ void CPedal_Phaser::setSampleRate(double rate)
     sampleRate_ = rate;
     floor_ = static_cast<float>(50.0 / rate);
     span_ = static_cast<float>(20000.0 / rate) - floor_;
-    incrementKnob_ = -1.0f;
+    published_.fetch_add(1, std::memory_order_release);
     reset();
 }
 
@@ -38,6 +38,9 @@ void CPedal_Phaser::reset()
     phase_ = 0.0f;
     smoothedBase_ = -1.0f;
     smoothedMix_ = -1.0f;
+    // The next block takes the settings again, and with them the smoothed
+    // values' start.
+    taken_ = published_.load(std::memory_order_relaxed) - 1;
 }
 
 void CPedal_Phaser::setParameter(int index, float value)
@@ -50,6 +53,24 @@ void CPedal_Phaser::setParameter(int index, float value)
     case 3: mix_ = v; break;
     default: break;
     }
+    // After the knob: a block that sees the new count sees the knob.
+    published_.fetch_add(1, std::memory_order_release);
+}
+
+void CPedal_Phaser::takeSettings()
+{
+    Settings& s = settings_;
+    const float baseKnob = base_;
+    s.baseTarget = std::max(baseKnob * baseKnob, 0.00001f);
+    s.mixTarget = std::max(static_cast<float>(mix_), 0.00001f);
+    const float rateKnob = rate_;
+    s.increment = static_cast<float>(2.0 * rateKnob * rateKnob * 44100.0 / sampleRate_) * 0.0005f;
+    const float depthKnob = depth_;
+    s.width = depthKnob * depthKnob * depthKnob;
+    if (smoothedBase_ < 0.0f)
+        smoothedBase_ = s.baseTarget;
+    if (smoothedMix_ < 0.0f)
+        smoothedMix_ = s.mixTarget;
 }
 
 float CPedal_Phaser::Side::run(float x, float k, float fb)
@@ -68,23 +89,21 @@ void CPedal_Phaser::process(float* left, float* right, int frames)
 {
     if (!left || !right)
         return;
-    const float baseKnob = base_;
-    const float baseTarget = std::max(baseKnob * baseKnob, 0.00001f);
-    const float mixTarget = std::max(static_cast<float>(mix_), 0.00001f);
-    float base = smoothedBase_ < 0.0f ? baseTarget : smoothedBase_;
-    float mix = smoothedMix_ < 0.0f ? mixTarget : smoothedMix_;
+    const uint32_t published = published_.load(std::memory_order_acquire);
+    if (published != taken_) {
+        takeSettings();
+        taken_ = published;
+    }
+    const float baseTarget = settings_.baseTarget;
+    const float mixTarget = settings_.mixTarget;
+    float base = smoothedBase_;
+    float mix = smoothedMix_;
 
     const float fb = std::pow(0.1f, 1.0f / 3.0f) * 0.98f;
-    const float rateKnob = rate_;
-    if (rateKnob != incrementKnob_) {
-        incrementKnob_ = rateKnob;
-        increment_ = static_cast<float>(2.0 * rateKnob * rateKnob * 44100.0 / sampleRate_) * 0.0005f;
-    }
-    const float increment = increment_;
+    const float increment = settings_.increment;
     const float c = floor_;
     const float span = span_;
-    const float depthKnob = depth_;
-    const float width = depthKnob * depthKnob * depthKnob;
+    const float width = settings_.width;
     float phase = phase_;
 
     // The sweep first, then the stages: the sweep's cosf() call would

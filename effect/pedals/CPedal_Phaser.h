@@ -3,6 +3,9 @@
 #include "effect/pedals/CPedalFX.h"
 #include "framework/dsp/Relaxed.h"
 
+#include <atomic>
+#include <cstdint>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -41,10 +44,19 @@ private:
     // 20 kHz, as fractions of the rate.
     float floor_ = static_cast<float>(50.0 / 44100.0);
     float span_ = static_cast<float>(20000.0 / 44100.0) - floor_;
-    // The sweep's step for the rate knob it was worked out for (below 0:
-    // none yet).
-    float incrementKnob_ = -1.0f;
-    float increment_ = 0.0f;
+    // What the knobs make of a block, worked out again only when a knob or
+    // the rate has changed since (published_ counts those changes): the
+    // four relaxed loads and their arithmetic cost every block as much as
+    // a frame's sweep.
+    struct Settings {
+        float baseTarget = 0.0f, mixTarget = 0.0f;
+        float increment = 0.0f;  // the sweep's step
+        float width = 0.0f;  // the sweep's depth
+    };
+    void takeSettings();
+    Settings settings_;  // the audio thread's
+    std::atomic<uint32_t> published_ {1};
+    uint32_t taken_ = 0;  // the count settings_ was taken at
 #if defined(__SSE2__)
     // Both sides' stages and feedback values, left in lane 0 and right in
     // lane 1, kept in lanes from block to block: moving them in and out of
