@@ -167,3 +167,21 @@ TEST(Phaser, ResetClearsTheStages)
     EXPECT_EQ(l1, l2);
     EXPECT_EQ(r1, r2);
 }
+
+// The phaser works its knobs out again only after a change; a knob turned
+// between two blocks must still count from the very next block.
+TEST(Phaser, KnobTurnedBetweenBlocksCountsFromTheNextBlock)
+{
+    for (int knob : {0, 1, 2, 3}) {
+        auto turned = make<CPedal_Phaser>(48000.0, {0.3f, 0.4f, 0.8f, 0.6f});
+        auto kept = make<CPedal_Phaser>(48000.0, {0.3f, 0.4f, 0.8f, 0.6f});
+        std::vector<float> l1 = tbtest::makeNoise(512, 8), r1 = tbtest::makeNoise(512, 9);
+        std::vector<float> l2 = l1, r2 = r1;
+        turned->process(l1.data(), r1.data(), 256);
+        kept->process(l2.data(), r2.data(), 256);
+        turned->setParameter(knob, 0.95f);
+        turned->process(l1.data() + 256, r1.data() + 256, 16);
+        kept->process(l2.data() + 256, r2.data() + 256, 16);
+        EXPECT_NE(l1, l2) << "knob " << knob;
+    }
+}
