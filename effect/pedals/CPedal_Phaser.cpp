@@ -124,6 +124,9 @@ void CPedal_Phaser::process(float* left, float* right, int frames)
             ks[i] = (1.0f - p) / (1.0f + p);
             base += (baseTarget - base) * kSmoothing;
         }
+        // Keeps the compiler from loading the stages before the sweep and
+        // then saving and restoring them around its calls.
+        std::atomic_signal_fence(std::memory_order_seq_cst);
         float* const l = left + done;
         float* const r = right + done;
 #if defined(__SSE2__)
