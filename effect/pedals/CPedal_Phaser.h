@@ -12,7 +12,8 @@
 
 // Six first-order all-pass stages per side with feedback, swept by a cosine
 // LFO; the swept signal is added to the dry one. Knobs are only stored here:
-// process() derives everything at the start of each block.
+// process() derives its settings from them at the start of the first block
+// after a change.
 class CPedal_Phaser : public CPedalFX {
 public:
     static constexpr int kStages = 6;
