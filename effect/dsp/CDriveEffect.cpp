@@ -60,10 +60,29 @@ void CDriveEffect::setEffectParameter(int index, float value)
     } else if (index >= kFirstKnob && index <= kLastKnob) {
         const int k = index - kFirstKnob;
         boxes_[k / PedalBox::kKnobs].setKnob(k % PedalBox::kKnobs, value);
+        boxRequests_.store(true, std::memory_order_release);
     } else if (index >= kFirstEnable && index < kFirstEnable + kBoxes) {
         boxes_[index - kFirstEnable].setEnabled(value);
+        boxRequests_.store(true, std::memory_order_release);
     } else if (index >= kFirstType && index < kFirstType + kBoxes) {
         boxes_[index - kFirstType].requestType(value);
+        boxRequests_.store(true, std::memory_order_release);
+    }
+}
+
+void CDriveEffect::applyBoxRequests()
+{
+    // Lowered before the boxes are looked at: a request stored after this
+    // point raises it again and is taken at the next block.
+    boxRequests_.exchange(false, std::memory_order_acquire);
+    CProgram* program = program_.load(std::memory_order_acquire);
+    runningCount_ = 0;
+    for (int b = 0; b < kBoxes; ++b) {
+        PedalBox& box = boxes_[b];
+        if (box.hasRequests())
+            box.applyRequests(sampleRate_, program, b);
+        if (box.running() != nullptr)
+            running_[runningCount_++] = box.running();
     }
 }
 
@@ -207,9 +226,12 @@ void CDriveEffect::process(float* inL, float* inR, float* outL, float* outR, int
     const float inTarget = inputTarget_.load(std::memory_order_relaxed);
     const float inPeak = inputStage(left, right, n, inTarget);
 
-    CProgram* program = program_.load(std::memory_order_acquire);
-    for (int b = 0; b < kBoxes; ++b)
-        boxes_[b].run(left, right, n, sampleRate_, program, b);
+    // A plain load first: requests are rare, and the exchange is a locked
+    // operation that every block would pay.
+    if (boxRequests_.load(std::memory_order_relaxed))
+        applyBoxRequests();
+    for (int i = 0; i < runningCount_; ++i)
+        running_[i]->process(left, right, n);
 
     models_.process(left, right, n);
 

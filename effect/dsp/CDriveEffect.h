@@ -57,6 +57,8 @@ public:
 
 private:
     void applyPendingModel();
+    // Carries out the boxes' requests and lists the pedals that run.
+    void applyBoxRequests();
     // The input limit, high-pass and gain in place; returns the input peak.
     float inputStage(float* left, float* right, int n, float target);
     // The output gain into the outputs; returns the output peak.
@@ -72,6 +74,11 @@ private:
     float outputGain_ = 1.0f;
     std::atomic<CProgram*> program_ {nullptr};
     PedalBox boxes_[kBoxes];
+    // Raised after any box request: the boxes are looked at only then, and
+    // otherwise the block runs straight down the list of running pedals.
+    std::atomic<bool> boxRequests_ {false};
+    CPedalFX* running_[kBoxes] = {};
+    int runningCount_ = 0;
     BiquadSection highPass_[2];
     MasterEqualiser equaliser_;
     // On until the program says otherwise; its default switches it on anyway.

@@ -20,6 +20,7 @@ void PedalBox::requestType(float storedValue)
 {
     // NaN asks for no change, like any negative value.
     pendingType_.store(truncateStored(storedValue, -1, kPedalTypeCount - 1, -1), std::memory_order_release);
+    raiseRequest();
 }
 
 void PedalBox::setKnob(int knob, float value)
@@ -28,12 +29,34 @@ void PedalBox::setKnob(int knob, float value)
         return;
     knobs_[knob].store(value, std::memory_order_relaxed);
     pendingKnobs_.fetch_or(1u << knob, std::memory_order_release);
+    raiseRequest();
 }
 
 void PedalBox::setEnabled(float storedValue)
 {
     bypass_.store(storedValue == 0.0f, std::memory_order_relaxed);
     resetRequest_.store(true, std::memory_order_release);
+    raiseRequest();
+}
+
+void PedalBox::applyRequests(double rate, CProgram* program, int boxIndex)
+{
+    // Lowered before the requests are read: one stored after this point
+    // raises it again and is taken at the next block.
+    requested_.exchange(false, std::memory_order_acquire);
+    if (pendingType_.load(std::memory_order_relaxed) >= 0)
+        applyPendingType(rate, program, boxIndex);
+    if (pendingKnobs_.load(std::memory_order_relaxed) != 0)
+        applyPendingKnobs();
+    running_ = nullptr;
+    // Without a pedal a reset request waits for the next one; a pedal only
+    // comes with a type request, which raises the flag again.
+    if (pedal_ == nullptr)
+        return;
+    if (resetRequest_.load(std::memory_order_relaxed) && resetRequest_.exchange(false, std::memory_order_acquire))
+        pedal_->reset();
+    if (!bypass_.load(std::memory_order_relaxed))
+        running_ = pedal_;
 }
 
 void PedalBox::applyPendingType(double rate, CProgram* program, int boxIndex)

@@ -12,7 +12,7 @@ class CProgram;
 // One of the chain's five effect boxes. Its pedal belongs to the audio thread:
 // other threads only leave requests here (a pending type, knob values with a
 // pending-knob mask, the enable state and a reset request), and the audio
-// thread carries them out at the box's turn in the chain.
+// thread carries them out at the start of a block.
 class PedalBox {
 public:
     static constexpr int kKnobs = drive::kKnobsPerBox;
@@ -30,10 +30,15 @@ public:
     void setEnabled(float storedValue);
 
     // --- audio thread ---
-    // Applies a pending type change (building the pedal from the program's
-    // knob values of this box), pending knobs and a reset request, then runs
-    // the pedal in place unless bypassed.
-    void run(float* left, float* right, int frames, double rate, CProgram* program, int boxIndex);
+    // Whether a request waits: one plain load for all of them.
+    bool hasRequests() const { return requested_.load(std::memory_order_relaxed); }
+    // Carries out the waiting requests: a pending type change (building the
+    // pedal from the program's knob values of this box), pending knobs, a
+    // reset request and the enable state.
+    void applyRequests(double rate, CProgram* program, int boxIndex);
+    // The pedal to run in place, null when there is none or the box is
+    // bypassed; it changes only in applyRequests().
+    CPedalFX* running() const { return running_; }
 
     // --- under the engine's handshake (no block renders) ---
     void setSampleRate(double rate);
@@ -47,32 +52,17 @@ public:
 private:
     void applyPendingType(double rate, CProgram* program, int boxIndex);
     void applyPendingKnobs();
+    // Raised after every request, so the audio thread looks at one flag
+    // instead of each request's own atomic.
+    void raiseRequest() { requested_.store(true, std::memory_order_release); }
 
     CPedalFX* pedal_ = nullptr;
+    CPedalFX* running_ = nullptr;
     int32_t currentType_ = kPedalNone;
+    std::atomic<bool> requested_ {false};
     std::atomic<int32_t> pendingType_ {-1};
     std::atomic<bool> bypass_ {false};
     std::atomic<bool> resetRequest_ {false};
     std::atomic<float> knobs_[kKnobs];
     std::atomic<uint32_t> pendingKnobs_ {0};
 };
-
-// Inline: the chain runs five boxes per block, and a call apiece is a fair
-// share of a 16-frame block when nothing is asked for.
-inline void PedalBox::run(float* left, float* right, int frames, double rate, CProgram* program, int boxIndex)
-{
-    // Requests are rare: a plain load finds that none is waiting, where an
-    // exchange would be a locked operation and a call on every block. A
-    // request stored after the load is taken at the next block, as one
-    // stored after the exchange would be.
-    if (pendingType_.load(std::memory_order_relaxed) >= 0)
-        applyPendingType(rate, program, boxIndex);
-    if (pendingKnobs_.load(std::memory_order_relaxed) != 0)
-        applyPendingKnobs();
-    if (pedal_ == nullptr)
-        return;
-    if (resetRequest_.load(std::memory_order_relaxed) && resetRequest_.exchange(false, std::memory_order_acquire))
-        pedal_->reset();
-    if (!bypass_.load(std::memory_order_relaxed))
-        pedal_->process(left, right, frames);
-}
