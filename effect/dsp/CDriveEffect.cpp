@@ -4,6 +4,7 @@
 #include "effect/dsp/StoredValue.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -114,6 +115,18 @@ inline __m128 limitLanes(__m128 x)
 
 namespace {
 
+// One glide step of the input and output gains.
+inline float glideStep(float g, float target) { return g + (target - g) * kGainGlide; }
+
+#if defined(__SSE2__)
+// The largest lane of v.
+inline float largestLane(__m128 v)
+{
+    v = _mm_max_ps(v, _mm_movehl_ps(v, v));
+    return _mm_cvtss_f32(_mm_max_ss(v, _mm_shuffle_ps(v, v, 1)));
+}
+#endif
+
 // out = in * g with g gliding toward target frame by frame, as the input and
 // output gains do; returns the largest |left + right| of the result.
 float glideGain(const float* left, const float* right, float* outL, float* outR, int n, float& gain, float target)
@@ -122,27 +135,35 @@ float glideGain(const float* left, const float* right, float* outL, float* outR,
     int k = 0;
     float peak = 0.0f;
 #if defined(__SSE2__)
-    // The gain glides frame by frame; the products go four frames at a time.
-    // The peak is a maximum, which no order changes.
+    // The products go four frames at a time. The peak is a maximum, which no
+    // order changes; std::max(peak, v) keeps peak where v is not a number, as
+    // maxps does.
     const __m128 sign = _mm_set1_ps(-0.0f);
     __m128 peaks = _mm_setzero_ps();
-    for (; k + 4 <= n; k += 4) {
-        alignas(16) float gains[4];
-        for (float& v : gains) {
-            v = g;
-            g = g + (target - g) * kGainGlide;
+    if (std::bit_cast<uint32_t>(glideStep(g, target)) == std::bit_cast<uint32_t>(g)) {
+        // A glide that has come to rest stays there: the step is a function
+        // of g alone, so every later step gives g again.
+        const __m128 gv = _mm_set1_ps(g);
+        for (; k + 4 <= n; k += 4) {
+            const __m128 l = _mm_mul_ps(_mm_loadu_ps(left + k), gv);
+            const __m128 r = _mm_mul_ps(_mm_loadu_ps(right + k), gv);
+            _mm_storeu_ps(outL + k, l);
+            _mm_storeu_ps(outR + k, r);
+            peaks = _mm_max_ps(_mm_andnot_ps(sign, _mm_add_ps(l, r)), peaks);
         }
-        const __m128 gv = _mm_load_ps(gains);
-        const __m128 l = _mm_mul_ps(_mm_loadu_ps(left + k), gv);
-        const __m128 r = _mm_mul_ps(_mm_loadu_ps(right + k), gv);
-        _mm_storeu_ps(outL + k, l);
-        _mm_storeu_ps(outR + k, r);
-        // std::max(peak, v) keeps peak where v is not a number, as maxps does.
-        peaks = _mm_max_ps(_mm_andnot_ps(sign, _mm_add_ps(l, r)), peaks);
+    } else {
+        for (; k + 4 <= n; k += 4) {
+            const float g0 = g, g1 = glideStep(g0, target), g2 = glideStep(g1, target), g3 = glideStep(g2, target);
+            g = glideStep(g3, target);
+            const __m128 gv = _mm_setr_ps(g0, g1, g2, g3);
+            const __m128 l = _mm_mul_ps(_mm_loadu_ps(left + k), gv);
+            const __m128 r = _mm_mul_ps(_mm_loadu_ps(right + k), gv);
+            _mm_storeu_ps(outL + k, l);
+            _mm_storeu_ps(outR + k, r);
+            peaks = _mm_max_ps(_mm_andnot_ps(sign, _mm_add_ps(l, r)), peaks);
+        }
     }
-    peaks = _mm_max_ps(peaks, _mm_movehl_ps(peaks, peaks));
-    peaks = _mm_max_ss(peaks, _mm_shuffle_ps(peaks, peaks, 1));
-    peak = _mm_cvtss_f32(peaks);
+    peak = largestLane(peaks);
 #endif
     for (; k < n; ++k) {
         const float l = left[k] * g;
@@ -150,7 +171,7 @@ float glideGain(const float* left, const float* right, float* outL, float* outR,
         outL[k] = l;
         outR[k] = r;
         peak = std::max(peak, std::fabs(l + r));
-        g = g + (target - g) * kGainGlide;
+        g = glideStep(g, target);
     }
     gain = g;
     return peak;
