@@ -33,6 +33,22 @@ CDriveEffect::CDriveEffect()
 {
     for (BiquadSection& hp : highPass_)
         setHighPass(hp, kHighPassHz, 1.0, sampleRate_);
+    loadHighPass();
+#if defined(__SSE2__)
+    HighPassLanes& h = highPassLanes_;
+    h.x1 = h.x2 = h.y1 = h.y2 = _mm_setzero_ps();
+#endif
+}
+
+void CDriveEffect::loadHighPass()
+{
+#if defined(__SSE2__)
+    const BiquadSection& l = highPass_[0];
+    const BiquadSection& r = highPass_[1];
+    highPassLanes_.b0 = tb::pairOf(l.b0, r.b0);
+    highPassLanes_.a1 = tb::pairOf(l.a1, r.a1);
+    highPassLanes_.a2 = tb::pairOf(l.a2, r.a2);
+#endif
 }
 
 CDriveEffect::~CDriveEffect() = default;
@@ -182,27 +198,16 @@ float glideGain(const float* left, const float* right, float* outL, float* outR,
 float CDriveEffect::inputStage(float* left, float* right, int n, float target)
 {
 #if defined(__SSE2__)
-    // The limit and the high-pass's input flush hold no state: four frames
-    // at a time. Then the high-pass, left and right side by side, each lane
-    // doing highPass()'s operations in its order. highPass() flushes the
-    // states it keeps, so they stay flushed and need no flush as they move.
-    int k = 0;
-    for (; k + 4 <= n; k += 4) {
-        _mm_storeu_ps(left + k, tb::flushLanes(limitLanes(_mm_loadu_ps(left + k))));
-        _mm_storeu_ps(right + k, tb::flushLanes(limitLanes(_mm_loadu_ps(right + k))));
-    }
-    for (; k < n; ++k) {
-        left[k] = tb::flush(limitInput(left[k]));
-        right[k] = tb::flush(limitInput(right[k]));
-    }
-    BiquadSection& hl = highPass_[0];
-    BiquadSection& hr = highPass_[1];
-    const __m128 b0 = tb::pairOf(hl.b0, hr.b0), a1 = tb::pairOf(hl.a1, hr.a1), a2 = tb::pairOf(hl.a2, hr.a2);
+    // The high-pass, left and right side by side, each lane doing
+    // highPass()'s operations in its order. highPass() flushes the states it
+    // keeps, so they stay flushed and need no flush as they move. Four frames
+    // at a time are limited, flushed and paired in one go; the upper lanes
+    // then filter whatever the pairing left there, which no output reads.
+    HighPassLanes& h = highPassLanes_;
+    const __m128 b0 = h.b0, a1 = h.a1, a2 = h.a2;
     const __m128 two = _mm_set1_ps(2.0f);
-    __m128 x1 = tb::pairOf(hl.x1, hr.x1), x2 = tb::pairOf(hl.x2, hr.x2);
-    __m128 y1 = tb::pairOf(hl.y1, hr.y1), y2 = tb::pairOf(hl.y2, hr.y2);
-    for (k = 0; k < n; ++k) {
-        const __m128 x = tb::pairOf(left[k], right[k]);
+    __m128 x1 = h.x1, x2 = h.x2, y1 = h.y1, y2 = h.y2;
+    auto step = [&](__m128 x) {
         const __m128 y = _mm_sub_ps(
             _mm_sub_ps(_mm_mul_ps(_mm_add_ps(_mm_sub_ps(x, _mm_mul_ps(two, x1)), x2), b0), _mm_mul_ps(a1, y1)),
             _mm_mul_ps(a2, y2));
@@ -210,10 +215,30 @@ float CDriveEffect::inputStage(float* left, float* right, int n, float target)
         x1 = x;
         y2 = y1;
         y1 = tb::flushLanes(y);
+        return y;
+    };
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        const __m128 l = tb::flushLanes(limitLanes(_mm_loadu_ps(left + k)));
+        const __m128 r = tb::flushLanes(limitLanes(_mm_loadu_ps(right + k)));
+        const __m128 lo = _mm_unpacklo_ps(l, r), hi = _mm_unpackhi_ps(l, r);
+        const __m128 o0 = step(lo);
+        const __m128 o1 = step(_mm_movehl_ps(lo, lo));
+        const __m128 o2 = step(hi);
+        const __m128 o3 = step(_mm_movehl_ps(hi, hi));
+        const __m128 first = _mm_unpacklo_ps(o0, o1), second = _mm_unpacklo_ps(o2, o3);
+        _mm_storeu_ps(left + k, _mm_movelh_ps(first, second));
+        _mm_storeu_ps(right + k, _mm_movehl_ps(second, first));
+    }
+    for (; k < n; ++k) {
+        const __m128 y = step(tb::pairOf(tb::flush(limitInput(left[k])), tb::flush(limitInput(right[k]))));
         _mm_store_ss(left + k, y);
         _mm_store_ss(right + k, _mm_shuffle_ps(y, y, 1));
     }
-    tb::storeHistory(x1, x2, y1, y2, hl, hr);
+    h.x1 = x1;
+    h.x2 = x2;
+    h.y1 = y1;
+    h.y2 = y2;
 #else
     for (int k = 0; k < n; ++k) {
         left[k] = highPass_[0].highPass(limitInput(left[k]));
@@ -273,6 +298,10 @@ void CDriveEffect::reset()
     outputGain_ = 0.0f;
     for (BiquadSection& hp : highPass_)
         hp.clearState();
+#if defined(__SSE2__)
+    HighPassLanes& h = highPassLanes_;
+    h.x1 = h.x2 = h.y1 = h.y2 = _mm_setzero_ps();
+#endif
     equaliser_.reset();
     models_.reset();
 }
@@ -287,6 +316,7 @@ void CDriveEffect::setSampleRate(double rate)
         box.setSampleRate(rate);
     for (BiquadSection& hp : highPass_)
         setHighPass(hp, kHighPassHz, 1.0, rate);
+    loadHighPass();
     equaliser_.setSampleRate(rate);
     models_.setSampleRate(rate);
     reset();

@@ -10,6 +10,10 @@
 #include <atomic>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 class CProgram;
 
 // The product's effect unit: 30 Hz input high-pass, smoothed input gain with
@@ -56,6 +60,8 @@ public:
     static float gainForValue(float value);
 
 private:
+    // Hands the high-pass coefficients to its lanes.
+    void loadHighPass();
     void applyPendingModel();
     // Carries out the boxes' requests and lists the pedals that run.
     void applyBoxRequests();
@@ -80,6 +86,17 @@ private:
     CPedalFX* running_[kBoxes] = {};
     int runningCount_ = 0;
     BiquadSection highPass_[2];
+#if defined(__SSE2__)
+    // The high-pass as the audio thread runs it, left and right side by side
+    // and kept from block to block, so a block does not move coefficients and
+    // history in and out of the sections; the sections' own history is left
+    // behind.
+    struct HighPassLanes {
+        __m128 b0, a1, a2;
+        __m128 x1, x2, y1, y2;
+    };
+    HighPassLanes highPassLanes_;
+#endif
     MasterEqualiser equaliser_;
     // On until the program says otherwise; its default switches it on anyway.
     std::atomic<bool> equaliserOn_ {true};

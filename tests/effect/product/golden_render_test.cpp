@@ -109,3 +109,23 @@ TEST(GoldenRender, EveryProgramRateAndBlockSizeRendersTheRecordedBits)
     }
     EXPECT_EQ(checked, static_cast<int>(std::size(kGolden)));
 }
+
+// The recorded block sizes are all one frame or multiples of four; the four-
+// frame paths of the stages must hand their states over to the odd frames
+// at the end of a block and back without a seam.
+TEST(GoldenRender, BlocksOfEveryLengthRenderTheBitsOfEvenBlocks)
+{
+    const std::vector<float> in = chainbench::guitarLike(44100, kFrames);
+    chainbench::Rig even(chainbench::heavyChain(), 44100);
+    std::vector<float> wantL, wantR;
+    even.render(in, 64, wantL, wantR);
+
+    chainbench::Rig odd(chainbench::heavyChain(), 44100);
+    std::vector<float> l(in), r(in), outL(kFrames), outR(kFrames);
+    for (int at = 0, n = 1; at < kFrames; at += n, n = n % 7 + 1) {
+        n = std::min(n, kFrames - at);
+        odd.chain.process(l.data() + at, r.data() + at, outL.data() + at, outR.data() + at, n);
+    }
+    EXPECT_EQ(outL, wantL);
+    EXPECT_EQ(outR, wantR);
+}
