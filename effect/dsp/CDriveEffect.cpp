@@ -134,53 +134,21 @@ namespace {
 // One glide step of the input and output gains.
 inline float glideStep(float g, float target) { return g + (target - g) * kGainGlide; }
 
-#if defined(__SSE2__)
-// The largest lane of v.
-inline float largestLane(__m128 v)
+// A glide that has come to rest stays there: the step is a function of g
+// alone, so once a step gives the same bits back every later one does too,
+// and a block can use the gain as it is. That is the usual case: the level
+// knobs rarely move.
+inline bool atRest(float g, float target)
 {
-    v = _mm_max_ps(v, _mm_movehl_ps(v, v));
-    return _mm_cvtss_f32(_mm_max_ss(v, _mm_shuffle_ps(v, v, 1)));
+    return std::bit_cast<uint32_t>(glideStep(g, target)) == std::bit_cast<uint32_t>(g);
 }
-#endif
 
-// out = in * g with g gliding toward target frame by frame, as the input and
-// output gains do; returns the largest |left + right| of the result.
-float glideGain(const float* left, const float* right, float* outL, float* outR, int n, float& gain, float target)
+// The frames from k on, one at a time: out = in * g with g gliding, and the
+// peak of |left + right| taken along.
+inline float glideFrames(const float* left, const float* right, float* outL, float* outR, int k, int n, float& gain,
+    float target, float peak)
 {
     float g = gain;
-    int k = 0;
-    float peak = 0.0f;
-#if defined(__SSE2__)
-    // The products go four frames at a time. The peak is a maximum, which no
-    // order changes; std::max(peak, v) keeps peak where v is not a number, as
-    // maxps does.
-    const __m128 sign = _mm_set1_ps(-0.0f);
-    __m128 peaks = _mm_setzero_ps();
-    if (std::bit_cast<uint32_t>(glideStep(g, target)) == std::bit_cast<uint32_t>(g)) {
-        // A glide that has come to rest stays there: the step is a function
-        // of g alone, so every later step gives g again.
-        const __m128 gv = _mm_set1_ps(g);
-        for (; k + 4 <= n; k += 4) {
-            const __m128 l = _mm_mul_ps(_mm_loadu_ps(left + k), gv);
-            const __m128 r = _mm_mul_ps(_mm_loadu_ps(right + k), gv);
-            _mm_storeu_ps(outL + k, l);
-            _mm_storeu_ps(outR + k, r);
-            peaks = _mm_max_ps(_mm_andnot_ps(sign, _mm_add_ps(l, r)), peaks);
-        }
-    } else {
-        for (; k + 4 <= n; k += 4) {
-            const float g0 = g, g1 = glideStep(g0, target), g2 = glideStep(g1, target), g3 = glideStep(g2, target);
-            g = glideStep(g3, target);
-            const __m128 gv = _mm_setr_ps(g0, g1, g2, g3);
-            const __m128 l = _mm_mul_ps(_mm_loadu_ps(left + k), gv);
-            const __m128 r = _mm_mul_ps(_mm_loadu_ps(right + k), gv);
-            _mm_storeu_ps(outL + k, l);
-            _mm_storeu_ps(outR + k, r);
-            peaks = _mm_max_ps(_mm_andnot_ps(sign, _mm_add_ps(l, r)), peaks);
-        }
-    }
-    peak = largestLane(peaks);
-#endif
     for (; k < n; ++k) {
         const float l = left[k] * g;
         const float r = right[k] * g;
@@ -193,16 +161,74 @@ float glideGain(const float* left, const float* right, float* outL, float* outR,
     return peak;
 }
 
-}  // namespace
+#if defined(__SSE2__)
+// The next four gains of a glide at g, which moves on past them.
+template <bool AtRest> inline __m128 nextGains(float& g, float target)
+{
+    if constexpr (AtRest) {
+        return _mm_set1_ps(g);
+    } else {
+        const float g0 = g, g1 = glideStep(g0, target), g2 = glideStep(g1, target), g3 = glideStep(g2, target);
+        g = glideStep(g3, target);
+        return _mm_setr_ps(g0, g1, g2, g3);
+    }
+}
 
-float CDriveEffect::inputStage(float* left, float* right, int n, float target)
+// The peak is a maximum, which no order changes; std::max(peak, v) keeps
+// peak where v is not a number, as maxps does.
+inline __m128 peakLanes(__m128 peaks, __m128 l, __m128 r)
+{
+    return _mm_max_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), _mm_add_ps(l, r)), peaks);
+}
+
+inline float largestLane(__m128 v)
+{
+    v = _mm_max_ps(v, _mm_movehl_ps(v, v));
+    return _mm_cvtss_f32(_mm_max_ss(v, _mm_shuffle_ps(v, v, 1)));
+}
+
+template <bool AtRest>
+float glideLanes(const float* left, const float* right, float* outL, float* outR, int n, float& gain, float target)
+{
+    float g = gain;
+    __m128 peaks = _mm_setzero_ps();
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        const __m128 gv = nextGains<AtRest>(g, target);
+        const __m128 l = _mm_mul_ps(_mm_loadu_ps(left + k), gv);
+        const __m128 r = _mm_mul_ps(_mm_loadu_ps(right + k), gv);
+        _mm_storeu_ps(outL + k, l);
+        _mm_storeu_ps(outR + k, r);
+        peaks = peakLanes(peaks, l, r);
+    }
+    gain = g;
+    return glideFrames(left, right, outL, outR, k, n, gain, target, largestLane(peaks));
+}
+#endif
+
+// out = in * g with g gliding toward target frame by frame, as the input and
+// output gains do; returns the largest |left + right| of the result.
+float glideGain(const float* left, const float* right, float* outL, float* outR, int n, float& gain, float target)
 {
 #if defined(__SSE2__)
+    return atRest(gain, target) ? glideLanes<true>(left, right, outL, outR, n, gain, target)
+                                : glideLanes<false>(left, right, outL, outR, n, gain, target);
+#else
+    return glideFrames(left, right, outL, outR, 0, n, gain, target, 0.0f);
+#endif
+}
+
+}  // namespace
+
+#if defined(__SSE2__)
+template <bool AtRest> float CDriveEffect::inputLanes(float* left, float* right, int n, float target)
+{
     // The high-pass, left and right side by side, each lane doing
     // highPass()'s operations in its order. highPass() flushes the states it
     // keeps, so they stay flushed and need no flush as they move. Four frames
     // at a time are limited, flushed and paired in one go; the upper lanes
     // then filter whatever the pairing left there, which no output reads.
+    // The gain follows frame by frame, as it would on the filtered block.
     HighPassLanes& h = highPassLanes_;
     const __m128 b0 = h.b0, a1 = h.a1, a2 = h.a2;
     const __m128 two = _mm_set1_ps(2.0f);
@@ -217,6 +243,8 @@ float CDriveEffect::inputStage(float* left, float* right, int n, float target)
         y1 = tb::flushLanes(y);
         return y;
     };
+    float g = inputGain_;
+    __m128 peaks = _mm_setzero_ps();
     int k = 0;
     for (; k + 4 <= n; k += 4) {
         const __m128 l = tb::flushLanes(limitLanes(_mm_loadu_ps(left + k)));
@@ -227,25 +255,39 @@ float CDriveEffect::inputStage(float* left, float* right, int n, float target)
         const __m128 o2 = step(hi);
         const __m128 o3 = step(_mm_movehl_ps(hi, hi));
         const __m128 first = _mm_unpacklo_ps(o0, o1), second = _mm_unpacklo_ps(o2, o3);
-        _mm_storeu_ps(left + k, _mm_movelh_ps(first, second));
-        _mm_storeu_ps(right + k, _mm_movehl_ps(second, first));
+        const __m128 gv = nextGains<AtRest>(g, target);
+        const __m128 gl = _mm_mul_ps(_mm_movelh_ps(first, second), gv);
+        const __m128 gr = _mm_mul_ps(_mm_movehl_ps(second, first), gv);
+        _mm_storeu_ps(left + k, gl);
+        _mm_storeu_ps(right + k, gr);
+        peaks = peakLanes(peaks, gl, gr);
     }
-    for (; k < n; ++k) {
-        const __m128 y = step(tb::pairOf(tb::flush(limitInput(left[k])), tb::flush(limitInput(right[k]))));
-        _mm_store_ss(left + k, y);
-        _mm_store_ss(right + k, _mm_shuffle_ps(y, y, 1));
+    for (int j = k; j < n; ++j) {
+        const __m128 y = step(tb::pairOf(tb::flush(limitInput(left[j])), tb::flush(limitInput(right[j]))));
+        _mm_store_ss(left + j, y);
+        _mm_store_ss(right + j, _mm_shuffle_ps(y, y, 1));
     }
     h.x1 = x1;
     h.x2 = x2;
     h.y1 = y1;
     h.y2 = y2;
+    inputGain_ = g;
+    return glideFrames(left, right, left, right, k, n, inputGain_, target, largestLane(peaks));
+}
+#endif
+
+float CDriveEffect::inputStage(float* left, float* right, int n, float target)
+{
+#if defined(__SSE2__)
+    return atRest(inputGain_, target) ? inputLanes<true>(left, right, n, target)
+                                      : inputLanes<false>(left, right, n, target);
 #else
     for (int k = 0; k < n; ++k) {
         left[k] = highPass_[0].highPass(limitInput(left[k]));
         right[k] = highPass_[1].highPass(limitInput(right[k]));
     }
-#endif
     return glideGain(left, right, left, right, n, inputGain_, target);
+#endif
 }
 
 float CDriveEffect::outputStage(const float* left, const float* right, float* outL, float* outR, int n, float target)

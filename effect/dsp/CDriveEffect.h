@@ -67,6 +67,9 @@ private:
     void applyBoxRequests();
     // The input limit, high-pass and gain in place; returns the input peak.
     float inputStage(float* left, float* right, int n, float target);
+#if defined(__SSE2__)
+    template <bool AtRest> float inputLanes(float* left, float* right, int n, float target);
+#endif
     // The output gain into the outputs; returns the output peak.
     float outputStage(const float* left, const float* right, float* outL, float* outR, int n, float target);
 
