@@ -86,11 +86,18 @@ inline void storePair(float* p, __m128 v) { _mm_store_sd(reinterpret_cast<double
 struct BiquadLanes {
     __m128 c0, c1, c2, d1, d2, x1, x2, y1, y2;
 
+    // The output of a step on an input already flushed, flushed; the
+    // history stays.
+    __m128 output(__m128 x) const
+    {
+        const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_mul_ps(c0, x), _mm_mul_ps(c1, x1)), _mm_mul_ps(c2, x2));
+        return tb::flushLanes(_mm_sub_ps(_mm_sub_ps(sum, _mm_mul_ps(d1, y1)), _mm_mul_ps(d2, y2)));
+    }
+
     // One step on an input already flushed; the output comes back flushed.
     __m128 step(__m128 x)
     {
-        const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_mul_ps(c0, x), _mm_mul_ps(c1, x1)), _mm_mul_ps(c2, x2));
-        const __m128 y = tb::flushLanes(_mm_sub_ps(_mm_sub_ps(sum, _mm_mul_ps(d1, y1)), _mm_mul_ps(d2, y2)));
+        const __m128 y = output(x);
         x2 = x1;
         x1 = x;
         y2 = y1;
@@ -135,8 +142,16 @@ inline void deinterleave(const float* both, float* l, float* r, int n)
 
 }  // namespace
 
+namespace {
+
+// Lanes 0, 1 from `lower`, lanes 2, 3 from `upper`.
+inline __m128 join(__m128 lower, __m128 upper) { return _mm_shuffle_ps(lower, upper, _MM_SHUFFLE(3, 2, 1, 0)); }
+
+}  // namespace
+
 void EqBandPairLanes::loadCoefficients(const EqBand& l0, const EqBand& r0, const EqBand& l1, const EqBand& r1)
 {
+    settle();
     b0 = _mm_setr_ps(l0.b0, r0.b0, l1.b0, r1.b0);
     b1 = _mm_setr_ps(l0.b1, r0.b1, l1.b1, r1.b1);
     b2 = _mm_setr_ps(l0.b2, r0.b2, l1.b2, r1.b2);
@@ -150,6 +165,7 @@ void EqBandPairLanes::loadHistory(const EqBand& l0, const EqBand& r0, const EqBa
     x2 = _mm_setr_ps(l0.x2, r0.x2, l1.x2, r1.x2);
     y1 = _mm_setr_ps(l0.y1, r0.y1, l1.y1, r1.y1);
     y2 = _mm_setr_ps(l0.y2, r0.y2, l1.y2, r1.y2);
+    settled = true;
 }
 
 void EqBandPairLanes::storeHistory(EqBand& l0, EqBand& r0, EqBand& l1, EqBand& r1) const
@@ -168,45 +184,78 @@ void EqBandPairLanes::storeHistory(EqBand& l0, EqBand& r0, EqBand& l1, EqBand& r
     }
 }
 
-void EqBandPairLanes::clearHistory() { x1 = x2 = y1 = y2 = _mm_setzero_ps(); }
+void EqBandPairLanes::clearHistory()
+{
+    x1 = x2 = y1 = y2 = _mm_setzero_ps();
+    settled = true;
+}
+
+void EqBandPairLanes::settle()
+{
+    if (settled)
+        return;
+    // Band b's last output, flushed already, is band b + 1's input; the
+    // lanes of band b do no real work, and their history is put back.
+    BiquadLanes q {b0, b1, b2, a1, a2, x1, x2, y1, y2};
+    q.step(_mm_movelh_ps(_mm_setzero_ps(), y1));
+    x1 = join(x1, q.x1);
+    x2 = join(x2, q.x2);
+    y1 = join(y1, q.y1);
+    y2 = join(y2, q.y2);
+    settled = true;
+}
 
 namespace {
 
 // Step k runs band b on frame k and band b + 1 on frame k - 1, whose input is
-// band b's output of the step before; the first step's upper lanes and the
-// last step's lower lanes do no real work, and their history is put back.
+// band b's output of the step before. On settled history the first step's
+// upper lanes do no real work and their history is put back; otherwise they
+// take band b + 1's step of the last frame that it is behind on. A pair left
+// settled takes one more step for band b + 1's last frame, its lower lanes
+// doing no real work; otherwise that step's output alone is taken.
 // Each lane does processBlock()'s operations in its order. Inline, so that a
 // chain of pairs runs without a call per pair.
-template <bool FlushInput> inline void runLanes(EqBandPairLanes& p, float* both, int n)
+template <bool FlushInput, bool LeaveSettled> [[gnu::noinline]] void runLanes(EqBandPairLanes& p, float* both, int n)
 {
     BiquadLanes q {p.b0, p.b1, p.b2, p.a1, p.a2, p.x1, p.x2, p.y1, p.y2};
-    auto step = [&](__m128 in) {
+    auto input = [&](__m128 in) {
         // The lower lanes take the input, the upper ones band b's last output.
         __m128 x = _mm_movelh_ps(in, q.y1);
         if constexpr (FlushInput)
             x = tb::flushLanes(x);  // the upper lanes were flushed already
-        return q.step(x);
+        return x;
     };
-    // Lanes 0, 1 from `lower`, lanes 2, 3 from `upper`.
-    auto join = [](__m128 lower, __m128 upper) { return _mm_shuffle_ps(lower, upper, _MM_SHUFFLE(3, 2, 1, 0)); };
 
-    BiquadLanes saved = q;
-    step(loadPair(both));
-    q.x1 = join(q.x1, saved.x1);
-    q.x2 = join(q.x2, saved.x2);
-    q.y1 = join(q.y1, saved.y1);
-    q.y2 = join(q.y2, saved.y2);
+    if (p.settled) {
+        const BiquadLanes saved = q;
+        q.step(input(loadPair(both)));
+        q.x1 = join(q.x1, saved.x1);
+        q.x2 = join(q.x2, saved.x2);
+        q.y1 = join(q.y1, saved.y1);
+        q.y2 = join(q.y2, saved.y2);
+    } else {
+        q.step(input(loadPair(both)));
+    }
     for (int k = 1; k < n; ++k) {
-        const __m128 y = step(loadPair(both + 2 * k));
+        const __m128 y = q.step(input(loadPair(both + 2 * k)));
         _mm_storeh_pi(reinterpret_cast<__m64*>(both + 2 * (k - 1)), y);
     }
-    saved = q;
-    const __m128 last = step(_mm_setzero_ps());
-    _mm_storeh_pi(reinterpret_cast<__m64*>(both + 2 * (n - 1)), last);
-    p.x1 = join(saved.x1, q.x1);
-    p.x2 = join(saved.x2, q.x2);
-    p.y1 = join(saved.y1, q.y1);
-    p.y2 = join(saved.y2, q.y2);
+    if constexpr (LeaveSettled) {
+        const BiquadLanes saved = q;
+        const __m128 last = q.step(input(_mm_setzero_ps()));
+        _mm_storeh_pi(reinterpret_cast<__m64*>(both + 2 * (n - 1)), last);
+        p.x1 = join(saved.x1, q.x1);
+        p.x2 = join(saved.x2, q.x2);
+        p.y1 = join(saved.y1, q.y1);
+        p.y2 = join(saved.y2, q.y2);
+    } else {
+        _mm_storeh_pi(reinterpret_cast<__m64*>(both + 2 * (n - 1)), q.output(input(_mm_setzero_ps())));
+        p.x1 = q.x1;
+        p.x2 = q.x2;
+        p.y1 = q.y1;
+        p.y2 = q.y2;
+    }
+    p.settled = LeaveSettled;
 }
 
 }  // namespace
@@ -214,9 +263,9 @@ template <bool FlushInput> inline void runLanes(EqBandPairLanes& p, float* both,
 void EqBandPairLanes::run(float* both, int n, bool flushInput)
 {
     if (flushInput)
-        runLanes<true>(*this, both, n);
+        runLanes<true, true>(*this, both, n);
     else
-        runLanes<false>(*this, both, n);
+        runLanes<false, true>(*this, both, n);
 }
 
 void EqBandPairLanes::runChain(EqBandPairLanes* pairs, int count, float* l, float* r, int frames)
@@ -226,9 +275,9 @@ void EqBandPairLanes::runChain(EqBandPairLanes* pairs, int count, float* l, floa
         const int n = frames - at < kInterleavedChunk ? frames - at : kInterleavedChunk;
         interleave(l + at, r + at, both, n);
         if (count > 0)
-            runLanes<true>(pairs[0], both, n);
+            runLanes<true, false>(pairs[0], both, n);
         for (int p = 1; p < count; ++p)
-            runLanes<false>(pairs[p], both, n);
+            runLanes<false, false>(pairs[p], both, n);
         deinterleave(both, l + at, r + at, n);
     }
 }

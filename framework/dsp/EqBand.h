@@ -72,19 +72,32 @@ struct EqBand {
 struct EqBandPairLanes {
     __m128 b0, b1, b2, a1, a2;
     __m128 x1, x2, y1, y2;
+    // Whether both bands' history has taken the last frame. Between blocks
+    // of runChain() band b + 1 is left one frame behind: its output of the
+    // last frame has gone out, and its step is taken again, to the same
+    // bits, by the next block's first step, where the lanes of band b need a
+    // step anyway. New coefficients settle the pair first, so that step is
+    // taken with the coefficients it was meant for.
+    bool settled = true;
 
+    // Settles the pair, then takes the coefficients.
     void loadCoefficients(const EqBand& l0, const EqBand& r0, const EqBand& l1, const EqBand& r1);
+    // Settled history only: from the bands, and back.
     void loadHistory(const EqBand& l0, const EqBand& r0, const EqBand& l1, const EqBand& r1);
     void storeHistory(EqBand& l0, EqBand& r0, EqBand& l1, EqBand& r1) const;
     void clearHistory();
+    // Band b + 1 takes the frame it is behind on.
+    void settle();
 
     // Both bands over a chunk of frames stored left, right, left, right ...,
     // each lane with processBlock()'s bits; `flushInput` for the first pair
-    // of a chain, whose input has not been flushed yet.
+    // of a chain, whose input has not been flushed yet. Settled history in,
+    // settled history out.
     void run(float* interleaved, int frames, bool flushInput);
 
     // `count` pairs in series on l and r: the first pair's bands, then the
     // second pair's, and so on, as processChains() on their bands would.
+    // The pairs are left unsettled.
     static void runChain(EqBandPairLanes* pairs, int count, float* l, float* r, int frames);
 };
 #endif
