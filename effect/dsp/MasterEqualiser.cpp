@@ -64,12 +64,8 @@ void MasterEqualiser::updateBandPair(int b, double rate)
     loadPair(b / 2);
 }
 
-void MasterEqualiser::applyPending(double rate)
+void MasterEqualiser::applyDirty(double rate)
 {
-    // A plain load first: band changes are rare, and the exchange is a
-    // locked operation that every block would pay.
-    if (dirty_.load(std::memory_order_relaxed) == 0)
-        return;
     uint32_t mask = dirty_.exchange(0, std::memory_order_acquire);
     for (int b = 0; mask != 0; ++b, mask >>= 1)
         if (mask & 1u)

@@ -19,7 +19,13 @@ public:
     // Any thread: value 0..1 of band b, 0.5 = flat, 0 = -18 dB, 1 = +18 dB.
     void setBandValue(int band, float value);
     // Audio thread, start of a block: recomputes the bands whose gain changed.
-    void applyPending(double rate);
+    // A plain load first, inline: band changes are rare, and the exchange is
+    // a locked operation that every block would pay.
+    void applyPending(double rate)
+    {
+        if (dirty_.load(std::memory_order_relaxed) != 0)
+            applyDirty(rate);
+    }
     // Under the engine's handshake: recomputes every band for the rate.
     void setSampleRate(double rate);
     void reset();
@@ -34,6 +40,7 @@ public:
     static float gainForValue(float value);
 
 private:
+    void applyDirty(double rate);
     void updateBandPair(int b, double rate);
     // Hands the coefficients of bands 2p and 2p + 1 to their lanes.
     void loadPair(int p);
