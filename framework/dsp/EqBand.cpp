@@ -236,6 +236,9 @@ template <bool FlushInput, bool LeaveSettled> [[gnu::noinline]] void runLanes(Eq
     } else {
         q.step(input(loadPair(both)));
     }
+    // Unrolled, the history moves round the registers instead of being
+    // copied along every step.
+#pragma GCC unroll 4
     for (int k = 1; k < n; ++k) {
         const __m128 y = q.step(input(loadPair(both + 2 * k)));
         _mm_storeh_pi(reinterpret_cast<__m64*>(both + 2 * (k - 1)), y);
