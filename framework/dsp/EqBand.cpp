@@ -213,8 +213,8 @@ namespace {
 // take band b + 1's step of the last frame that it is behind on. A pair left
 // settled takes one more step for band b + 1's last frame, its lower lanes
 // doing no real work; otherwise that step's output alone is taken.
-// Each lane does processBlock()'s operations in its order. Inline, so that a
-// chain of pairs runs without a call per pair.
+// Each lane does processBlock()'s operations in its order. Out of line:
+// inlined into a chain, the pairs crowd each other out of registers.
 template <bool FlushInput, bool LeaveSettled> [[gnu::noinline]] void runLanes(EqBandPairLanes& p, float* both, int n)
 {
     BiquadLanes q {p.b0, p.b1, p.b2, p.a1, p.a2, p.x1, p.x2, p.y1, p.y2};
