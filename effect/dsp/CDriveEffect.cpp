@@ -118,12 +118,14 @@ void CDriveEffect::applyPendingModel()
 #if defined(__SSE2__)
 namespace {
 
-// limitInput() per lane.
-inline __m128 limitLanes(__m128 x)
+// flush(limitInput(x)) per lane, both tests on |x|: a sample stays where
+// kFlushLimit <= |x| <= kInputLimit, anything else (NaN too) becomes +0.
+inline __m128 limitAndFlushLanes(__m128 x)
 {
-    const __m128 limit = _mm_set1_ps(kInputLimit);
-    const __m128 inRange = _mm_and_ps(_mm_cmpge_ps(x, _mm_sub_ps(_mm_setzero_ps(), limit)), _mm_cmple_ps(x, limit));
-    return _mm_and_ps(inRange, x);
+    const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), x);
+    const __m128 keep = _mm_and_ps(
+        _mm_cmple_ps(magnitude, _mm_set1_ps(kInputLimit)), _mm_cmpge_ps(magnitude, _mm_set1_ps(tb::kFlushLimit)));
+    return _mm_and_ps(keep, x);
 }
 
 }  // namespace
@@ -247,8 +249,8 @@ template <bool AtRest> float CDriveEffect::inputLanes(float* left, float* right,
     __m128 peaks = _mm_setzero_ps();
     int k = 0;
     for (; k + 4 <= n; k += 4) {
-        const __m128 l = tb::flushLanes(limitLanes(_mm_loadu_ps(left + k)));
-        const __m128 r = tb::flushLanes(limitLanes(_mm_loadu_ps(right + k)));
+        const __m128 l = limitAndFlushLanes(_mm_loadu_ps(left + k));
+        const __m128 r = limitAndFlushLanes(_mm_loadu_ps(right + k));
         const __m128 lo = _mm_unpacklo_ps(l, r), hi = _mm_unpackhi_ps(l, r);
         const __m128 o0 = step(lo);
         const __m128 o1 = step(_mm_movehl_ps(lo, lo));

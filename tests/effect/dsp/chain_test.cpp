@@ -52,6 +52,26 @@ TEST(ChainLevels, InputHighPassRemovesDcAndLowRumble)
     EXPECT_LT(tbtest::peakAbs(ol.data() + kSecond / 2, kSecond / 2), 1e-3f);
 }
 
+// Full blocks take the input four frames at a time, a block's odd frames one
+// by one; both must let through and silence the same samples.
+TEST(ChainLevels, WildSamplesPlayAlikeInWholeAndSingleFrameBlocks)
+{
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float wild[] = {nan, inf, -inf, 1e6f, -1e6f, 1.0001e6f, -1.0001e6f, 1e-9f, -1e-9f, 0.99e-9f, -0.99e-9f, -0.0f,
+        0.25f, -0.25f, 3e5f, 1e-30f};
+    std::vector<float> l(4096), r(4096);
+    for (size_t i = 0; i < l.size(); ++i) {
+        l[i] = wild[i % 16];
+        r[i] = wild[(i * 7 + 3) % 16];
+    }
+    std::vector<float> l1 = l, r1 = r, wholeL, wholeR, singleL, singleR;
+    ChainRig whole(kRate), single(kRate);
+    whole.render(l, r, wholeL, wholeR);
+    single.render(l1, r1, singleL, singleR, 1);
+    EXPECT_EQ(wholeL, singleL);
+    EXPECT_EQ(wholeR, singleR);
+}
+
 TEST(ChainLevels, LevelLawsSpanPlusMinusTwentyFourDb)
 {
     for (int index : {0, 1}) {
