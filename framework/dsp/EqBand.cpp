@@ -261,6 +261,39 @@ template <bool FlushInput, bool LeaveSettled> [[gnu::noinline]] void runLanes(Eq
     p.settled = LeaveSettled;
 }
 
+// runLanes<true, false>() on an unsettled pair, the input taken straight
+// from the channels and paired four frames at a time as interleave() would
+// store them, which saves that pass. The first step's upper lanes, put out
+// the block before, go in front of the frames: `both` needs room for one
+// frame there.
+[[gnu::noinline]] void runFirstFromChannels(EqBandPairLanes& p, const float* l, const float* r, float* both, int n)
+{
+    BiquadLanes q {p.b0, p.b1, p.b2, p.a1, p.a2, p.x1, p.x2, p.y1, p.y2};
+    // The lower lanes take lanes 0, 1 (`low`) or 2, 3 of `in`, the upper ones
+    // band b's last output; the upper lanes were flushed already.
+    auto input = [&](__m128 in, bool low) {
+        return tb::flushLanes(low ? _mm_movelh_ps(in, q.y1) : _mm_shuffle_ps(in, q.y1, _MM_SHUFFLE(1, 0, 3, 2)));
+    };
+    auto putUpper = [](float* at, __m128 y) { _mm_storeh_pi(reinterpret_cast<__m64*>(at), y); };
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        const __m128 lv = _mm_loadu_ps(l + k), rv = _mm_loadu_ps(r + k);
+        const __m128 lo = _mm_unpacklo_ps(lv, rv), hi = _mm_unpackhi_ps(lv, rv);
+        putUpper(both + 2 * k - 2, q.step(input(lo, true)));
+        putUpper(both + 2 * k, q.step(input(lo, false)));
+        putUpper(both + 2 * k + 2, q.step(input(hi, true)));
+        putUpper(both + 2 * k + 4, q.step(input(hi, false)));
+    }
+    for (; k < n; ++k)
+        putUpper(both + 2 * k - 2, q.step(input(tb::pairOf(l[k], r[k]), true)));
+    putUpper(both + 2 * n - 2, q.output(input(_mm_setzero_ps(), true)));
+    p.x1 = q.x1;
+    p.x2 = q.x2;
+    p.y1 = q.y1;
+    p.y2 = q.y2;
+    p.settled = false;
+}
+
 }  // namespace
 
 void EqBandPairLanes::run(float* both, int n, bool flushInput)
@@ -273,12 +306,19 @@ void EqBandPairLanes::run(float* both, int n, bool flushInput)
 
 void EqBandPairLanes::runChain(EqBandPairLanes* pairs, int count, float* l, float* r, int frames)
 {
-    alignas(16) float both[2 * kInterleavedChunk];
+    // Four floats in front keep the frames aligned and give the first pair
+    // room for one.
+    alignas(16) float buffer[4 + 2 * kInterleavedChunk];
+    float* const both = buffer + 4;
     for (int at = 0; at < frames; at += kInterleavedChunk) {
         const int n = frames - at < kInterleavedChunk ? frames - at : kInterleavedChunk;
-        interleave(l + at, r + at, both, n);
-        if (count > 0)
-            runLanes<true, false>(pairs[0], both, n);
+        if (count > 0 && !pairs[0].settled) {
+            runFirstFromChannels(pairs[0], l + at, r + at, both, n);
+        } else {
+            interleave(l + at, r + at, both, n);
+            if (count > 0)
+                runLanes<true, false>(pairs[0], both, n);
+        }
         for (int p = 1; p < count; ++p)
             runLanes<false, false>(pairs[p], both, n);
         deinterleave(both, l + at, r + at, n);
