@@ -294,6 +294,59 @@ template <bool FlushInput, bool LeaveSettled> [[gnu::noinline]] void runLanes(Eq
     p.settled = false;
 }
 
+// runLanes<false, false>() for the last pair of a chain, its output put
+// straight into the channels four frames at a time, which saves the pass
+// that takes the buffer apart.
+[[gnu::noinline]] void runLastToChannels(EqBandPairLanes& p, const float* both, float* l, float* r, int n)
+{
+    BiquadLanes q {p.b0, p.b1, p.b2, p.a1, p.a2, p.x1, p.x2, p.y1, p.y2};
+    // The lower lanes take the input, the upper ones band b's last output.
+    auto input = [&](__m128 in) { return _mm_movelh_ps(in, q.y1); };
+    // Frame k's input; its output comes in the upper lanes a step later.
+    auto step = [&](int k) { return q.step(input(loadPair(both + 2 * k))); };
+    auto putUpper = [&](int frame, __m128 y) {
+        const __m128 high = _mm_movehl_ps(y, y);
+        _mm_store_ss(l + frame, high);
+        _mm_store_ss(r + frame, _mm_shuffle_ps(high, high, 1));
+    };
+
+    if (p.settled) {
+        const BiquadLanes saved = q;
+        step(0);
+        q.x1 = join(q.x1, saved.x1);
+        q.x2 = join(q.x2, saved.x2);
+        q.y1 = join(q.y1, saved.y1);
+        q.y2 = join(q.y2, saved.y2);
+    } else {
+        step(0);
+    }
+    // Upper lanes of frames j .. j + 3 into the channels.
+    auto putFour = [&](int j, __m128 a, __m128 b, __m128 c, __m128 d) {
+        const __m128 first = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m128 second = _mm_shuffle_ps(c, d, _MM_SHUFFLE(3, 2, 3, 2));
+        _mm_storeu_ps(l + j, _mm_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(r + j, _mm_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
+    };
+    int j = 0;
+    for (; j + 4 < n; j += 4) {
+        const __m128 a = step(j + 1), b = step(j + 2), c = step(j + 3);
+        putFour(j, a, b, c, step(j + 4));
+    }
+    if (j + 4 == n) {
+        const __m128 a = step(j + 1), b = step(j + 2), c = step(j + 3);
+        putFour(j, a, b, c, q.output(input(_mm_setzero_ps())));
+    } else {
+        for (; j + 1 < n; ++j)
+            putUpper(j, step(j + 1));
+        putUpper(n - 1, q.output(input(_mm_setzero_ps())));
+    }
+    p.x1 = q.x1;
+    p.x2 = q.x2;
+    p.y1 = q.y1;
+    p.y2 = q.y2;
+    p.settled = false;
+}
+
 }  // namespace
 
 void EqBandPairLanes::run(float* both, int n, bool flushInput)
@@ -319,9 +372,12 @@ void EqBandPairLanes::runChain(EqBandPairLanes* pairs, int count, float* l, floa
             if (count > 0)
                 runLanes<true, false>(pairs[0], both, n);
         }
-        for (int p = 1; p < count; ++p)
+        for (int p = 1; p + 1 < count; ++p)
             runLanes<false, false>(pairs[p], both, n);
-        deinterleave(both, l + at, r + at, n);
+        if (count > 1)
+            runLastToChannels(pairs[count - 1], both, l + at, r + at, n);
+        else
+            deinterleave(both, l + at, r + at, n);
     }
 }
 #endif
