@@ -294,10 +294,11 @@ template <bool FlushInput, bool LeaveSettled> [[gnu::noinline]] void runLanes(Eq
     p.settled = false;
 }
 
-// runLanes<false, false>() for the last pair of a chain, its output put
-// straight into the channels four frames at a time, which saves the pass
+// runLanes<false, false>() for a pair after the first, in four-step groups
+// that store their outputs together: into the buffer in place, or for the
+// last pair (`ToChannels`) straight into the channels, which saves the pass
 // that takes the buffer apart.
-[[gnu::noinline]] void runLastToChannels(EqBandPairLanes& p, const float* both, float* l, float* r, int n)
+template <bool ToChannels> [[gnu::noinline]] void runOnward(EqBandPairLanes& p, float* both, float* l, float* r, int n)
 {
     BiquadLanes q {p.b0, p.b1, p.b2, p.a1, p.a2, p.x1, p.x2, p.y1, p.y2};
     // The lower lanes take the input, the upper ones band b's last output.
@@ -305,9 +306,25 @@ template <bool FlushInput, bool LeaveSettled> [[gnu::noinline]] void runLanes(Eq
     // Frame k's input; its output comes in the upper lanes a step later.
     auto step = [&](int k) { return q.step(input(loadPair(both + 2 * k))); };
     auto putUpper = [&](int frame, __m128 y) {
-        const __m128 high = _mm_movehl_ps(y, y);
-        _mm_store_ss(l + frame, high);
-        _mm_store_ss(r + frame, _mm_shuffle_ps(high, high, 1));
+        if constexpr (ToChannels) {
+            const __m128 high = _mm_movehl_ps(y, y);
+            _mm_store_ss(l + frame, high);
+            _mm_store_ss(r + frame, _mm_shuffle_ps(high, high, 1));
+        } else {
+            _mm_storeh_pi(reinterpret_cast<__m64*>(both + 2 * frame), y);
+        }
+    };
+    // Upper lanes of frames j .. j + 3, j a multiple of four.
+    auto putFour = [&](int j, __m128 a, __m128 b, __m128 c, __m128 d) {
+        const __m128 first = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m128 second = _mm_shuffle_ps(c, d, _MM_SHUFFLE(3, 2, 3, 2));
+        if constexpr (ToChannels) {
+            _mm_storeu_ps(l + j, _mm_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0)));
+            _mm_storeu_ps(r + j, _mm_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
+        } else {
+            _mm_store_ps(both + 2 * j, first);
+            _mm_store_ps(both + 2 * j + 4, second);
+        }
     };
 
     if (p.settled) {
@@ -320,13 +337,6 @@ template <bool FlushInput, bool LeaveSettled> [[gnu::noinline]] void runLanes(Eq
     } else {
         step(0);
     }
-    // Upper lanes of frames j .. j + 3 into the channels.
-    auto putFour = [&](int j, __m128 a, __m128 b, __m128 c, __m128 d) {
-        const __m128 first = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 2, 3, 2));
-        const __m128 second = _mm_shuffle_ps(c, d, _MM_SHUFFLE(3, 2, 3, 2));
-        _mm_storeu_ps(l + j, _mm_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0)));
-        _mm_storeu_ps(r + j, _mm_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
-    };
     int j = 0;
     for (; j + 4 < n; j += 4) {
         const __m128 a = step(j + 1), b = step(j + 2), c = step(j + 3);
@@ -373,9 +383,9 @@ void EqBandPairLanes::runChain(EqBandPairLanes* pairs, int count, float* l, floa
                 runLanes<true, false>(pairs[0], both, n);
         }
         for (int p = 1; p + 1 < count; ++p)
-            runLanes<false, false>(pairs[p], both, n);
+            runOnward<false>(pairs[p], both, l + at, r + at, n);
         if (count > 1)
-            runLastToChannels(pairs[count - 1], both, l + at, r + at, n);
+            runOnward<true>(pairs[count - 1], both, l + at, r + at, n);
         else
             deinterleave(both, l + at, r + at, n);
     }

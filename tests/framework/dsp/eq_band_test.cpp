@@ -175,16 +175,16 @@ TEST(EqBand, ChainsOfBothChannelsMatchBlockByBlockBits)
 #if defined(__SSE2__)
 // Between blocks the kept pairs leave their second band a frame behind; new
 // coefficients must let it take that frame with the old ones, whatever the
-// block length.
+// block length; first, middle and last pairs each run their own loop.
 TEST(EqBand, KeptPairsMatchTheBandsAcrossCoefficientChanges)
 {
-    EqBand l[4], r[4];
-    for (int b = 0; b < 4; ++b) {
+    EqBand l[6], r[6];
+    for (int b = 0; b < 6; ++b) {
         l[b] = makeBand(b % 3, 6.0, 200.0 * (b + 1), 1.0, 44100.0);
         r[b] = makeBand((b + 1) % 3, -6.0, 300.0 * (b + 1), 1.5, 44100.0);
     }
-    EqBandPairLanes pairs[2];
-    for (int p = 0; p < 2; ++p) {
+    EqBandPairLanes pairs[3];
+    for (int p = 0; p < 3; ++p) {
         pairs[p].loadCoefficients(l[2 * p], r[2 * p], l[2 * p + 1], r[2 * p + 1]);
         pairs[p].clearHistory();
     }
@@ -193,12 +193,12 @@ TEST(EqBand, KeptPairsMatchTheBandsAcrossCoefficientChanges)
     std::vector<float> bL = aL, bR = aR;
     for (int at = 0, block = 1, i = 0; at < frames; at += block, block = block % 9 + 1, ++i) {
         block = std::min(block, frames - at);
-        for (int b = 0; b < 4; ++b) {
+        for (int b = 0; b < 6; ++b) {
             l[b].processBlock(aL.data() + at, block);
             r[b].processBlock(aR.data() + at, block);
         }
-        EqBandPairLanes::runChain(pairs, 2, bL.data() + at, bR.data() + at, block);
-        const int b = i % 4;
+        EqBandPairLanes::runChain(pairs, 3, bL.data() + at, bR.data() + at, block);
+        const int b = i % 6;
         l[b].gain = r[b].gain = (i % 7) - 3.0;
         l[b].updateBand(44100.0);
         r[b].updateBand(44100.0);
