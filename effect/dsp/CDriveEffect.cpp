@@ -93,14 +93,19 @@ void CDriveEffect::applyBoxRequests()
     // point raises it again and is taken at the next block.
     boxRequests_.exchange(false, std::memory_order_acquire);
     CProgram* program = program_.load(std::memory_order_acquire);
-    runningCount_ = 0;
+    CPedalFX* running[kBoxes];
+    int count = 0;
     for (int b = 0; b < kBoxes; ++b) {
         PedalBox& box = boxes_[b];
         if (box.hasRequests())
             box.applyRequests(sampleRate_, program, b);
         if (box.running() != nullptr)
-            running_[runningCount_++] = box.running();
+            running[count++] = box.running();
     }
+    // The list ends at the last entry, where process() falls through to.
+    for (int i = 0; i < kBoxes; ++i)
+        running_[i] = i < kBoxes - count ? nullptr : running[i - (kBoxes - count)];
+    runningCount_ = count;
 }
 
 void CDriveEffect::applyPendingModel()
@@ -320,8 +325,17 @@ void CDriveEffect::process(float* inL, float* inR, float* outL, float* outR, int
     // operation that every block would pay.
     if (boxRequests_.load(std::memory_order_relaxed))
         applyBoxRequests();
-    for (int i = 0; i < runningCount_; ++i)
-        running_[i]->process(left, right, n);
+    // Written out, falling through: a loop round five calls costs a fair
+    // share of what the calls cost.
+    static_assert(kBoxes == 5);
+    switch (runningCount_) {
+    case 5: running_[0]->process(left, right, n); [[fallthrough]];
+    case 4: running_[1]->process(left, right, n); [[fallthrough]];
+    case 3: running_[2]->process(left, right, n); [[fallthrough]];
+    case 2: running_[3]->process(left, right, n); [[fallthrough]];
+    case 1: running_[4]->process(left, right, n); break;
+    default: break;
+    }
 
     models_.process(left, right, n);
 

@@ -86,6 +86,7 @@ private:
     // Raised after any box request: the boxes are looked at only then, and
     // otherwise the block runs straight down the list of running pedals.
     std::atomic<bool> boxRequests_ {false};
+    // The pedals that run, in chain order, at the end of the array.
     CPedalFX* running_[kBoxes] = {};
     int runningCount_ = 0;
     BiquadSection highPass_[2];
