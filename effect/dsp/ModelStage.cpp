@@ -284,18 +284,7 @@ inline void runChainLanes(__m128 (&states)[6], __m128& feedback, __m128 k, __m12
     for (int i = 0; i < frames; ++i) {
         const __m128 x = FromChannels ? tb::pairOf(l[i], r[i]) : out[i];
         __m128 u = _mm_add_ps(_mm_sub_ps(x, _mm_set1_ps(kOffset)), _mm_mul_ps(f, _mm_set1_ps(kChainFeedback)));
-        // tb::allPassChain() on the six states.
-        auto stage = [&u, k](__m128& s) {
-            const __m128 y = _mm_sub_ps(s, _mm_mul_ps(k, u));
-            s = _mm_add_ps(u, _mm_mul_ps(k, y));
-            u = y;
-        };
-        stage(s0);
-        stage(s1);
-        stage(s2);
-        stage(s3);
-        stage(s4);
-        stage(s5);
+        u = tb::allPassChain(s0, s1, s2, s3, s4, s5, k, u);
         f = u;
         out[i] = _mm_add_ps(x, _mm_mul_ps(f, wet));
     }

@@ -21,7 +21,7 @@ void CPedal_Phaser::setSampleRate(double rate)
     sampleRate_ = rate;
     floor_ = static_cast<float>(50.0 / rate);
     span_ = static_cast<float>(20000.0 / rate) - floor_;
-    published_.fetch_add(1, std::memory_order_release);
+    changes_.publish();
     reset();
 }
 
@@ -40,7 +40,7 @@ void CPedal_Phaser::reset()
     smoothedMix_ = -1.0f;
     // The next block takes the settings again, and with them the smoothed
     // values' start.
-    taken_ = published_.load(std::memory_order_relaxed) - 1;
+    changes_.invalidate();
 }
 
 void CPedal_Phaser::setParameter(int index, float value)
@@ -54,7 +54,7 @@ void CPedal_Phaser::setParameter(int index, float value)
     default: break;
     }
     // After the knob: a block that sees the new count sees the knob.
-    published_.fetch_add(1, std::memory_order_release);
+    changes_.publish();
 }
 
 void CPedal_Phaser::takeSettings()
@@ -89,11 +89,8 @@ void CPedal_Phaser::process(float* left, float* right, int frames)
 {
     if (!left || !right)
         return;
-    const uint32_t published = published_.load(std::memory_order_acquire);
-    if (published != taken_) {
+    if (changes_.take())
         takeSettings();
-        taken_ = published;
-    }
     const float baseTarget = settings_.baseTarget;
     const float mixTarget = settings_.mixTarget;
     float base = smoothedBase_;
@@ -139,17 +136,7 @@ void CPedal_Phaser::process(float* left, float* right, int frames)
             const __m128 x = tb::pairOf(l[i], r[i]);
             const __m128 k = _mm_set1_ps(ks[i]);
             __m128 u = _mm_add_ps(_mm_sub_ps(x, offset), _mm_mul_ps(feedback, fbLanes));
-            auto stage = [&u, k](__m128& s) {
-                const __m128 y = _mm_sub_ps(s, _mm_mul_ps(k, u));
-                s = _mm_add_ps(u, _mm_mul_ps(k, y));
-                u = y;
-            };
-            stage(s0);
-            stage(s1);
-            stage(s2);
-            stage(s3);
-            stage(s4);
-            stage(s5);
+            u = tb::allPassChain(s0, s1, s2, s3, s4, s5, k, u);
             feedback = u;
             const __m128 out = _mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(mix)), x);
             l[i] = _mm_cvtss_f32(out);

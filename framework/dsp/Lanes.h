@@ -23,17 +23,23 @@ inline __m128 flushLanes(__m128 v)
     return _mm_and_ps(_mm_cmpge_ps(magnitude, _mm_set1_ps(kFlushLimit)), v);
 }
 
-// A chain of first-order all-pass stages fed with u, every lane its own
+// A chain of six first-order all-pass stages fed with u, every lane its own
 // channel, each stage doing the scalar stage's operations in its order;
-// returns the chain's output.
-template <int N> inline __m128 allPassChain(__m128 (&stages)[N], __m128 k, __m128 u)
+// returns the chain's output. The states are separate references so that a
+// caller holding them in locals keeps them in registers across its frames.
+inline __m128 allPassChain(__m128& s0, __m128& s1, __m128& s2, __m128& s3, __m128& s4, __m128& s5, __m128 k, __m128 u)
 {
-#pragma GCC unroll 6
-    for (__m128& s : stages) {
+    auto stage = [&u, k](__m128& s) {
         const __m128 y = _mm_sub_ps(s, _mm_mul_ps(k, u));
         s = _mm_add_ps(u, _mm_mul_ps(k, y));
         u = y;
-    }
+    };
+    stage(s0);
+    stage(s1);
+    stage(s2);
+    stage(s3);
+    stage(s4);
+    stage(s5);
     return u;
 }
 
