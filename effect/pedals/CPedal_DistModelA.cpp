@@ -145,7 +145,7 @@ void CPedal_DistModelA::updatePedal()
     ring2Length_ = length;
     // After every field it covers: a block that sees the new count sees
     // them all.
-    published_.fetch_add(1, std::memory_order_release);
+    changes_.publish();
 }
 
 void CPedal_DistModelA::takeSettings()
@@ -200,11 +200,8 @@ void CPedal_DistModelA::process(float* left, float* right, int frames)
     if (!ring1_ || !ring2_ || frames <= 0)
         return;
 
-    const uint32_t published = published_.load(std::memory_order_acquire);
-    if (published != taken_) {
+    if (changes_.take())
         takeSettings();
-        taken_ = published;
-    }
     const float drive = settings_.drive;
     const float gain = settings_.gain;
     // The comb length may change under us from the knob thread; take it once

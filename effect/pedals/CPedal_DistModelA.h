@@ -9,6 +9,7 @@
 
 #include "effect/pedals/CPedalFX.h"
 #include "framework/dsp/Biquad.h"
+#include "framework/dsp/ChangeCount.h"
 #include "framework/dsp/EqBand.h"
 #include "framework/dsp/Relaxed.h"
 
@@ -104,8 +105,7 @@ private:
         float toneB0 = 1.0f, toneB1 = 0.0f, toneB2 = 0.0f, toneA1 = 0.0f, toneA2 = 0.0f;
     };
     Settings settings_;  // the audio thread's
-    std::atomic<uint32_t> published_ {1};  // counts updatePedal() calls
-    uint32_t taken_ = 0;  // the count settings_ was taken at
+    tb::ChangeCount changes_;  // counts updatePedal() calls
 
     BandPass bandPass1_;
     BandPass bandPass2_;

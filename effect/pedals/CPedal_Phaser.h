@@ -1,6 +1,7 @@
 #pragma once
 
 #include "effect/pedals/CPedalFX.h"
+#include "framework/dsp/ChangeCount.h"
 #include "framework/dsp/Relaxed.h"
 
 #include <atomic>
@@ -46,7 +47,7 @@ private:
     float floor_ = static_cast<float>(50.0 / 44100.0);
     float span_ = static_cast<float>(20000.0 / 44100.0) - floor_;
     // What the knobs make of a block, worked out again only when a knob or
-    // the rate has changed since (published_ counts those changes): the
+    // the rate has changed since (changes_ counts them): the
     // four relaxed loads and their arithmetic cost every block as much as
     // a frame's sweep.
     struct Settings {
@@ -56,8 +57,7 @@ private:
     };
     void takeSettings();
     Settings settings_;  // the audio thread's
-    std::atomic<uint32_t> published_ {1};
-    uint32_t taken_ = 0;  // the count settings_ was taken at
+    tb::ChangeCount changes_;  // counts knob and rate changes
 #if defined(__SSE2__)
     // Both sides' stages and feedback values, left in lane 0 and right in
     // lane 1, kept in lanes from block to block: moving them in and out of
