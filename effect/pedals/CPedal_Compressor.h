@@ -4,9 +4,11 @@
 #include "framework/dsp/Relaxed.h"
 
 // Feed-forward compressor with one gain per channel. Above the threshold T
-// a level x is brought to T + h (x - T) by the gain T / (T + h (x - T)), so
-// h = 1 passes the signal and small h limits it. The gain moves toward its
-// target by an attack or release fraction per sample.
+// a level x gets the gain T / (T + h (x - T)) and so comes out at
+// x T / (T + h (x - T)): h = 1 holds it at T (a limiter), a small h lets it
+// pass nearly unchanged. The ratio knob sets h = 1 / ((1 - v) 30 + 1): fully
+// down h = 1/31, the gentlest setting; fully up h = 1, limiting. The gain
+// moves toward its target by an attack or release fraction per sample.
 //
 // Knobs: 0 threshold (-64..0 dB, applied at once), 1 ratio, 2 attack,
 // 3 release (read at the start of each block), 4 none.
