@@ -226,6 +226,8 @@ TEST(ChainModel, EveryModelColoursTheSoundAndOffLeavesItUntouched)
         EXPECT_GT(tbtest::rms(out.data(), 8192), 0.001);
         EXPECT_LT(tbtest::peakAbs(out.data(), 8192), 4.0f);
         EXPECT_NE(out, in);
+        // Every voicing is quieter than no model, by about 7 to 11 dB.
+        EXPECT_NEAR(tbtest::rmsDb(out.data() + 4096, 4096) - tbtest::rmsDb(in.data() + 4096, 4096), -9.0, 2.5) << m;
     }
 }
 

@@ -9,6 +9,8 @@
 #include "framework/gui/controls/CControlButton.h"
 #include "framework/gui/controls/CControlDropDownList.h"
 #include "tests/effect/editor/BoardRig.h"
+#include "tests/support/SignalGenerators.h"
+#include "tests/support/SignalMeasure.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -147,6 +149,32 @@ TEST(Board, MetersRestUntilAudioArrives)
             yellow += board.rgb(x, 39) == 0xFFFF00u;
         EXPECT_EQ(yellow, 0) << "meter at " << x0;
     }
+}
+
+// The meters read |L + R| before the engine's fixed output stage: a 0.8 sine on
+// both inputs shows full red meters while the outputs peak at 0.4 (-8 dBFS).
+TEST(Board, FullRedMetersAreNotAClippingOutput)
+{
+    Board board;
+    ASSERT_TRUE(board.open());
+    board.drive->setSampleRate(48000.0);
+    board.drive->selectProgram(0);
+    const int frames = 48000;
+    std::vector<float> l = tbtest::makeSine(1000.0, 48000.0, frames, 0.8f), r = l, ol(frames), orr(frames);
+    for (int at = 0; at < frames; at += 512) {
+        float* in[2] = {l.data() + at, r.data() + at};
+        float* out[2] = {ol.data() + at, orr.data() + at};
+        ASSERT_EQ(board.drive->render(in, out, std::min(512, frames - at), true), 0);
+    }
+    board.tick();
+    for (const int32_t x0 : {201, 290}) {
+        int red = 0;
+        for (int32_t x = x0 + 1; x < x0 + 47; ++x)
+            red += board.rgb(x, 39) == 0xFF3C3Cu;
+        EXPECT_EQ(red, 46) << "meter at " << x0;
+    }
+    EXPECT_NEAR(tbtest::peakAbs(ol.data() + frames / 2, frames / 2), 0.4f, 0.005f);
+    EXPECT_NEAR(tbtest::peakAbs(orr.data() + frames / 2, frames / 2), 0.4f, 0.005f);
 }
 
 TEST(Board, KnobDragMovesTheEngineAndIsFramedForTheHost)

@@ -121,6 +121,18 @@ TEST(Distortion, MoreDriveGivesMoreHarmonicsAtAboutTheSameLevel)
         EXPECT_NEAR(l, level[0], 6.0);
 }
 
+TEST(Distortion, StrongSignalGetsQuieterAsTheDriveRises)
+{
+    // The output gain falls faster than a strong signal's clipped level rises.
+    auto levelDb = [](float drive) {
+        CPedal_DistModelA d;
+        tbtest::preparePedal(d, 48000.0, {drive, 0.0f, 0.0f, 0.5f});
+        const std::vector<float> y = tbtest::runMono(d, tbtest::makeSine(220.0, 48000.0, 48000, 0.3f));
+        return tbtest::rmsDb(y.data() + 24000, 24000);
+    };
+    EXPECT_NEAR(levelDb(0.0f) - levelDb(1.0f), 10.0, 2.0);
+}
+
 TEST(Distortion, SilenceAfterSignalLeavesNoDenormalTail)
 {
     CPedal_DistModelA d;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -63,6 +64,29 @@ TEST(ReverbPedal, DecayKnobLengthensTheTail)
     const double longTail = tail(1.0f);
     EXPECT_GT(longTail, shortTail + 20.0);
     EXPECT_GT(longTail, -40.0);
+}
+
+TEST(ReverbPedal, DampKnobTurnedUpDarkensTheTail)
+{
+    // The tail's brightness: the rms of its sample-to-sample steps over its rms.
+    auto brightness = [](float damp) {
+        auto pedal = make<CPedal_Reverb>(48000.0, {0.7f, damp, 1.0f});
+        std::vector<float> l = tbtest::makeNoise(24000, 3), r = tbtest::makeNoise(24000, 4);
+        l.resize(96000, 0.0f);
+        r.resize(96000, 0.0f);
+        modrig::render(*pedal, l, r);
+        double steps = 0.0, level = 0.0;
+        for (size_t i = 48001; i < l.size(); ++i) {
+            steps += (l[i] - l[i - 1]) * (l[i] - l[i - 1]);
+            level += l[i] * l[i];
+        }
+        return std::sqrt(steps / level);
+    };
+    const double open = brightness(0.0f), half = brightness(0.5f), shut = brightness(1.0f);
+    EXPECT_GT(open, 1.0);
+    EXPECT_LT(half, open);
+    EXPECT_LT(shut, half);
+    EXPECT_LT(shut, 0.2);
 }
 
 TEST(ReverbPedal, ProcessesInPlaceWithTheDrySignalKept)
