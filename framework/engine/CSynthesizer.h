@@ -234,6 +234,7 @@ private:
     void stepPatternAndMarkKeys(int32_t frames);
     void renderStereo(StereoPorts& ports, int32_t frames, bool replacing);
     void renderMulti(MultiPorts& ports, int32_t frames);
+    template <typename RenderPiece> void runEvents(int32_t frames, RenderPiece&& renderPiece);
     void endBlock();
     int8_t nearestHeldNote(int32_t note) const;
     double glideRateFor(int32_t note, double start) const;

@@ -19,56 +19,10 @@ bool CSynthesizer::queueMidiEvent(const MidiQueueEvent& event)
     return true;
 }
 
-int32_t CSynthesizer::render(float** inputs, float** outputs, int32_t frames, bool replacing)
+// Applies the queued events at their offsets and hands the audio between
+// them to renderPiece in sub-blocks of at most kBlockMaximum frames.
+template <typename RenderPiece> void CSynthesizer::runEvents(int32_t frames, RenderPiece&& renderPiece)
 {
-    // Claiming busy before looking at the pending counter closes the window in
-    // which a switch could start while this block also starts.
-    if (busy.exchange(true))
-        return 1;
-
-    std::memset(keyActivity, 0, sizeof(keyActivity));
-    preRender();
-
-    if (const int32_t pending = pendingProgramChanges.load(); pending != 0) {
-        busy.store(false);
-        return pending;
-    }
-
-    const CPluginDefinition* definition = pluginDefinition();
-    const int32_t inputChannels = definition != nullptr ? definition->inputChannels : 0;
-    const int32_t outputPairs = definition != nullptr ? definition->outputPairs : 1;
-    const bool stereo = outputPairs < 2 && inputChannels <= 2;
-
-    StereoPorts stereoPorts;
-    MultiPorts multiPorts;
-    if (stereo) {
-        if (outputs != nullptr && outputPairs >= 1) {
-            stereoPorts.outL = outputs[0];
-            stereoPorts.outR = outputs[1];
-        }
-        if (inputs != nullptr) {
-            if (inputChannels == 1) {
-                stereoPorts.inL = inputs[0];
-            } else if (inputChannels == 2) {
-                stereoPorts.inL = inputs[0];
-                stereoPorts.inR = inputs[1];
-            }
-        }
-    } else {
-        multiPorts.inputCount = std::clamp(inputChannels, 0, kMaxChannelPointers);
-        multiPorts.outputCount = 2 * std::clamp(outputPairs, 0, kMaxOutputPairs);
-        for (int32_t i = 0; inputs != nullptr && i < multiPorts.inputCount; ++i)
-            multiPorts.inputs[i] = inputs[i];
-        for (int32_t i = 0; outputs != nullptr && i < multiPorts.outputCount; ++i)
-            multiPorts.outputs[i] = outputs[i];
-        if (replacing && frames > 0) {
-            for (int32_t i = 0; i < multiPorts.outputCount; ++i) {
-                if (multiPorts.outputs[i] != nullptr)
-                    std::memset(multiPorts.outputs[i], 0, sizeof(float) * static_cast<size_t>(frames));
-            }
-        }
-    }
-
     int32_t remaining = frames;
     while (remaining > 0) {
         if (currentEvent >= 0)
@@ -102,15 +56,68 @@ int32_t CSynthesizer::render(float** inputs, float** outputs, int32_t frames, bo
                 blockEnded = true;  // the event lies at or past the block end
                 break;
             }
-            if (stereo)
-                renderStereo(stereoPorts, n, replacing);
-            else
-                renderMulti(multiPorts, n);
+            renderPiece(n);
             if (run <= 0)
                 break;
         }
         if (blockEnded)
             break;
+    }
+}
+
+int32_t CSynthesizer::render(float** inputs, float** outputs, int32_t frames, bool replacing)
+{
+    // Claiming busy before looking at the pending counter closes the window in
+    // which a switch could start while this block also starts.
+    if (busy.exchange(true))
+        return 1;
+
+    std::memset(keyActivity, 0, sizeof(keyActivity));
+    preRender();
+
+    if (const int32_t pending = pendingProgramChanges.load(); pending != 0) {
+        busy.store(false);
+        return pending;
+    }
+
+    const CPluginDefinition* definition = pluginDefinition();
+    const int32_t inputChannels = definition != nullptr ? definition->inputChannels : 0;
+    const int32_t outputPairs = definition != nullptr ? definition->outputPairs : 1;
+    const bool stereo = outputPairs < 2 && inputChannels <= 2;
+
+    // Each path sets up only its own ports: the multi-channel pointer arrays
+    // are 2 KB, and clearing them on every stereo block made small host
+    // blocks dearer per frame than large ones.
+    if (stereo) {
+        StereoPorts ports;
+        if (outputs != nullptr && outputPairs >= 1) {
+            ports.outL = outputs[0];
+            ports.outR = outputs[1];
+        }
+        if (inputs != nullptr) {
+            if (inputChannels == 1) {
+                ports.inL = inputs[0];
+            } else if (inputChannels == 2) {
+                ports.inL = inputs[0];
+                ports.inR = inputs[1];
+            }
+        }
+        runEvents(frames, [&](int32_t n) { renderStereo(ports, n, replacing); });
+    } else {
+        MultiPorts ports;
+        ports.inputCount = std::clamp(inputChannels, 0, kMaxChannelPointers);
+        ports.outputCount = 2 * std::clamp(outputPairs, 0, kMaxOutputPairs);
+        for (int32_t i = 0; inputs != nullptr && i < ports.inputCount; ++i)
+            ports.inputs[i] = inputs[i];
+        for (int32_t i = 0; outputs != nullptr && i < ports.outputCount; ++i)
+            ports.outputs[i] = outputs[i];
+        if (replacing && frames > 0) {
+            for (int32_t i = 0; i < ports.outputCount; ++i) {
+                if (ports.outputs[i] != nullptr)
+                    std::memset(ports.outputs[i], 0, sizeof(float) * static_cast<size_t>(frames));
+            }
+        }
+        runEvents(frames, [&](int32_t n) { renderMulti(ports, n); });
     }
 
     endBlock();

@@ -89,10 +89,13 @@ void TestInstrument::onParameterChanged(int32_t index, float value)
 
 void TestInstrument::renderBeforeVoices(float*, float*, float*, float*, int32_t frames) { framePosition += frames; }
 
-void TestInstrument::renderMultiOutput(float**, float** outputs, int32_t frames)
+void TestInstrument::renderMultiOutput(float** inputs, float** outputs, int32_t frames)
 {
     ++multiOutputCalls;
     multiFirstOut = outputs[0];
+    multiPointersSeen = 0;
+    for (int32_t i = 0; i < kMaxChannelPointers; ++i)
+        multiPointersSeen += (inputs[i] != nullptr) + (outputs[i] != nullptr);
     framePosition += frames;
 }
 

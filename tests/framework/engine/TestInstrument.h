@@ -63,6 +63,8 @@ public:
     std::vector<std::string> log;
     int32_t multiOutputCalls = 0;
     float* multiFirstOut = nullptr;
+    // Non-null entries the multi-channel hook saw in both of its whole arrays.
+    int32_t multiPointersSeen = 0;
 
     struct VoiceNote {
         int note;

@@ -306,6 +306,25 @@ TEST_F(RenderTest, MultiChannelPathClearsOutputsAndCallsOnlyTheMultiHook)
     EXPECT_EQ(keep[5], 3.0f) << "an accumulating block must not clear";
 }
 
+// Regression guard: the multi-channel pointer arrays are set up per block on
+// that path only; slots the host did not fill must reach the hook cleared,
+// not holding pointers from an earlier block.
+TEST_F(RenderTest, MultiChannelHookSeesOnlyThisBlocksPointers)
+{
+    definition.inputChannels = 3;
+    definition.outputPairs = 2;
+    TestInstrument engine;
+    std::vector<std::vector<float>> bufs(7, std::vector<float>(16, 1.0f));
+    float* ins[3] = {bufs[0].data(), bufs[1].data(), bufs[2].data()};
+    float* outs[4] = {bufs[3].data(), bufs[4].data(), bufs[5].data(), bufs[6].data()};
+    ASSERT_EQ(engine.render(ins, outs, 16, true), 0);
+    EXPECT_EQ(engine.multiPointersSeen, 7);
+
+    ASSERT_EQ(engine.render(nullptr, nullptr, 16, true), 0);
+    EXPECT_EQ(engine.multiOutputCalls, 2);
+    EXPECT_EQ(engine.multiPointersSeen, 0);
+}
+
 TEST_F(RenderTest, SixteenThousandFramesKeepSubBlocksWithinTheMixBuffers)
 {
     TestInstrument engine;
