@@ -223,6 +223,8 @@ private:
         float* outL = nullptr;
         float* outR = nullptr;
     };
+    // Building one clears 2 KB of pointers, so only the multi-channel path
+    // makes one; its hook sees every slot the host did not fill as null.
     struct MultiPorts {
         float* inputs[kMaxChannelPointers] = {};
         float* outputs[kMaxChannelPointers] = {};
