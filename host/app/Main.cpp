@@ -76,12 +76,17 @@ public:
         }
         PluginStart start = loadPluginBeside(programFolder(), blockSize, sampleRate);
         if (!start.info) {
+            // Scripts and launchers see the failure, also when a signal ends
+            // the alert.
+            setApplicationReturnValue(1);
             juce::AlertWindow::showMessageBox(juce::MessageBoxIconType::WarningIcon, "Error!", start.alert);
             quit();
             return;
         }
         window_ = std::make_unique<MainWindow>(kAppName, std::move(start.info), devices_.get(), *settings_);
         OVPlugin* plugin = window_->plugin();
+        if (!plugin)
+            setApplicationReturnValue(1);  // the window runs empty: the plug-in refused to start
         if (plugin && devices_->getCurrentAudioDevice() == nullptr) {
             // Opened now, so the editor works before any device plays.
             plugin->prepareToPlay(blockSize, sampleRate);
@@ -125,8 +130,14 @@ public:
 private:
     void timerCallback() override
     {
-        if (quitSignalled.exchange(false))
+        if (!quitSignalled.exchange(false))
+            return;
+        if (window_)
             systemRequestedQuit();
+        else
+            // No window yet: the start-up alert is showing. Ending the message
+            // loop ends its modal loop too, so the start ends where it stands.
+            quit();
     }
 
     juce::AudioSourcePlayer player_;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -28,17 +29,22 @@ juce::File programFolder()
     return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory();
 }
 
-juce::File findPluginLibrary(const juce::File& folder)
+std::array<juce::File, 3> pluginLibraryPlaces(const juce::File& folder)
 {
-    const juce::File candidates[] = {
+    return {
         folder.getChildFile(kLibraryName),
         folder.getChildFile("../lib/lxvst/Tambrell").getChildFile(kLibraryName),
         folder.getChildFile("../Tambrell").getChildFile(kLibraryName),
     };
-    for (const juce::File& f : candidates)
+}
+
+juce::File findPluginLibrary(const juce::File& folder)
+{
+    const std::array<juce::File, 3> places = pluginLibraryPlaces(folder);
+    for (const juce::File& f : places)
         if (f.existsAsFile())
             return f;
-    return candidates[0];
+    return places[0];
 }
 
 PluginStart loadPluginBeside(const juce::File& folder, int blockSize, double sampleRate)
@@ -46,7 +52,14 @@ PluginStart loadPluginBeside(const juce::File& folder, int blockSize, double sam
     PluginStart start;
     const juce::File library = findPluginLibrary(folder);
     if (!library.existsAsFile()) {
-        start.alert = "Can't find the plugin module!\n\nThe required file is:\n\n" + library.getFullPathName();
+        // The installed place is named as the one to fill: a library copied
+        // beside the program loads, but without the pictures and presets that
+        // lie beside it once installed.
+        const std::array<juce::File, 3> places = pluginLibraryPlaces(folder);
+        start.alert = "Can't find the plugin module!\n\nThe required file is:\n\n" + places[1].getFullPathName()
+            + "\n\nwith its Gfx and Presets folders beside it. Looked for at:\n";
+        for (const juce::File& f : places)
+            start.alert << "\n" << f.getFullPathName();
         return start;
     }
     std::string reason;

@@ -4,6 +4,7 @@
 //
 // Thread use: any thread.
 
+#include <array>
 #include <memory>
 
 #include <juce_core/juce_core.h>
@@ -16,13 +17,19 @@
 // joined with argv[0], which is wrong for all three.
 juce::File programFolder();
 
-// Tambrell.so beside the program, else in the installed layout
-// (<prefix>/bin and <prefix>/lib/lxvst/Tambrell), else in the build tree's
-// plug-in folder; the first of them when none exists.
+// The places Tambrell.so is looked for from the program's folder, in order:
+// beside the program, the installed layout (<prefix>/bin and
+// <prefix>/lib/lxvst/Tambrell), the build tree's plug-in folder.
+std::array<juce::File, 3> pluginLibraryPlaces(const juce::File& folder);
+
+// The first of those places that holds Tambrell.so; the first of them when
+// none does.
 juce::File findPluginLibrary(const juce::File& folder);
 
 // The plug-in library found from folder and loaded, or the text of the
-// start-up alert that says why not (the loader's reason under the sentence).
+// start-up alert that says why not: the installed place and every place
+// looked at when there is no library, the loader's reason when it would not
+// load.
 struct PluginStart {
     std::unique_ptr<PluginLoadInfo> info;
     juce::String alert;

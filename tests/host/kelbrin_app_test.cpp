@@ -31,17 +31,23 @@ TEST(TapTempo, EightTapsHalfASecondApartGive120)
 }
 
 // Regression: the start-up alert for a library that would not load showed
-// only its sentence, never the loader's reason; the folder is not ASCII, as
-// a user's home folder may not be.
+// only its sentence, never the loader's reason; a missing library was named
+// only beside the program (<prefix>/bin), where a copy lacks its pictures and
+// presets. The folder is not ASCII, as a user's home folder may not be.
 TEST(PluginStart, AlertsGiveTheFileAndTheLoadersReason)
 {
     tbtest::TempFolder root;
     const std::string bin = root.makeFolder("Gr\xc3\xbcn");
     const juce::File folder(juce::String::fromUTF8(bin.c_str()));
     const juce::String library = folder.getChildFile("Tambrell.so").getFullPathName();
+    const juce::String installed = juce::String::fromUTF8(root.file("lib/lxvst/Tambrell/Tambrell.so").c_str());
     PluginStart start = loadPluginBeside(folder, 256, 48000.0);
     EXPECT_FALSE(start.info);
-    EXPECT_EQ(start.alert, "Can't find the plugin module!\n\nThe required file is:\n\n" + library);
+    EXPECT_TRUE(start.alert.startsWith("Can't find the plugin module!\n\nThe required file is:\n\n" + installed + "\n"))
+        << start.alert;
+    EXPECT_TRUE(start.alert.endsWith(
+        "\n" + library + "\n" + installed + "\n" + juce::String::fromUTF8(root.file("Tambrell/Tambrell.so").c_str())))
+        << start.alert;
 
     const juce::String sentence = "An error occurred when trying to load the plugin module!\n\n";
     std::ofstream(bin + "/Tambrell.so") << "This is not a shared library, only its name.\n";
