@@ -77,7 +77,9 @@ MainWindow::MainWindow(const juce::String& name, std::unique_ptr<PluginLoadInfo>
         keyboard_.addListener(&plugin_->midiInputCollector());
     }
     buildHelpMenu();
+    icon_ = juce::ImageFileFormat::loadFrom(findProgramIcon(programFolder()));
     setVisible(true);
+    showIconOnDesktop();
     tempo_.setBounds(-1000, 7, 110, 19);
     volume_.setBounds(360, 7, 91, 19);
     if (plugin_)
@@ -108,6 +110,20 @@ MainWindow::~MainWindow()
 }
 
 void MainWindow::removeContent() { clearContentComponent(); }
+
+void MainWindow::parentHierarchyChanged()
+{
+    juce::DocumentWindow::parentHierarchyChanged();
+    showIconOnDesktop();  // a new native window starts without one
+}
+
+// The pedal for task bars and docks (_NET_WM_ICON on X11). Set on the native
+// window only: the title bar stays as it is drawn.
+void MainWindow::showIconOnDesktop()
+{
+    if (juce::ComponentPeer* peer = getPeer(); peer != nullptr && icon_.isValid())
+        peer->setIcon(icon_);
+}
 
 void MainWindow::buildHelpMenu()
 {

@@ -31,6 +31,7 @@ public:
     bool keyPressed(const juce::KeyPress& key) override;
     void resized() override;
     void activeWindowStatusChanged() override;
+    void parentHierarchyChanged() override;
     void closeButtonPressed() override;
     void buttonClicked(juce::Button* button) override;
     void sliderValueChanged(juce::Slider* slider) override;
@@ -56,6 +57,7 @@ public:
 
 private:
     void buildHelpMenu();
+    void showIconOnDesktop();
     void reportManualNotOpened(const juce::String& why);
     juce::File lastStateFile() const;
 
@@ -74,4 +76,5 @@ private:
     QKOsUtilLib::StringList* links_ = nullptr;
     TapTempoBuffer taps_;
     juce::MidiKeyboardState keyboard_;
+    juce::Image icon_;
 };

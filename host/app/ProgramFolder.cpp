@@ -47,6 +47,15 @@ juce::File findPluginLibrary(const juce::File& folder)
     return places[0];
 }
 
+juce::File findProgramIcon(const juce::File& folder)
+{
+    const juce::String icon = "icons/hicolor/64x64/apps/kelbrin.png";
+    for (const juce::File& f : {folder.getChildFile(icon), folder.getChildFile("../share").getChildFile(icon)})
+        if (f.existsAsFile())
+            return f;
+    return {};
+}
+
 PluginStart loadPluginBeside(const juce::File& folder, int blockSize, double sampleRate)
 {
     PluginStart start;

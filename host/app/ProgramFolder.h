@@ -26,6 +26,11 @@ std::array<juce::File, 3> pluginLibraryPlaces(const juce::File& folder);
 // none does.
 juce::File findPluginLibrary(const juce::File& folder);
 
+// The program's 64-pixel icon (drawn at build time into the icon theme's
+// layout): beside the program in the build tree, else in
+// <prefix>/share/icons once installed; no file when neither holds it.
+juce::File findProgramIcon(const juce::File& folder);
+
 // The plug-in library found from folder and loaded, or the text of the
 // start-up alert that says why not: the installed place and every place
 // looked at when there is no library, the loader's reason when it would not

@@ -1,5 +1,6 @@
 // Kelbrin installed and started as a user does, in a real X server: without
-// its plug-in it says so and still ends at once when the system asks.
+// its plug-in it says so and still ends at once when the system asks; with
+// it, its window ties to the menu entry and shows the pedal icon.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -176,6 +178,43 @@ TEST_F(KelbrinDesktop, SignalDuringTheMissingPluginAlertEndsItAtOnceWithAFailure
         EXPECT_LT(Clock::now() - sent, std::chrono::seconds(5));
         EXPECT_TRUE(WIFEXITED(kelbrin.status()) && WEXITSTATUS(kelbrin.status()) != 0) << "status " << kelbrin.status();
     }
+}
+
+TEST_F(KelbrinDesktop, WindowClassIsTheEntrysAndCarriesThePedalIcon)
+{
+    ASSERT_TRUE(install(prefix.path(), "plugin"));
+    ASSERT_TRUE(install(prefix.path(), "kelbrin"));
+    std::string wmClass;
+    std::ifstream entry(prefix.file("share/applications/kelbrin.desktop"));
+    for (std::string line; std::getline(entry, line);)
+        if (line.rfind("StartupWMClass=", 0) == 0)
+            wmClass = line.substr(std::strlen("StartupWMClass="));
+    ASSERT_NE(wmClass, "") << "the entry names no window class";
+
+    Kelbrin kelbrin(prefix.path(), home.path());
+    ASSERT_GT(kelbrin.pid(), 0);
+    const Window window = waitForWindow(display, kelbrin, "Tambrell");
+    ASSERT_NE(window, 0u) << "the main window never showed";
+    XClassHint hint {};
+    ASSERT_TRUE(XGetClassHint(display, window, &hint));
+    EXPECT_STREQ(hint.res_class, wmClass.c_str());
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+
+    const auto icon = property<unsigned long>(display, window, "_NET_WM_ICON");
+    ASSERT_GE(icon.size(), 2u) << "no _NET_WM_ICON";
+    EXPECT_EQ(icon[0], 64u);
+    EXPECT_EQ(icon[1], 64u);
+    ASSERT_EQ(icon.size(), icon[0] * icon[1] + 2);
+    int opaque = 0;
+    for (std::size_t i = 2; i < icon.size(); ++i)
+        opaque += ((icon[i] >> 24) & 0xFF) == 0xFF;  // Xlib may widen the 32 bits with their sign
+    EXPECT_GT(opaque, 64 * 64 / 4) << "the icon is (nearly) empty";
+
+    // A normal quit stays a success.
+    kill(kelbrin.pid(), SIGTERM);
+    ASSERT_TRUE(kelbrin.waitForEnd(kEndDeadline));
+    EXPECT_TRUE(WIFEXITED(kelbrin.status()) && WEXITSTATUS(kelbrin.status()) == 0) << "status " << kelbrin.status();
 }
 
 }  // namespace
