@@ -207,7 +207,7 @@ void MainWindow::openHelpContents(const std::string& manualPath)
     const juce::String manual = juce::String::fromUTF8(manualPath.c_str());
     if (manualPath.empty() || !juce::File(manual).existsAsFile()) {
         const juce::String installed
-            = programFolder().getChildFile(kInstalledManualFolder).getChildFile(kManualFileName).getFullPathName();
+            = juce::String::fromUTF8(installedManualPath(programFolder().getFullPathName().toStdString()).c_str());
         reportManualNotOpened(
             juce::String("The manual is missing. It belongs beside the program or at:\n\n") + installed);
         return;
@@ -219,8 +219,8 @@ void MainWindow::openHelpContents(const std::string& manualPath)
         // Back on the message thread, if the window is still there.
         juce::MessageManager::callAsync([window, manual, status] {
             if (window != nullptr)
-                window->reportManualNotOpened("xdg-open found no program to open the manual (it ended with status "
-                    + juce::String(status) + ").\n\nThe manual is:\n\n" + manual);
+                window->reportManualNotOpened(
+                    juce::String::fromUTF8(describeOpenFailure(status).c_str()) + ".\n\nThe manual is:\n\n" + manual);
         });
     });
     if (!started)

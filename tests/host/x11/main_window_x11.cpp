@@ -15,6 +15,7 @@
 
 #include "host/app/KelbrinSettings.h"
 #include "host/app/MainWindow.h"
+#include "host/util/HelpContents.h"
 #include "tests/support/TempFolder.h"
 #include "tests/vstmodule/RecordingStub.h"
 
@@ -186,6 +187,64 @@ TEST(MainWindowX11, HelpContentsOpensTheManualOrSaysWhyNot)
     }
     settings.reset();
     folder.deleteRecursively();
+}
+
+// Regression: every failure of xdg-open was reported as "found no program",
+// and a manual's path was shown as given (".../bin/../share/...").
+TEST(MainWindowX11, HelpContentsSaysWhatXdgOpenReportedWithTheResolvedPath)
+{
+    if (std::getenv("DISPLAY") == nullptr)
+        GTEST_SKIP() << "no X display";
+    juce::ScopedJuceInitialiser_GUI juce;
+    juce::XWindowSystem::getInstance();
+    juce::X11Symbols::getInstance()->xSetErrorHandler(ignoreXError);
+    tbtest::TempFolder root;
+    const std::string bin = root.makeFolder("bin");
+    root.makeFolder("share/doc/tambrell");
+    root.write("share/doc/tambrell/Tambrell.html", "<html></html>");
+    const std::string manual = std::filesystem::canonical(root.path()).string() + "/share/doc/tambrell/Tambrell.html";
+    struct PathGuard {
+        std::string old = std::getenv("PATH") ? std::getenv("PATH") : "";
+        ~PathGuard() { setenv("PATH", old.c_str(), 1); }
+    } path;
+    setenv("PATH", bin.c_str(), 1);  // only the stand-in
+    // The next message's text (its title, ". ", its message), closed again;
+    // empty when none shows within a generous deadline.
+    auto takeMessage = [] {
+        for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+             std::chrono::steady_clock::now() < until;) {
+            if (auto* alert = dynamic_cast<juce::AlertWindow*>(juce::Component::getCurrentlyModalComponent())) {
+                const std::string text = alert->getDescription().toStdString();
+                alert->exitModalState(0);
+                juce::MessageManager::getInstance()->runDispatchLoopUntil(20);
+                return text;
+            }
+            juce::MessageManager::getInstance()->runDispatchLoopUntil(20);
+        }
+        return std::string();
+    };
+    juce::TemporaryFile folder;
+    ASSERT_TRUE(folder.getFile().createDirectory());
+    auto settings = openKelbrinSettings(folder.getFile());
+    {
+        MainWindow window("Tambrell", nullptr, nullptr, *settings);
+        const char* const said[] = {"refused its command line (status 1)", "found no file", "found no program",
+            "started for the manual failed (status 4)"};
+        for (int status = 1; status <= 4; ++status) {
+            std::ofstream(bin + "/xdg-open") << "#!/bin/sh\nexit " << status << "\n";
+            ASSERT_EQ(chmod((bin + "/xdg-open").c_str(), 0755), 0);
+            window.openHelpContents(findManual(bin));
+            const std::string text = takeMessage();
+            EXPECT_NE(text.find(said[status - 1]), std::string::npos) << text;
+            EXPECT_NE(text.find("\n\n" + manual), std::string::npos) << text;
+        }
+        window.openHelpContents("");
+        const std::string missing = takeMessage();
+        EXPECT_NE(missing.find("share/doc/tambrell/Tambrell.html"), std::string::npos) << missing;
+        EXPECT_EQ(missing.find("/../"), std::string::npos) << missing;
+    }
+    settings.reset();
+    folder.getFile().deleteRecursively();
 }
 
 }  // namespace
