@@ -11,6 +11,7 @@ inline constexpr int kEqualiserSwitch = 2;
 inline constexpr int kFirstBand = 3;  // eight master bands, 3..10
 inline constexpr int kBands = 8;
 inline constexpr int kModel = 11;
+inline constexpr int kModels = 5;  // list positions 1..5; 0 is off
 inline constexpr int kBoxes = 5;
 inline constexpr int kKnobsPerBox = 5;
 inline constexpr int kFirstKnob = 13;  // knob j of box b is 13 + 5 b + j

@@ -24,6 +24,10 @@ public:
     void getParameterDisplay(int32_t index, char* text) override;
     void getParameterName(int32_t index, char* text) override;
     void reset() override;
+    // Hosts see the model's list position 0..5 as 0, 0.2 .. 1.0, every other
+    // value as it is stored.
+    float toHostValue(int32_t index, float stored) override;
+    float fromHostValue(int32_t index, float value) override;
 
 private:
     std::atomic<float> values_[kStoredCount];

@@ -44,3 +44,15 @@ void CProgram::getParameterName(int32_t index, char* text)
 }
 
 void CProgram::reset() { }
+
+float CProgram::toHostValue(int32_t index, float stored)
+{
+    (void)index;
+    return stored;
+}
+
+float CProgram::fromHostValue(int32_t index, float value)
+{
+    (void)index;
+    return value;
+}

@@ -30,6 +30,13 @@ public:
     virtual void getParameterName(int32_t index, char* text);
     virtual void reset();
 
+    // Hosts hold every parameter as a fraction from 0 to 1, while a program
+    // may store another scale (a list position). What a host reads of a stored
+    // value, and what to store for a host's value (one that is not finite:
+    // the write is ignored). Base: the value unchanged both ways.
+    virtual float toHostValue(int32_t index, float stored);
+    virtual float fromHostValue(int32_t index, float value);
+
     char name[kProgramNameCapacity];
     CProgram* next = nullptr;
 };

@@ -220,6 +220,18 @@ void CSynthesizer::getParameterLabel(int32_t index, char* text)
         program->getParameterLabel(index, text);
 }
 
+float CSynthesizer::toHostValue(int32_t index, float stored)
+{
+    CProgram* program = getCurrentProgram();
+    return program != nullptr ? program->toHostValue(index, stored) : stored;
+}
+
+float CSynthesizer::fromHostValue(int32_t index, float value)
+{
+    CProgram* program = getCurrentProgram();
+    return program != nullptr ? program->fromHostValue(index, value) : value;
+}
+
 void CSynthesizer::onParameterChanged(int32_t index, float value)
 {
     (void)index;

@@ -80,6 +80,11 @@ public:
     virtual void getParameterName(int32_t index, char* text);
     virtual void getParameterDisplay(int32_t index, char* text);
     virtual void getParameterLabel(int32_t index, char* text);
+    // The current program's conversions between a stored value and the
+    // fraction a host holds (CProgram); unchanged without programs. Any
+    // thread: they read nothing but the program's own scale.
+    virtual float toHostValue(int32_t index, float stored);
+    virtual float fromHostValue(int32_t index, float value);
 
     // Host/UI thread: switches program, waiting (10 ms sleeps) while a block
     // renders; no block renders while a switch is pending.

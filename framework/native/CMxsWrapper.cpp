@@ -388,8 +388,11 @@ void CMxsWrapper::getItemName(int32_t kind, int32_t index, char* text)
             char label[kScratchText] = {};
             engine_->getParameterDisplay(index, scratch);
             engine_->getParameterLabel(index, label);
-            appendText(scratch, sizeof scratch, " ");
-            appendText(scratch, sizeof scratch, label);
+            // A value named by itself ("Model C") has no label to set apart.
+            if (label[0] != '\0') {
+                appendText(scratch, sizeof scratch, " ");
+                appendText(scratch, sizeof scratch, label);
+            }
         } else if (slot >= 0 && slot < ParameterSpace::kExtra) {
             std::snprintf(scratch, sizeof scratch, "%d", static_cast<int>(controllerValues_[slot] * 127.0f));
         } else {
@@ -430,13 +433,14 @@ int32_t CMxsWrapper::accessParameter(int32_t index, int32_t value, int32_t flags
     if (space_.isOwn(index)) {
         if (engine_ == nullptr)
             return value;
+        // The protocol carries fractions; the program may store another scale.
         if (flags & kOrvaneParamGet)
-            value = ParameterSpace::toProtocol(engine_->getParameter(index));
+            value = ParameterSpace::toProtocol(engine_->toHostValue(index, engine_->getParameter(index)));
         if (flags & kOrvaneParamSet) {
-            const float f = ParameterSpace::fromProtocol(value);
-            engine_->setParameter(index, f);
+            const float stored = engine_->fromHostValue(index, ParameterSpace::fromProtocol(value));
+            engine_->setParameter(index, stored);
             if (editor_ != nullptr)
-                editor_->requestParameterValue(index, f);
+                editor_->requestParameterValue(index, stored);
         }
         return value;
     }
@@ -504,7 +508,7 @@ void CMxsWrapper::Bridge::parameterChanged(int32_t index, float value)
     if (!w.space_.isOwn(index) || w.engine_ == nullptr || w.firstSelect_.load())
         return;
     if (auto call = hostSlot(w.hostOps(), &TOrvaneHostOperations::parameterChanged))
-        call(w.host_, w.hostTag_, index, ParameterSpace::toProtocol(value));
+        call(w.host_, w.hostTag_, index, ParameterSpace::toProtocol(w.engine_->toHostValue(index, value)));
 
     char name[kScratchText] = {};
     char display[kScratchText] = {};
@@ -513,7 +517,7 @@ void CMxsWrapper::Bridge::parameterChanged(int32_t index, float value)
     w.engine_->getParameterDisplay(index, display);
     w.engine_->getParameterLabel(index, label);
     char hint[3 * kHintPart + 3] = {};
-    std::snprintf(hint, sizeof hint, "%.128s %.128s %.128s", name, display, label);
+    std::snprintf(hint, sizeof hint, label[0] != '\0' ? "%.128s %.128s %.128s" : "%.128s %.128s", name, display, label);
     if (auto call = hostSlot(w.hostOps(), &TOrvaneHostOperations::showHint))
         call(w.host_, w.hostTag_, hint);
 }

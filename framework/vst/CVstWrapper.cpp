@@ -143,19 +143,23 @@ EditorView* CVstWrapper::pluginEditor() const
 
 void CVstWrapper::setParameter(VstInt32 index, float value)
 {
-    // Ignored like the engine ignores it, so the editor does not show it either.
-    if (!engine || !isPublished(index) || !std::isfinite(value))
+    if (!engine || !isPublished(index))
         return;
-    engine->setParameter(index, value);
+    // The host holds a fraction; the program may store another scale.
+    const float stored = engine->fromHostValue(index, value);
+    // Ignored like the engine ignores it, so the editor does not show it either.
+    if (!std::isfinite(stored))
+        return;
+    engine->setParameter(index, stored);
     if (EditorView* ui = pluginEditor())
-        ui->requestParameterValue(index, value);
+        ui->requestParameterValue(index, stored);
 }
 
 float CVstWrapper::getParameter(VstInt32 index)
 {
     if (!engine || !isPublished(index))
         return 0.0f;
-    return engine->getParameter(index);
+    return engine->toHostValue(index, engine->getParameter(index));
 }
 
 void CVstWrapper::getParameterLabel(VstInt32 index, char* label)
@@ -311,8 +315,11 @@ VstPlugCategory CVstWrapper::getPlugCategory()
 
 void CVstWrapper::Bridge::parameterChanged(int32_t index, float value)
 {
-    if (index >= 0 && index < owner.numParams && owner.audioMaster)
-        owner.audioMaster(&owner.cEffect, audioMasterAutomate, index, 0, nullptr, value);
+    if (index < 0 || index >= owner.numParams || !owner.audioMaster)
+        return;
+    // Engine and editor report stored values; the host records fractions.
+    const float hostValue = owner.engine ? owner.engine->toHostValue(index, value) : value;
+    owner.audioMaster(&owner.cEffect, audioMasterAutomate, index, 0, nullptr, hostValue);
 }
 
 void CVstWrapper::Bridge::setCurrentProgram(int32_t index) { owner.curProgram = index; }

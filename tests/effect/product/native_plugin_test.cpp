@@ -101,6 +101,41 @@ TEST_F(NativePlugin, ItemNames)
     EXPECT_FALSE(host.itemName(kOrvaneItemProgramName, 5).empty());
 }
 
+// This host holds fractions too, as 0..256: the amp model's six positions
+// are 0, 51 .. 256 there, a value read back selects the same model, and a
+// restored program tells the host the fraction, not the list position.
+TEST_F(NativePlugin, AmpModelIsAFractionForThisHostToo)
+{
+    host.message(kOrvaneMsgSampleRate, 0, 44100);
+    auto stored = [&] { return programchunk::read(host.saveState().data() + 8, 460).values[11]; };
+    const int32_t stops[] = {0, 51, 102, 153, 204, 256};
+    for (int k = 0; k <= 5; ++k) {
+        host.access(11, stops[k], kOrvaneParamSet);
+        const int32_t read = host.access(11, 0, kOrvaneParamGet);
+        EXPECT_EQ(read, stops[k]);
+        host.access(11, read, kOrvaneParamSet);
+        EXPECT_EQ(stored(), static_cast<float>(k));
+    }
+    EXPECT_EQ(host.itemName(kOrvaneItemValueText, 11), "Model E");
+    host.access(11, 0, kOrvaneParamSet);
+    EXPECT_EQ(host.itemName(kOrvaneItemValueText, 11), "Off");
+
+    host.access(11, 153, kOrvaneParamSet);
+    host.clearCalls();
+    host.restoreState(host.saveState());
+    int told = 0;
+    for (const NativeTestHost::Call& call : host.callsOf(1))
+        if (call.message == 11) {
+            EXPECT_EQ(call.value, 153);
+            ++told;
+        }
+    EXPECT_GT(told, 0);
+    int hints = 0;
+    for (const NativeTestHost::Call& call : host.callsOf(2))
+        hints += call.text == "Amp Model Model C";
+    EXPECT_GT(hints, 0);
+}
+
 TEST_F(NativePlugin, StateStreamRoundTripsBitForBit)
 {
     host.message(kOrvaneMsgSampleRate, 0, 44100);

@@ -36,6 +36,9 @@ public:
         host_.processInBlocks(std::move(left), std::move(right), outLeft, outRight, block);
     }
     int automations() const { return static_cast<int>(host_.automations().size()); }
+    // (index, value) of every audioMasterAutomate since the last clearCalls.
+    std::vector<std::pair<VstInt32, float>> automated() const { return host_.automations(); }
+    void clearCalls() { host_.clearCalls(); }
 
     AEffect* effect = nullptr;
 

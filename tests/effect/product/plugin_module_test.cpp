@@ -110,9 +110,34 @@ TEST_F(BarePlugin, ParameterNamesAndDisplayTexts)
     EXPECT_EQ(host.text(effGetParamDisplay, 5), "29");
     EXPECT_EQ(host.text(effGetParamLabel, 5), "%");
     EXPECT_EQ(host.text(effGetParamDisplay, 40), "100");
-    // The amp model is published as a list position, not a fraction.
-    host.effect->setParameter(host.effect, 11, 3.0f);
-    EXPECT_EQ(host.effect->getParameter(host.effect, 11), 3.0f);
+}
+
+// Hosts hold every parameter as a fraction. The amp model was published as
+// its list position 0..5: a host that clamps what it stores brought every
+// model above A back as A, and its slider reached only off and A.
+TEST_F(BarePlugin, AmpModelReachesHostsAsAFraction)
+{
+    auto stored = [&] { return programchunk::read(host.chunk().data(), 460).values[11]; };
+    auto set = [&](float v) { host.effect->setParameter(host.effect, 11, v); };
+    EXPECT_EQ(stored(), 0.5f);
+    EXPECT_EQ(host.effect->getParameter(host.effect, 11), 0.0f) << "a stored 0.5 is off";
+    const char* const names[] = {"Off", "Model A", "Model B", "Model C", "Model D", "Model E"};
+    for (int k = 0; k <= 5; ++k) {
+        const float slider = static_cast<float>(k) / 5.0f;
+        set(slider);
+        EXPECT_EQ(stored(), static_cast<float>(k)) << slider;
+        EXPECT_EQ(host.effect->getParameter(host.effect, 11), slider);
+        EXPECT_EQ(host.text(effGetParamDisplay, 11), names[k]);
+        EXPECT_EQ(host.text(effGetParamLabel, 11), "");
+    }
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::pair<float, float> between[] = {{0.29f, 1.0f}, {0.31f, 2.0f}, {0.5f, 3.0f}, {7.0f, 5.0f}, {-3.0f, 0.0f},
+        {inf, 0.0f}, {std::numeric_limits<float>::quiet_NaN(), 0.0f}};
+    for (const auto& [value, position] : between) {
+        set(0.6f);
+        set(value);
+        EXPECT_EQ(stored(), position) << value;
+    }
 }
 
 TEST_F(BarePlugin, DefaultChunkAndRandomRoundTrip)
@@ -168,7 +193,9 @@ TEST_F(BarePlugin, ChunkReadBackIsAlwaysAcceptedAgain)
             const float v = pick(random) == 0 ? wild[which(random)] : fraction(random);
             host.effect->setParameter(host.effect, i, v);
             const float after = host.effect->getParameter(host.effect, i);
-            if (std::isfinite(v))
+            if (i == 11)  // the model: a fraction from 0 to 1 in fifths
+                ASSERT_EQ(after, std::isfinite(v) ? std::round(std::clamp(v, 0.0f, 1.0f) * 5.0f) / 5.0f : 0.0f) << v;
+            else if (std::isfinite(v))
                 ASSERT_EQ(after, v) << "parameter " << i;
             else
                 ASSERT_EQ(after, before) << "parameter " << i << " took " << v;
@@ -237,5 +264,28 @@ TEST_F(FactoryPlugin, EveryFactoryPresetLoadsAndPlays)
         const double level = tbtest::rmsDb(ol.data() + tail, tail);
         EXPECT_GT(level, -30.0) << file;
         EXPECT_LT(tbtest::peakAbs(ol.data() + tail, tail), 1.5f) << file;
+    }
+}
+
+// A session as Qtractor restores it: the chunk, then the 44 values it stored,
+// each clamped to 0..1. Every factory program comes back whole: the amp model
+// of "03 Lead Delay" came back as Model A.
+TEST_F(FactoryPlugin, HostsRestoringClampedValuesAfterTheChunkKeepEveryProgram)
+{
+    for (const std::string& file : factoryPresetFiles()) {
+        const std::vector<uint8_t> bytes = tbtest::readAll(PluginHost::moduleFolder() + "/Presets/" + file);
+        host.clearCalls();
+        ASSERT_EQ(host.setChunk(bytes), 460) << file;
+        for (const auto& [index, value] : host.automated())
+            EXPECT_TRUE(value >= 0.0f && value <= 1.0f) << file << " told the host " << index << " = " << value;
+        float session[44];
+        for (int i = 0; i < 44; ++i) {
+            session[i] = host.effect->getParameter(host.effect, i);
+            EXPECT_TRUE(session[i] >= 0.0f && session[i] <= 1.0f) << file << " parameter " << i << " = " << session[i];
+        }
+        ASSERT_EQ(host.setChunk(bytes), 460) << file;
+        for (int i = 0; i < 44; ++i)
+            host.effect->setParameter(host.effect, i, std::clamp(session[i], 0.0f, 1.0f));
+        EXPECT_EQ(host.chunk(), bytes) << file;
     }
 }
