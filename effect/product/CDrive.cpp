@@ -164,3 +164,14 @@ void CDrive::setSampleRate(double rate)
     CSynthesizer::setSampleRate(rate);
     endProgramSwitch();
 }
+
+void CDrive::processingStopped()
+{
+    // The audio thread writes the peaks after every piece of a block: the
+    // hand-over waits for a running block and holds the next one back, so the
+    // rest is not overwritten by a block that had already begun.
+    beginProgramSwitch();
+    inputPeak_.store(0.0f, std::memory_order_relaxed);
+    outputPeak_.store(0.0f, std::memory_order_relaxed);
+    endProgramSwitch();
+}

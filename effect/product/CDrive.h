@@ -42,6 +42,9 @@ public:
     void onParameterChanged(int32_t index, float value) override;
     void reset() override;
     void setSampleRate(double rate) override;
+    // A meter without a signal is at rest: both peaks go to 0 once the block
+    // in progress, if any, has ended.
+    void processingStopped() override;
 
     // Loads a preset file into the program without selecting it, as at
     // start-up: the file is handed to setProgramChunk as it is (a shorter one

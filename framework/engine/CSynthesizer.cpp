@@ -323,6 +323,8 @@ int32_t CSynthesizer::getExtraName(int32_t index, char* text)
 int32_t CSynthesizer::getMidiPort() { return -1; }
 void CSynthesizer::setPlaying(bool playing) { (void)playing; }
 
+void CSynthesizer::processingStopped() { }
+
 // ---- reset, rate, tempo, gains ----
 
 void CSynthesizer::reset()

@@ -113,6 +113,9 @@ public:
     virtual int32_t getMidiPort();
     // Audio thread: host transport state.
     virtual void setPlaying(bool playing);
+    // Host thread: the host stopped or suspended processing, so no block
+    // follows until it starts again. Base: nothing.
+    virtual void processingStopped();
 
     // Audio thread: renders one host block; 0 when rendered, non-zero when the
     // block was skipped (busy, or a program switch pending). It reads the

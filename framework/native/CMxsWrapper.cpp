@@ -292,8 +292,11 @@ int32_t CMxsWrapper::handleMessage(int32_t id, intptr_t index, intptr_t value)
     switch (id) {
     case kOrvaneMsgEditor: value != 0 ? openEditor(static_cast<uintptr_t>(value)) : closeEditor(); break;
     case kOrvaneMsgReset:
-        if (engine_ != nullptr)
+        // This host's only word for stopping or suspending processing.
+        if (engine_ != nullptr) {
             engine_->reset();
+            engine_->processingStopped();
+        }
         break;
     case kOrvaneMsgSampleRate: setSampleRate(static_cast<int32_t>(value)); break;
     case kOrvaneMsgEditorIdle:

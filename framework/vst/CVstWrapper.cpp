@@ -105,8 +105,19 @@ CSynthesizer::ControlTurn CVstWrapper::controlTurn()
 void CVstWrapper::suspend()
 {
     const auto turn = controlTurn();
-    if (engine)
+    if (engine) {
         engine->reset();
+        engine->processingStopped();
+    }
+}
+
+VstInt32 CVstWrapper::stopProcess()
+{
+    // Hosts may send this from their audio thread between two blocks, so it
+    // takes no control turn; the engine's handshake keeps it apart from a block.
+    if (engine)
+        engine->processingStopped();
+    return 0;
 }
 
 void CVstWrapper::resume()

@@ -30,6 +30,7 @@ public:
     void close() override;
     void suspend() override;
     void resume() override;
+    VstInt32 stopProcess() override;
     void setSampleRate(float rate) override;
     void setBlockSize(VstInt32 size) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;

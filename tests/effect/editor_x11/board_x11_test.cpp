@@ -373,6 +373,39 @@ TEST_F(BoardX11, BothMetersFollowASine)
     EXPECT_GT(loudOut, 5);
 }
 
+// A meter without a signal is at rest. After a loud block the host stops
+// (effStopProcess) or suspends (effMainsChanged 0) and calls process no more:
+// both meters used to keep that level for ever.
+TEST_F(BoardX11, MetersRestOnceTheHostStopsProcessing)
+{
+    ASSERT_TRUE(openEditor());
+    auto loud = [&] {
+        std::vector<std::vector<float>> in(2, std::vector<float>(512)), out(2, std::vector<float>(512));
+        for (int i = 0; i < 512; ++i)
+            in[0][i] = in[1][i] = 0.8f * static_cast<float>(std::sin(2.0 * M_PI * 440.0 * i / 44100.0));
+        for (int block = 0; block < 8; ++block)
+            host.processReplacing(in, out);
+    };
+    // The host's idle calls until the condition holds, with a generous deadline.
+    auto idleUntil = [&](auto condition) {
+        for (int i = 0; i < 500; ++i) {
+            if (condition())
+                return true;
+            idle(1);
+        }
+        return condition();
+    };
+    const std::pair<VstInt32, VstIntPtr> stops[] = {{effStopProcess, 0}, {effMainsChanged, 0}};
+    for (const auto& [opcode, value] : stops) {
+        host.dispatch(effMainsChanged, 0, 1);
+        host.dispatch(effStartProcess);
+        loud();
+        EXPECT_TRUE(idleUntil([&] { return meterWidth(201) > 5 && meterWidth(290) > 5; })) << opcode;
+        host.dispatch(opcode, 0, value);
+        EXPECT_TRUE(idleUntil([&] { return meterWidth(201) == 0 && meterWidth(290) == 0; })) << opcode;
+    }
+}
+
 // A model picked on the board reaches the host as the fraction it holds
 // (Model C: 0.6); the program keeps the list position.
 TEST_F(BoardX11, AModelPickedOnTheBoardIsAFractionForTheHost)
