@@ -406,23 +406,6 @@ TEST_F(BoardX11, MetersRestOnceTheHostStopsProcessing)
     }
 }
 
-// A model picked on the board reaches the host as the fraction it holds
-// (Model C: 0.6); the program keeps the list position.
-TEST_F(BoardX11, AModelPickedOnTheBoardIsAFractionForTheHost)
-{
-    ASSERT_TRUE(openEditor());
-    host.clearCalls();
-    click(542 + 33, 34 + 7);
-    click(542 + 33, 34 + 15 + 2 + 3 + 3 * 15 + 7);
-    EXPECT_EQ(stored(11), 3.0f);
-    std::vector<float> told;
-    for (const auto& a : host.automations())
-        if (a.first == 11)
-            told.push_back(a.second);
-    EXPECT_EQ(told, std::vector<float> {0.6f});
-    EXPECT_EQ(host.effect()->getParameter(host.effect(), 11), 0.6f);
-}
-
 TEST_F(BoardX11, OpenedAndClosedAHundredTimesLeavesNothingBehind)
 {
     auto residentKb = [] {
