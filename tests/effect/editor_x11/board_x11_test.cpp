@@ -388,20 +388,16 @@ TEST_F(BoardX11, MetersRestOnceTheHostStopsProcessing)
     };
     // The host's idle calls until the condition holds, with a generous deadline.
     auto idleUntil = [&](auto condition) {
-        for (int i = 0; i < 500; ++i) {
-            if (condition())
-                return true;
+        for (int i = 0; i < 500 && !condition(); ++i)
             idle(1);
-        }
         return condition();
     };
-    const std::pair<VstInt32, VstIntPtr> stops[] = {{effStopProcess, 0}, {effMainsChanged, 0}};
-    for (const auto& [opcode, value] : stops) {
+    for (const VstInt32 opcode : {VstInt32(effStopProcess), VstInt32(effMainsChanged)}) {
         host.dispatch(effMainsChanged, 0, 1);
         host.dispatch(effStartProcess);
         loud();
         EXPECT_TRUE(idleUntil([&] { return meterWidth(201) > 5 && meterWidth(290) > 5; })) << opcode;
-        host.dispatch(opcode, 0, value);
+        host.dispatch(opcode, 0, 0);
         EXPECT_TRUE(idleUntil([&] { return meterWidth(201) == 0 && meterWidth(290) == 0; })) << opcode;
     }
 }
