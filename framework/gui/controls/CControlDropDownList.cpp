@@ -91,10 +91,16 @@ DropDownItem* CControlDropDownList::addItem(const char* itemText, bool isCommand
     item->highlighted = isHighlighted ? 1 : 0;
     item->disabled = isDisabled ? 1 : 0;
     copyCut(item->text, itemText != nullptr && itemText[0] != 0 ? itemText : "<none>", DropDownItem::kMaxText);
-    DropDownItem** tail = &items;
-    while (*tail != nullptr)
-        tail = &(*tail)->next;
-    *tail = item;
+    // Appending at the kept tail keeps filling a long list (a big preset
+    // folder's program menu) linear. The walk only finds a tail that nothing
+    // kept yet.
+    if (items == nullptr || lastItem == nullptr) {
+        lastItem = items;
+        while (lastItem != nullptr && lastItem->next != nullptr)
+            lastItem = lastItem->next;
+    }
+    (lastItem != nullptr ? lastItem->next : items) = item;
+    lastItem = item;
     setDirty(true);
     return item;
 }
@@ -114,6 +120,7 @@ void CControlDropDownList::removeAllItems()
         items = item->next;
         delete item;
     }
+    lastItem = nullptr;
     hoveredItem = nullptr;
     listDirty = 1;
     setDirty(true);

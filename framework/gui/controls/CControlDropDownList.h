@@ -98,6 +98,8 @@ public:
     int32_t visibleHeight = 0;
 
 private:
+    DropDownItem* lastItem = nullptr;  // the tail of items, where addItem appends
+
     void open(int32_t x, int32_t y);
     void close();
     int32_t indexOf(const DropDownItem* item) const;

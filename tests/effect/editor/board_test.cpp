@@ -11,6 +11,7 @@
 #include "tests/effect/editor/BoardRig.h"
 #include "tests/support/SignalGenerators.h"
 #include "tests/support/SignalMeasure.h"
+#include "tests/support/WorkGrowth.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -342,6 +343,26 @@ TEST(Board, OptionsListRunsTheProgramCommands)
     board.choose(e.optionsList, 6);  // the preset "a"
     EXPECT_STREQ(board.drive->getCurrentProgram()->name, "a");
     EXPECT_TRUE(e.optionsList->getItem(6)->highlighted);
+}
+
+// Regression: each item appended to the program menu walked the whole list,
+// so a big presets folder made every rebuild (opening, previous/next, a menu
+// choice) quadratic: seconds for 40,000 presets.
+TEST(Board, ProgramMenuOfTenTimesThePresetsTakesAboutTenTimesTheWork)
+{
+    Board board;
+    ASSERT_TRUE(board.open());
+    CDriveEditor& e = *board.editor;
+    auto rebuild = [&](int presets) {
+        producttest::fillPresetList(*board.drive, presets);
+        const double took = tbtest::leastThreadSeconds(5, [&] { e.buildProgramMenu(); });
+        EXPECT_EQ(e.optionsList->getItemCount(), 6 + presets);
+        EXPECT_STREQ(e.optionsList->getItem(5 + presets)->text, presets == 4000 ? "03999" : "39999");
+        return took;
+    };
+    const double small = rebuild(4000);
+    const double big = rebuild(40000);
+    EXPECT_LT(big, 40.0 * small) << small << " s for 4,000 presets, " << big << " s for 40,000";
 }
 
 TEST(Board, ProgramSwitchFromAnotherThreadRebuildsOnTheNextTick)

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 CDriveDef definitionObject;
@@ -70,6 +72,27 @@ std::vector<uint8_t> chunkOf(CDrive& engine)
     std::vector<uint8_t> bytes(programchunk::kSize, 0xEE);
     EXPECT_EQ(engine.getProgramChunk(bytes.data()), programchunk::kSize);
     return bytes;
+}
+
+void fillPresetList(CDrive& engine, int count)
+{
+    CFileList& list = engine.getPresetList();
+    for (CFileList::FileEntry* e = list.firstFile; e != nullptr;) {
+        CFileList::FileEntry* next = e->next;
+        CFileList::freeNode(e, true);
+        e = next;
+    }
+    list.firstFile = list.lastFile = nullptr;
+    list.count = 0;
+    for (int i = 0; i < count; ++i) {
+        char path[32];
+        std::snprintf(path, sizeof path, "/p/%05d.tbprg", i);
+        auto* entry = new CFileList::FileEntry {new char[std::strlen(path) + 1], false, nullptr};
+        std::memcpy(entry->path, path, std::strlen(path) + 1);
+        (list.lastFile != nullptr ? list.lastFile->next : list.firstFile) = entry;
+        list.lastFile = entry;
+        ++list.count;
+    }
 }
 
 }  // namespace producttest

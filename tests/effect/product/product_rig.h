@@ -57,5 +57,8 @@ public:
 void defaultValues(float (&values)[programchunk::kValueCount]);
 std::vector<uint8_t> makeChunk(const float (&values)[programchunk::kValueCount], const char* name);
 std::vector<uint8_t> chunkOf(CDrive& engine);
+// Replaces the engine's preset list with `count` entries "/p/00000.tbprg" ..
+// (no files behind them), as a scan of a folder that big would leave it.
+void fillPresetList(CDrive& engine, int count);
 
 }  // namespace producttest
