@@ -302,6 +302,7 @@ int32_t CMxsWrapper::handleMessage(int32_t id, intptr_t index, intptr_t value)
     case kOrvaneMsgEditorIdle:
         if (editor_ != nullptr && editorOpen_)
             editor_->idleView();
+        serveParameterMenu();
         break;
     case kOrvaneMsgSwitch:
         if (pluginDefinition() && pluginDefinition()->nativeSwitch)
@@ -324,10 +325,32 @@ void CMxsWrapper::openEditor(uintptr_t parent)
 
 void CMxsWrapper::closeEditor()
 {
+    // The menu belongs to the editor's window and goes with it.
+    dropParameterMenu();
     if (editor_ != nullptr && editorOpen_)
         editor_->closeView();
     editorOpen_ = false;
     object_.record.editorWindow = 0;
+}
+
+void CMxsWrapper::serveParameterMenu()
+{
+    if (!menuRun_)
+        return;
+    const platform::PopupAnswer answer = menuRun_->poll();
+    if (answer.status == platform::PopupStatus::Open)
+        return;
+    const int32_t index = menuParameter_;
+    dropParameterMenu();
+    if (answer.status == platform::PopupStatus::Chosen && answer.id >= kMenuFirstId
+        && answer.id < kMenuFirstId + kMenuLimit)
+        dispatch(kOrvaneHostMenuChoice, index, answer.id - kMenuFirstId);
+}
+
+void CMxsWrapper::dropParameterMenu()
+{
+    menuRun_.reset();
+    menuParameter_ = -1;
 }
 
 void CMxsWrapper::setSampleRate(int32_t rate)
@@ -542,6 +565,8 @@ int32_t CMxsWrapper::Bridge::showParameterMenu(int32_t index)
     CMxsWrapper& w = owner_;
     if (!w.space_.isOwn(index))
         return 0;
+    // A menu still up from an earlier click gives way, unanswered.
+    w.dropParameterMenu();
     platform::PopupRequest& menu = w.menu_;
     menu.items.clear();
     try {
@@ -559,17 +584,18 @@ int32_t CMxsWrapper::Bridge::showParameterMenu(int32_t index)
             item.separator = item.text == "-";
             menu.items.push_back(std::move(item));
         }
+        menu.owner = w.object_.record.editorWindow;
+        // Shown and left to the editor's idle calls: the host's windows go on
+        // while the user looks at the menu.
+        if (platform::IPopupMenu* popup = platform::popupMenu())
+            w.menuRun_ = popup->show(menu);
     } catch (...) {
         menu.items.clear();
+        w.dropParameterMenu();
         return 1;
     }
-
-    menu.owner = w.object_.record.editorWindow;
-    int32_t chosen = 0;
-    if (platform::IPopupMenu* popup = platform::popupMenu())
-        chosen = popup->track(menu);
-    if (chosen >= kMenuFirstId && chosen < kMenuFirstId + kMenuLimit)
-        w.dispatch(kOrvaneHostMenuChoice, index, chosen - kMenuFirstId);
+    if (w.menuRun_)
+        w.menuParameter_ = index;
     return 1;
 }
 

@@ -68,7 +68,8 @@ public:
     // UI thread: closes the editor, frees editor, engine and buffers, deletes self.
     void destroy();
     // UI thread: editor open/close (0), reset (2), sample rate (4), switch
-    // (11), editor idle (kOrvaneMsgEditorIdle).
+    // (11), editor idle (kOrvaneMsgEditorIdle, which also serves an open
+    // parameter menu).
     int32_t handleMessage(int32_t id, intptr_t index, intptr_t value);
     // UI thread: the state stream; a null stream does nothing.
     void transferState(NativeByteStream* stream, bool save);
@@ -129,6 +130,11 @@ private:
     intptr_t dispatch(int32_t message, intptr_t index, intptr_t value);
     void openEditor(uintptr_t parent);
     void closeEditor();
+    // UI thread, on the editor's idle: carries out the answer of an open
+    // parameter menu once the user has given one.
+    void serveParameterMenu();
+    // Takes an open parameter menu away unanswered.
+    void dropParameterMenu();
     void setSampleRate(int32_t rate);
     void setController(int32_t slot, float value);
     void queueNote(int32_t status, int32_t data1, int32_t data2, int32_t spare);
@@ -158,6 +164,10 @@ private:
     std::atomic<bool> firstSelect_ {false};
 
     platform::PopupRequest menu_;
+    // The parameter menu on the screen, and the parameter it is for; the host
+    // hears the choice on a later idle, never inside the click's call.
+    std::unique_ptr<platform::IPopupRun> menuRun_;
+    int32_t menuParameter_ = -1;
     float controllerValues_[ParameterSpace::kExtra] = {};
     const TOrvaneVoiceRecord* voiceRecords_[kKeys] = {};
     intptr_t voiceTags_[kKeys] = {};

@@ -2,7 +2,9 @@
 // the cursor, with the pointer and keyboard grabbed while it is up. A release
 // over an enabled item chooses it; a press outside, Escape, or a window that
 // cannot be made dismisses it. Drawn with core X requests: the menu has its own
-// short-lived display connection, so it never disturbs the editor's.
+// display connection for as long as it is up, so it never disturbs the
+// editor's. Nothing here waits: the menu comes up in show, and each poll
+// handles the events that have arrived since the last one.
 
 #include "platform/x11/X11PopupMenu.h"
 #include "platform/x11/X11WindowSystem.h"
@@ -10,7 +12,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <poll.h>
 
 #include <algorithm>
 
@@ -33,24 +34,31 @@ namespace {
 
     void onIoExit(Display*, void* lost) { *static_cast<bool*>(lost) = true; }
 
+    // Held only while a menu's own calls run: between two polls the host's
+    // handlers stand. Nested guards leave the handlers to the outermost.
+    int guardDepth = 0;
+    XErrorHandler previousError = nullptr;
+
     class ErrorGuard {
     public:
-        ErrorGuard()
-            : previous_(XSetErrorHandler(ignoreError))
+        explicit ErrorGuard(Display* d)
         {
-            previousIo = XSetIOErrorHandler(onIoError);
+            if (guardDepth++ == 0) {
+                previousError = XSetErrorHandler(ignoreError);
+                previousIo = XSetIOErrorHandler(onIoError);
+                menuDisplay = d;
+            }
         }
         ~ErrorGuard()
         {
-            XSetIOErrorHandler(previousIo);
-            XSetErrorHandler(previous_);
-            menuDisplay = nullptr;
+            if (--guardDepth == 0) {
+                XSetIOErrorHandler(previousIo);
+                XSetErrorHandler(previousError);
+                menuDisplay = nullptr;
+            }
         }
         ErrorGuard(const ErrorGuard&) = delete;
         ErrorGuard& operator=(const ErrorGuard&) = delete;
-
-    private:
-        XErrorHandler previous_;
     };
 
     unsigned long pixelOf(Display* d, int r, int g, int b)
@@ -71,7 +79,7 @@ namespace {
         Window window = 0;
         GC gc = nullptr;
         XFontStruct* font = nullptr;
-        const PopupRequest* request = nullptr;
+        const PopupRequest* request = nullptr;  // the run's own copy
         int width = 0;
         int height = 0;
         int hover = -1;
@@ -206,120 +214,185 @@ int32_t X11PopupMenu::itemTop(const PopupRequest& request, size_t index)
     return top;
 }
 
-int32_t X11PopupMenu::track(const PopupRequest& request)
+namespace {
+
+    // A busy server may refuse a connection for a moment: the menu tries
+    // again on this many polls before it gives up.
+    constexpr int kConnectTries = 10;
+
+    class X11PopupRun final : public IPopupRun {
+    public:
+        explicit X11PopupRun(const PopupRequest& request)
+            : request_(request)
+        {
+            m_.request = &request_;
+        }
+        ~X11PopupRun() override { takeDown(); }
+        X11PopupRun(const X11PopupRun&) = delete;
+        X11PopupRun& operator=(const X11PopupRun&) = delete;
+
+        PopupAnswer poll() override
+        {
+            if (answer_.status != PopupStatus::Open)
+                return answer_;
+            if (m_.d == nullptr) {
+                if (!comeUp() && ++connectTries_ >= kConnectTries)
+                    answer_ = {PopupStatus::Dismissed, 0};
+                return answer_;
+            }
+            {
+                ErrorGuard guard(m_.d);
+                grab();
+                while (answer_.status == PopupStatus::Open && !m_.lost && XPending(m_.d) > 0) {
+                    XEvent e;
+                    XNextEvent(m_.d, &e);
+                    const int32_t answer = m_.handle(e);
+                    if (answer > 0)
+                        answer_ = {PopupStatus::Chosen, answer};
+                    else if (answer < 0)
+                        answer_ = {PopupStatus::Dismissed, 0};
+                }
+                if (m_.lost)
+                    answer_ = {PopupStatus::Dismissed, 0};  // a lost connection chose nothing
+            }
+            if (answer_.status != PopupStatus::Open)
+                takeDown();
+            return answer_;
+        }
+
+    private:
+        // Connects, makes the window and tries the grabs; false while the
+        // server refuses the connection. A menu that cannot be drawn is
+        // dismissed.
+        bool comeUp()
+        {
+            m_.d = XOpenDisplay(nullptr);
+            if (m_.d == nullptr)
+                return false;
+            Display* d = m_.d;
+            ErrorGuard guard(d);
+            XSetIOErrorExitHandler(d, onIoExit, &m_.lost);
+            const int screen = DefaultScreen(d);
+            const Window root = RootWindow(d, screen);
+            m_.font = XLoadQueryFont(d, "fixed");
+            loadedFont_ = m_.font != nullptr;
+            if (!loadedFont_)
+                m_.font = XQueryFont(d, XGContextFromGC(DefaultGC(d, screen)));
+            if (m_.font == nullptr) {
+                answer_ = {PopupStatus::Dismissed, 0};
+                takeDown();
+                return true;
+            }
+
+            int textWidth = 0;
+            for (const PopupItem& item : request_.items)
+                textWidth = std::max(textWidth,
+                    XTextWidth(m_.font, item.text.c_str(), static_cast<int>(std::min<size_t>(item.text.size(), 1000))));
+            m_.width
+                = std::min(X11PopupMenu::kTextLeft + textWidth + X11PopupMenu::kTextRight, DisplayWidth(d, screen));
+            m_.height = std::min(X11PopupMenu::itemTop(request_, request_.items.size()) + X11PopupMenu::kMargin,
+                DisplayHeight(d, screen));
+
+            // Just off the cursor, so the release of the click that opened the
+            // menu lands outside it; kept on the screen.
+            Window r, c;
+            int cx = 0, cy = 0, wx, wy;
+            unsigned mask;
+            XQueryPointer(d, root, &r, &c, &cx, &cy, &wx, &wy, &mask);
+            m_.originX = std::clamp(cx + 1, 0, std::max(0, DisplayWidth(d, screen) - m_.width));
+            m_.originY = std::clamp(cy + 1, 0, std::max(0, DisplayHeight(d, screen) - m_.height));
+
+            m_.face = pixelOf(d, 240, 240, 236);
+            m_.text = pixelOf(d, 16, 16, 16);
+            m_.grey = pixelOf(d, 150, 150, 150);
+            m_.highlight = pixelOf(d, 48, 84, 150);
+            m_.highlightText = pixelOf(d, 255, 255, 255);
+            m_.line = pixelOf(d, 120, 120, 120);
+
+            XSetWindowAttributes attributes {};
+            attributes.override_redirect = True;
+            attributes.background_pixel = m_.face;
+            attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask
+                | KeyPressMask | StructureNotifyMask;
+            m_.window = XCreateWindow(d, root, m_.originX, m_.originY, static_cast<unsigned>(m_.width),
+                static_cast<unsigned>(m_.height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
+            m_.gc = XCreateGC(d, m_.window, 0, nullptr);
+            if (loadedFont_)
+                XSetFont(d, m_.gc, m_.font->fid);
+            XMapRaised(d, m_.window);
+            XSync(d, False);
+
+            // The press that opened the menu left the editor's connection
+            // holding the pointer for as long as the button is down; it lets
+            // go so the menu can track a press-drag-release.
+            x11WindowSystem().yieldPointer();
+            grab();
+            m_.draw();
+            return true;
+        }
+
+        // Another client may hold a grab for a moment, so each poll tries
+        // again until the menu has both; a menu without its grab still works
+        // inside its own window.
+        void grab()
+        {
+            if (pointer_ && keyboard_)
+                return;
+            if (!pointer_)
+                pointer_ = XGrabPointer(m_.d, m_.window, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                               GrabModeAsync, GrabModeAsync, None, None, CurrentTime)
+                    == GrabSuccess;
+            if (pointer_ && !keyboard_)
+                keyboard_
+                    = XGrabKeyboard(m_.d, m_.window, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+        }
+
+        void takeDown()
+        {
+            Display* d = m_.d;
+            if (d == nullptr)
+                return;
+            {
+                ErrorGuard guard(d);
+                if (m_.window != 0) {
+                    XUngrabKeyboard(d, CurrentTime);
+                    XUngrabPointer(d, CurrentTime);
+                    XFreeGC(d, m_.gc);
+                    XDestroyWindow(d, m_.window);
+                }
+                if (m_.font != nullptr) {
+                    if (loadedFont_)
+                        XFreeFont(d, m_.font);
+                    else
+                        XFreeFontInfo(nullptr, m_.font, 0);
+                }
+                XCloseDisplay(d);
+            }
+            m_.d = nullptr;
+            m_.window = 0;
+            m_.gc = nullptr;
+            m_.font = nullptr;
+        }
+
+        PopupRequest request_;
+        Menu m_;
+        bool loadedFont_ = false;
+        bool pointer_ = false;
+        bool keyboard_ = false;
+        int connectTries_ = 0;
+        PopupAnswer answer_ {PopupStatus::Open, 0};
+    };
+
+}  // namespace
+
+std::unique_ptr<IPopupRun> X11PopupMenu::show(const PopupRequest& request)
 {
     if (request.items.empty())
-        return 0;
-    ErrorGuard guard;
-    Menu m;
-    // A busy server may refuse a connection for a moment.
-    for (int attempt = 0; attempt < 10 && m.d == nullptr; ++attempt) {
-        m.d = XOpenDisplay(nullptr);
-        if (m.d == nullptr)
-            poll(nullptr, 0, 20);
-    }
-    if (m.d == nullptr)
-        return 0;
-    Display* d = m.d;
-    menuDisplay = d;
-    XSetIOErrorExitHandler(d, onIoExit, &m.lost);
-    const int screen = DefaultScreen(d);
-    const Window root = RootWindow(d, screen);
-    m.request = &request;
-    m.font = XLoadQueryFont(d, "fixed");
-    const bool loadedFont = m.font != nullptr;
-    if (!loadedFont)
-        m.font = XQueryFont(d, XGContextFromGC(DefaultGC(d, screen)));
-    if (m.font == nullptr) {
-        XCloseDisplay(d);
-        return 0;
-    }
-
-    int textWidth = 0;
-    for (const PopupItem& item : request.items)
-        textWidth = std::max(textWidth,
-            XTextWidth(m.font, item.text.c_str(), static_cast<int>(std::min<size_t>(item.text.size(), 1000))));
-    m.width = std::min(kTextLeft + textWidth + kTextRight, DisplayWidth(d, screen));
-    m.height = std::min(itemTop(request, request.items.size()) + kMargin, DisplayHeight(d, screen));
-
-    // Just off the cursor, so the release of the click that opened the menu
-    // lands outside it; kept on the screen.
-    Window r, c;
-    int cx = 0, cy = 0, wx, wy;
-    unsigned mask;
-    XQueryPointer(d, root, &r, &c, &cx, &cy, &wx, &wy, &mask);
-    m.originX = std::clamp(cx + 1, 0, std::max(0, DisplayWidth(d, screen) - m.width));
-    m.originY = std::clamp(cy + 1, 0, std::max(0, DisplayHeight(d, screen) - m.height));
-
-    m.face = pixelOf(d, 240, 240, 236);
-    m.text = pixelOf(d, 16, 16, 16);
-    m.grey = pixelOf(d, 150, 150, 150);
-    m.highlight = pixelOf(d, 48, 84, 150);
-    m.highlightText = pixelOf(d, 255, 255, 255);
-    m.line = pixelOf(d, 120, 120, 120);
-
-    XSetWindowAttributes attributes {};
-    attributes.override_redirect = True;
-    attributes.background_pixel = m.face;
-    attributes.event_mask
-        = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask | StructureNotifyMask;
-    m.window = XCreateWindow(d, root, m.originX, m.originY, static_cast<unsigned>(m.width),
-        static_cast<unsigned>(m.height), 0, CopyFromParent, InputOutput, CopyFromParent,
-        CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
-    m.gc = XCreateGC(d, m.window, 0, nullptr);
-    if (loadedFont)
-        XSetFont(d, m.gc, m.font->fid);
-    XMapRaised(d, m.window);
-    XSync(d, False);
-
-    // The press that opened the menu left the editor's connection holding the
-    // pointer for as long as the button is down; it lets go so the menu can
-    // track a press-drag-release. Another client may hold a grab for a moment;
-    // a menu without its grab still works inside its own window.
-    x11WindowSystem().yieldPointer();
-    bool pointer = false;
-    bool keyboard = false;
-    for (int attempt = 0; attempt < 20 && !(pointer && keyboard); ++attempt) {
-        if (!pointer)
-            pointer = XGrabPointer(d, m.window, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-                          GrabModeAsync, GrabModeAsync, None, None, CurrentTime)
-                == GrabSuccess;
-        if (pointer && !keyboard)
-            keyboard = XGrabKeyboard(d, m.window, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
-        if (!(pointer && keyboard))
-            poll(nullptr, 0, 10);
-    }
-    m.draw();
-
-    int32_t result = 0;
-    pollfd fd {ConnectionNumber(d), POLLIN, 0};
-    for (bool open = true; open;) {
-        while (open && !m.lost && XPending(d) > 0) {
-            XEvent e;
-            XNextEvent(d, &e);
-            const int32_t answer = m.handle(e);
-            if (answer != 0) {
-                result = answer > 0 ? answer : 0;
-                open = false;
-            }
-        }
-        if (!open || m.lost)
-            break;  // a lost connection chose nothing
-        fd.revents = 0;
-        if (poll(&fd, 1, 100) < 0 || (fd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
-            break;
-    }
-
-    XUngrabKeyboard(d, CurrentTime);
-    XUngrabPointer(d, CurrentTime);
-    XFreeGC(d, m.gc);
-    XDestroyWindow(d, m.window);
-    if (loadedFont)
-        XFreeFont(d, m.font);
-    else
-        XFreeFontInfo(nullptr, m.font, 0);
-    XCloseDisplay(d);
-    return result;
+        return nullptr;
+    auto run = std::make_unique<X11PopupRun>(request);
+    run->poll();  // comes up, unless the server refuses for the moment
+    return run;
 }
 
 X11PopupMenu& x11PopupMenu()

@@ -7,7 +7,8 @@ namespace platform {
 
 // The popup menu of a Linux host's editor: an override-redirect window at the
 // cursor, closed by a choice, a press outside it or Escape (Up, Down and Return
-// work too). UI thread; track returns when the menu is closed.
+// work too). UI thread; show returns once the menu is up, and each poll of the
+// run handles the events that have arrived, without waiting.
 class X11PopupMenu final : public IPopupMenu {
 public:
     // The layout, in window pixels: items stacked from the top margin.
@@ -17,7 +18,7 @@ public:
     static constexpr int kTextLeft = 22;  // room for the check mark
     static constexpr int kTextRight = 16;
 
-    int32_t track(const PopupRequest& request) override;
+    std::unique_ptr<IPopupRun> show(const PopupRequest& request) override;
     // Top of item `index` inside the menu window (index = count gives the end).
     static int32_t itemTop(const PopupRequest& request, size_t index);
 };

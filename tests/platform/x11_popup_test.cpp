@@ -8,8 +8,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "platform/x11/X11PopupMenu.h"
@@ -88,18 +88,28 @@ struct X11Popup : ::testing::Test {
         return found;
     }
     bool menuShown() { return shownMenu() != 0; }
-    // Opens the menu on another thread, lets `user` act once it shows, and
-    // returns the answer; Escape ends a menu that is still open after 3 s.
+    // Polls the open menu, as an editor's ticks do, for about `ms`.
+    void serve(int ms)
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (menu != nullptr && menu->poll().status == platform::PopupStatus::Open
+            && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    bool open() { return menu != nullptr && menu->poll().status == platform::PopupStatus::Open; }
+    // Shows the menu, lets `user` act once it is up, serves it until it
+    // answers and returns the chosen id (0: dismissed); Escape ends a menu
+    // that is still open after 3 s.
     template <typename F> int32_t run(const PopupRequest& r, F user)
     {
         moveTo(kX, kY);
-        std::atomic<int32_t> result {-99};
-        std::thread t([&] { result = platform::x11PopupMenu().track(r); });
-        // The menu takes the keyboard last: once we cannot, it is ready. Our
-        // own grabs start only once it shows, so they rarely meet its tries.
-        for (int i = 0; i < 500 && result == -99 && !menuShown(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        for (int i = 0; i < 500 && result == -99; ++i) {
+        menu = platform::x11PopupMenu().show(r);
+        if (menu == nullptr) {
+            ADD_FAILURE() << "no menu";
+            return -99;
+        }
+        // The menu takes the keyboard last: once we cannot, it is ready.
+        for (int i = 0; i < 500 && open(); ++i) {
             const int grab = XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
             if (grab == GrabSuccess)
                 XUngrabKeyboard(d, CurrentTime);
@@ -109,22 +119,26 @@ struct X11Popup : ::testing::Test {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         user();
-        for (int i = 0; i < 300 && result == -99; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (result == -99)
+        serve(3000);
+        if (open())
             key(XK_Escape);
-        for (int i = 0; i < 200 && result == -99; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        serve(2000);
         // A menu that missed its keyboard grab does not hear Escape; cutting
         // its connection ends it, so the test fails instead of hanging.
-        if (const Window menu = result == -99 ? shownMenu() : 0; menu != 0) {
+        if (const Window shown = open() ? shownMenu() : 0; shown != 0) {
             ADD_FAILURE() << "the menu ignored Escape";
-            XKillClient(d, menu);
+            XKillClient(d, shown);
             XSync(d, False);
+            serve(2000);
         }
-        t.join();
-        return result;
+        const platform::PopupAnswer answer = menu->poll();
+        menu.reset();
+        if (answer.status == platform::PopupStatus::Open)
+            return -99;
+        return answer.status == platform::PopupStatus::Chosen ? answer.id : 0;
     }
+
+    std::unique_ptr<platform::IPopupRun> menu;
 };
 
 TEST_F(X11Popup, ReleaseOverAnItemChoosesIt)
@@ -151,8 +165,8 @@ TEST_F(X11Popup, DisabledItemsAndLinesCannotBeChosen)
                           button(1, true);
                           button(1, false);
                       }
-                      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                      stillShown = menuShown();
+                      serve(100);
+                      stillShown = open() && menuShown();
                       key(XK_Escape);
                   }),
         0);
@@ -210,7 +224,7 @@ TEST_F(X11Popup, AButtonStillHeldInTheEditorChoosesOnItsRelease)
     const PopupRequest r = sampleMenu();
     EXPECT_EQ(run(r,
                   [&] {
-                      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                      serve(300);
                       moveToItem(r, 1);
                       button(3, false);
                   }),

@@ -79,6 +79,8 @@ TEST_F(NativeEditor, RightClickReachesTheHostMenuAndIsConsumed)
     ASSERT_EQ(popup.requests.size(), 1u);
     EXPECT_EQ(popup.requests[0].owner, host.plug()->editorWindow);
     EXPECT_EQ(host.callsOf(0, kOrvaneHostMenuEntry).size(), 3u);
+    EXPECT_EQ(popup.liveMenus(), 1) << "the click's call returned with the menu still open";
+    host.message(kOrvaneMsgEditorIdle);
     const auto chosen = host.callsOf(0, kOrvaneHostMenuChoice);
     ASSERT_EQ(chosen.size(), 1u);
     EXPECT_EQ(chosen[0].index, 2);
@@ -86,6 +88,28 @@ TEST_F(NativeEditor, RightClickReachesTheHostMenuAndIsConsumed)
     // The press went to the host's menu only; the release still reaches the group.
     for (const MouseCall& call : definition.editor->group->mouse)
         EXPECT_NE(call.code, kMouseRightDown);
+}
+
+// Regression: the menu ran its own event loop inside the host's call and
+// held the host's windows; now it stays open across calls, so closing the
+// editor or destroying the plug-in must take it away unanswered.
+TEST_F(NativeEditor, AnOpenMenuGoesWithTheEditorAndThePlugIn)
+{
+    host.menuEntries = {{"Learn", 0}};
+    popup.pushChoice(platform::ScriptedPopupMenu::kStaysOpen);
+    click(3, 15, 25);
+    host.message(kOrvaneMsgEditorIdle);
+    EXPECT_EQ(popup.liveMenus(), 1);
+    host.message(kOrvaneMsgEditor, 0, 0);
+    EXPECT_EQ(popup.liveMenus(), 0);
+
+    host.message(kOrvaneMsgEditor, 0, 77);
+    popup.pushChoice(platform::ScriptedPopupMenu::kStaysOpen);
+    click(3, 15, 25);
+    EXPECT_EQ(popup.liveMenus(), 1);
+    host.destroy();
+    EXPECT_EQ(popup.liveMenus(), 0);
+    EXPECT_TRUE(host.callsOf(0, kOrvaneHostMenuChoice).empty());
 }
 
 TEST_F(NativeEditor, LeftClickTakesNoFocusAndCloseClearsTheWindow)

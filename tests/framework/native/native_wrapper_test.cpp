@@ -211,13 +211,20 @@ TEST_F(NativeWrapper, ParameterMenuComesFromTheHost)
     EXPECT_TRUE(items[2].disabled);
     EXPECT_TRUE(items[3].checked);
     EXPECT_EQ(host.callsOf(0, kOrvaneHostMenuEntry).size(), 6u);
+    // The answer is carried out on the idle calls that follow, not inside the click.
+    EXPECT_TRUE(host.callsOf(0, kOrvaneHostMenuChoice).empty());
+    host.message(kOrvaneMsgEditorIdle);
+    host.message(kOrvaneMsgEditorIdle);
     ASSERT_EQ(host.callsOf(0, kOrvaneHostMenuChoice).size(), 1u);
     EXPECT_EQ(host.callsOf(0, kOrvaneHostMenuChoice)[0].index, 2);
     EXPECT_EQ(host.callsOf(0, kOrvaneHostMenuChoice)[0].value, 4);
+    EXPECT_EQ(popup.liveMenus(), 0);
 
     // Dismissed: the click is still taken, nothing is chosen.
     host.clearCalls();
     EXPECT_EQ(bridge().showParameterMenu(2), 1);
+    host.message(kOrvaneMsgEditorIdle);
+    host.message(kOrvaneMsgEditorIdle);
     EXPECT_TRUE(host.callsOf(0, kOrvaneHostMenuChoice).empty());
     EXPECT_EQ(bridge().showParameterMenu(4), 0);  // not a published parameter
 
