@@ -1,6 +1,7 @@
-// The program menu's file dialogs in the built Tambrell.so under a real X
-// server: a stand-in dialog program on PATH answers after a while, and the
-// host's idle calls must never wait for it. Needs DISPLAY; skipped without one.
+// The program menu's file dialogs and the native host's parameter menu in the
+// built Tambrell.so under a real X server: a stand-in dialog program on PATH
+// answers after a while, XTest answers the menu, and the host's idle calls
+// must never wait for either. Needs DISPLAY; skipped without one.
 #include "framework/vst/VstOpcodes.h"
 #include "tests/support/NativeTestHost.h"
 #include "tests/support/TempFolder.h"
@@ -125,7 +126,9 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
-    void click(int x, int y)
+    void click(int x, int y) { press(1, x, y); }
+    // A press and release of `button` at a point of the editor.
+    void press(int button, int x, int y)
     {
         int rx = 0, ry = 0;
         Window child;
@@ -133,12 +136,39 @@ protected:
         XTestFakeMotionEvent(display, -1, rx, ry, CurrentTime);
         XFlush(display);
         idle(2);
-        XTestFakeButtonEvent(display, 1, True, CurrentTime);
+        XTestFakeButtonEvent(display, static_cast<unsigned>(button), True, CurrentTime);
         XFlush(display);
         idle(2);
-        XTestFakeButtonEvent(display, 1, False, CurrentTime);
+        XTestFakeButtonEvent(display, static_cast<unsigned>(button), False, CurrentTime);
         XFlush(display);
         idle(2);
+    }
+    // The popup menu on the screen (an override-redirect window), or 0.
+    static Window shownMenu(Display* on, XWindowAttributes* where = nullptr)
+    {
+        Window root = DefaultRootWindow(on), up, *children = nullptr, found = 0;
+        unsigned n = 0;
+        if (XQueryTree(on, root, &root, &up, &children, &n) != 0 && children != nullptr) {
+            for (unsigned i = 0; i < n && found == 0; ++i) {
+                XWindowAttributes a;
+                if (XGetWindowAttributes(on, children[i], &a) != 0 && a.override_redirect
+                    && a.map_state == IsViewable) {
+                    found = children[i];
+                    if (where != nullptr)
+                        *where = a;
+                }
+            }
+            XFree(children);
+        }
+        return found;
+    }
+    // Idles until `done` holds, for at most five seconds.
+    template <typename F> bool idleUntil(F done)
+    {
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        while (!done() && Clock::now() < deadline)
+            idle(1);
+        return done();
     }
     // The Options list's item: 2 "Save Program", 3 "Load Program".
     void choose(int item)
@@ -262,6 +292,68 @@ TEST_F(DialogX11, TheNativeEditorEndsAnOpenDialogToo)
     marnoxel.destroy();
     EXPECT_TRUE(noChildren());
     EXPECT_FALSE(exists(programs.file("answered")));
+}
+
+// Regression: the native host's parameter menu (a right click on a knob) ran
+// its own event loop inside the host's idle call, and the host's windows froze
+// until the user answered.
+TEST_F(DialogX11, NativeParameterMenuLeavesTheHostFreeAndActsWhenChosen)
+{
+    tbtest::NativeModule library(std::string(TB_MODULE_DIR) + "/Tambrell.so");
+    ASSERT_NE(library.entry(), nullptr) << library.error();
+    tbtest::NativeTestHost marnoxel(library.entry());
+    ASSERT_NE(marnoxel.create(), nullptr);
+    marnoxel.message(kOrvaneMsgSampleRate, 0, 44100);
+    marnoxel.menuEntries = {{"Learn", 0}, {"Forget", 0}};
+    native = &marnoxel;
+    marnoxel.message(kOrvaneMsgEditor, 0, static_cast<intptr_t>(parent));
+    idle(5);
+    const int knobX = 173 + 9, knobY = 23 + 9;  // the input level, parameter 0
+
+    // The user, on a connection of their own: once the menu shows, they read
+    // it for a second and pick "Forget", the second row (20 pixels each below
+    // a 2-pixel margin). A call that waited for the user would take all of it.
+    std::thread user([] {
+        Display* hand = XOpenDisplay(nullptr);
+        if (hand == nullptr)
+            return;
+        XWindowAttributes menu {};
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        while (shownMenu(hand, &menu) == 0 && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        XTestFakeMotionEvent(hand, -1, menu.x + 30, menu.y + 2 + 20 + 10, CurrentTime);
+        XTestFakeButtonEvent(hand, 1, True, CurrentTime);
+        XTestFakeButtonEvent(hand, 1, False, CurrentTime);
+        XSync(hand, False);
+        XCloseDisplay(hand);
+    });
+    longestIdle = {};
+    press(3, knobX, knobY);
+    const bool answered = idleUntil([&] { return !marnoxel.callsOf(0, kOrvaneHostMenuChoice).empty(); });
+    user.join();
+    ASSERT_LT(longestIdle, std::chrono::milliseconds(250))
+        << "longest call " << std::chrono::duration_cast<std::chrono::milliseconds>(longestIdle).count() << " ms";
+    ASSERT_TRUE(answered);
+    const auto chosen = marnoxel.callsOf(0, kOrvaneHostMenuChoice);
+    ASSERT_EQ(chosen.size(), 1u);
+    EXPECT_EQ(chosen[0].index, 0);
+    EXPECT_EQ(chosen[0].value, 1);
+    EXPECT_EQ(shownMenu(display), 0u);
+
+    // A menu left open goes with the editor, and with the plug-in.
+    press(3, knobX, knobY);
+    ASSERT_TRUE(idleUntil([&] { return shownMenu(display) != 0; }));
+    marnoxel.message(kOrvaneMsgEditor, 0, 0);
+    EXPECT_EQ(shownMenu(display), 0u);
+    marnoxel.message(kOrvaneMsgEditor, 0, static_cast<intptr_t>(parent));
+    idle(5);
+    press(3, knobX, knobY);
+    ASSERT_TRUE(idleUntil([&] { return shownMenu(display) != 0; }));
+    native = nullptr;
+    marnoxel.destroy();
+    EXPECT_EQ(shownMenu(display), 0u);
+    EXPECT_EQ(marnoxel.callsOf(0, kOrvaneHostMenuChoice).size(), 1u);
 }
 
 TEST_F(DialogX11, WithoutADialogProgramTheBoardSaysSoUntilTheNextClick)
