@@ -1,20 +1,68 @@
 #include "platform/desktop/ProgramRunner.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 extern char** environ;
 
 namespace platform {
+namespace {
+
+    // Straight to the kernel: not every C library declares these (glibc from
+    // 2.36 does, and 2.36's header lacks C linkage).
+    int pidfdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0u)); }
+    void pidfdKill(int pidfd) { ::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0u); }
+
+    // Whether the child behind the pidfd is still ours: running, or ended with
+    // its end not yet collected. Until then its pid, and so its group's id,
+    // cannot pass to another process.
+    bool uncollected(int pidfd)
+    {
+        siginfo_t info {};
+        int r = 0;
+        do {
+            r = ::waitid(P_PIDFD, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG | WNOWAIT);
+        } while (r < 0 && errno == EINTR);
+        return r == 0;
+    }
+
+    // Ends a child that cannot be held through a pidfd (a kernel before 5.3,
+    // no descriptor left): it must not run unheld. Just after the spawn its
+    // pid is still its own unless it has ended and been collected already.
+    void endUnheld(pid_t pid)
+    {
+        siginfo_t info {};
+        if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
+            return;
+        ::kill(-pid, SIGKILL);
+        while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED) < 0 && errno == EINTR) { }
+    }
+
+    // The pipe's ends must lie above the three descriptors the program keeps,
+    // or closing the rest in the child would keep or lose the wrong ones.
+    bool aboveStandardStreams(int& fd)
+    {
+        if (fd > STDERR_FILENO)
+            return true;
+        const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        ::close(fd);
+        fd = moved;
+        return moved >= 0;
+    }
+
+}  // namespace
 
 std::string findProgram(const char* name)
 {
@@ -64,21 +112,37 @@ bool RunningProgram::start(const std::vector<std::string>& argv, size_t maxOutpu
     // never blocks: the caller only ever takes what is there.
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return false;
+    const bool readEndPlaced = aboveStandardStreams(fds[0]);
+    const bool writeEndPlaced = aboveStandardStreams(fds[1]);
+    if (!readEndPlaced || !writeEndPlaced) {
+        for (int fd : fds)
+            if (fd >= 0)
+                ::close(fd);
+        return false;
+    }
     ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+    // The program gets the standard streams and nothing else the host holds
+    // open without close-on-exec: a device, a socket or a file held by a
+    // dialog for as long as it is up would be held from the host.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
-    // A group of its own, so that stopping it also ends what it started; and
-    // no signal the host's thread blocks stays blocked in the dialog.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    // A group of its own, so that stopping it also ends what it started; no
+    // signal the host's thread blocks stays blocked in it, and none the host
+    // ignores stays ignored.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attributes, &none);
+    // Every bit set by hand: sigfillset leaves out the C library's own two
+    // signals, which the spawn would then leave ignored in the program.
+    sigset_t all;
+    std::memset(&all, 0xff, sizeof all);
+    posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
     const int rc = ::posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ);
     posix_spawnattr_destroy(&attributes);
@@ -88,8 +152,23 @@ bool RunningProgram::start(const std::vector<std::string>& argv, size_t maxOutpu
         ::close(fds[0]);
         return false;
     }
-    pid_ = pid;
+    // Held at once, and checked to be the child: a program that ended at once
+    // may have been collected and its pid handed on already. Such a program
+    // is not held; its output alone is its answer.
+    int held = pidfdOpen(pid);
+    if (held < 0 && errno != ESRCH) {
+        endUnheld(pid);
+        ::close(fds[0]);
+        return false;
+    }
+    if (held >= 0 && !uncollected(held)) {
+        ::close(held);
+        held = -1;
+    }
+    pidfd_ = held;
     pipe_ = fds[0];
+    group_ = pid;
+    started_ = true;
     return true;
 }
 
@@ -119,27 +198,40 @@ void RunningProgram::closePipe()
     pipe_ = -1;
 }
 
+void RunningProgram::release()
+{
+    if (pidfd_ >= 0)
+        ::close(pidfd_);
+    pidfd_ = -1;
+    group_ = 0;
+    started_ = false;
+}
+
 bool RunningProgram::poll()
 {
-    if (pid_ <= 0)
+    if (!started_)
         return true;
     drain();
-    int status = 0;
-    pid_t done = 0;
-    do {
-        done = ::waitpid(pid_, &status, WNOHANG);
-    } while (done < 0 && errno == EINTR);
-    if (done == 0)
-        return false;
-    const bool reaped = done == pid_;
-    pid_ = -1;
+    siginfo_t info {};
+    bool collected = false;
+    if (pidfd_ >= 0) {
+        int r = 0;
+        do {
+            info = {};
+            r = ::waitid(P_PIDFD, static_cast<id_t>(pidfd_), &info, WEXITED | WNOHANG);
+        } while (r < 0 && errno == EINTR);
+        if (r == 0 && info.si_pid == 0)
+            return false;
+        collected = r == 0;
+    }
+    release();
     // What it wrote just before it ended; a program it left running that still
     // holds the pipe adds nothing the answer needs.
     drain();
     closePipe();
-    if (reaped) {
-        if (WIFEXITED(status))
-            exitCode_ = WEXITSTATUS(status);
+    if (collected) {
+        if (info.si_code == CLD_EXITED)
+            exitCode_ = info.si_status;
     } else {
         // A host that ignores SIGCHLD or collects every child took the status:
         // a dialog program that printed something answered, one that did not
@@ -151,12 +243,18 @@ bool RunningProgram::poll()
 
 void RunningProgram::stop()
 {
-    if (pid_ > 0) {
-        ::kill(-pid_, SIGKILL);
-        ::kill(pid_, SIGKILL);
-        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) { }
-        pid_ = -1;
+    if (pidfd_ >= 0) {
+        // The group is signalled only while the program's end is uncollected:
+        // after that its id may belong to a stranger's group.
+        if (uncollected(pidfd_))
+            ::kill(-group_, SIGKILL);
+        pidfdKill(pidfd_);
+        pollfd ended {pidfd_, POLLIN, 0};
+        while (::poll(&ended, 1, -1) < 0 && errno == EINTR) { }
+        siginfo_t info {};
+        while (::waitid(P_PIDFD, static_cast<id_t>(pidfd_), &info, WEXITED) < 0 && errno == EINTR) { }
     }
+    release();
     closePipe();
 }
 

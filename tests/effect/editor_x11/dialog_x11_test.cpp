@@ -8,6 +8,10 @@
 #include "tests/support/VstTestHost.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +23,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -56,11 +62,13 @@ private:
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
-// True when this process has no child left, ended or running.
+// True when this process has no child left, ended or running. Asking
+// collects nothing: an ended child left behind stays seen.
 bool noChildren()
 {
+    siginfo_t info {};
     errno = 0;
-    return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+    return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD;
 }
 
 class DialogX11 : public ::testing::Test {
@@ -366,6 +374,140 @@ TEST_F(DialogX11, WithoutADialogProgramTheBoardSaysSoUntilTheNextClick)
     click(700, 300);
     idle(3);
     EXPECT_EQ(rgb(128, kH / 2), before);
+}
+
+// Waits for done() to hold, at most ten seconds; whether it did.
+template <class F> bool waitFor(F done)
+{
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (Clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// Exit codes of a scenario run in a pid namespace of its own.
+constexpr int kNoPidNamespace = 77;
+constexpr int kNoPidChoice = 78;
+constexpr int kNoDisplay = 79;
+
+// Runs body as the first process of a new pid namespace, where the next pid
+// can be chosen; its exit code, or -1 when it had to be killed. Everything in
+// the namespace dies with that first process.
+template <class Body> int inPidNamespace(Body body)
+{
+    std::fflush(nullptr);
+    const pid_t outer = ::fork();
+    if (outer < 0)
+        return -1;
+    if (outer == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::unshare(CLONE_NEWPID) != 0)
+            ::_exit(kNoPidNamespace);
+        const pid_t first = ::fork();
+        if (first < 0)
+            ::_exit(kNoPidNamespace);
+        if (first == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            const int code = body();
+            std::fflush(nullptr);
+            ::_exit(code);
+        }
+        int status = 0;
+        while (::waitpid(first, &status, 0) < 0 && errno == EINTR) { }
+        ::_exit(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
+    }
+    // Ended here before the test's own limit would leave it running.
+    const auto deadline = Clock::now() + std::chrono::seconds(90);
+    int status = 0;
+    while (::waitpid(outer, &status, WNOHANG) == 0) {
+        if (Clock::now() > deadline) {
+            ::kill(outer, SIGKILL);
+            ::waitpid(outer, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The display, the plug-in and the host are made inside the namespace.
+class DialogX11InPidNamespace : public DialogX11 {
+protected:
+    void SetUp() override { }
+};
+
+// Regression: stopping a dialog program signalled its pid and process group
+// without knowing whether the pid was still its own. A host that ignores
+// SIGCHLD frees the pid when the program ends; handed on to a stranger, that
+// stranger was killed by effEditClose.
+TEST_F(DialogX11InPidNamespace, AFreedPidHandedToAStrangerSurvivesTheEditorsClose)
+{
+    const int code = inPidNamespace([&]() -> int {
+        struct sigaction ignore { };
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGCHLD, &ignore, nullptr);
+        ::sigaction(SIGPIPE, &ignore, nullptr);
+        DialogX11::SetUp();
+        if (IsSkipped())
+            return kNoDisplay;
+        if (HasFailure())
+            return 1;
+        // The stand-in ends (cancelled) when told, between two of the host's idle calls.
+        programs.write("zenity",
+            "#!/bin/sh\necho $$ > '" + programs.file("pid") + "'\nwhile [ ! -e '" + programs.file("go")
+                + "' ]; do /bin/sleep 0.02; done\n");
+        ::chmod(programs.file("zenity").c_str(), 0755);
+        EXPECT_TRUE(openEditor());
+        choose(2);
+        pid_t freed = 0;
+        waitFor([&] {
+            const auto text = tbtest::readAll(programs.file("pid"));
+            if (!text.empty() && text.back() == '\n')
+                freed = static_cast<pid_t>(std::atoi(std::string(text.begin(), text.end()).c_str()));
+            return freed != 0;
+        });
+        programs.write("go", std::string());
+        // No idle meanwhile: the editor does not see the program end.
+        waitFor([&] { return freed > 0 && ::kill(freed, 0) != 0; });
+        EXPECT_GT(freed, 1);
+        EXPECT_NE(::kill(freed, 0), 0) << "the program has ended and its pid is free";
+
+        int line[2];
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, line), 0);
+        std::FILE* next = std::fopen("/proc/sys/kernel/ns_last_pid", "w");
+        if (next == nullptr || std::fprintf(next, "%d", freed - 1) < 0 || std::fclose(next) != 0)
+            return kNoPidChoice;
+        // The stranger leads a group of its own, as the program did, and
+        // echoes what it is sent for as long as it lives.
+        const pid_t stranger = ::fork();
+        if (stranger == 0) {
+            ::setpgid(0, 0);
+            for (char c = 0; ::read(line[1], &c, 1) == 1 && ::write(line[1], &c, 1) == 1;) { }
+            ::_exit(0);
+        }
+        ::setpgid(stranger, stranger);
+        ::close(line[1]);
+        EXPECT_EQ(stranger, freed) << "the stranger got the freed pid";
+
+        host.dispatch(effEditClose);
+        char c = 'x';
+        pollfd echo {line[0], POLLIN, 0};
+        EXPECT_TRUE(::write(line[0], &c, 1) == 1 && ::poll(&echo, 1, 10000) == 1 && ::read(line[0], &c, 1) == 1)
+            << "the stranger survives";
+        ::kill(stranger, SIGKILL);
+        DialogX11::TearDown();
+        return HasFailure() ? 1 : 0;
+    });
+    if (code == kNoPidNamespace)
+        GTEST_SKIP() << "no pid namespace can be made here (unshare needs CAP_SYS_ADMIN: run as root)";
+    if (code == kNoPidChoice)
+        GTEST_SKIP() << "the namespace's next pid cannot be chosen (/proc/sys/kernel/ns_last_pid)";
+    if (code == kNoDisplay)
+        GTEST_SKIP() << "no X display";
+    EXPECT_EQ(code, 0) << "see the failures reported from inside the namespace above";
 }
 
 }  // namespace

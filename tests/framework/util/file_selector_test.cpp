@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -214,6 +215,37 @@ TEST(DesktopFileDialog, AnswersReachAHostThatIgnoresItsChildren)
     ::sigaction(SIGCHLD, &old, nullptr);
     EXPECT_EQ(result.status, DialogStatus::Chosen);
     EXPECT_EQ(result.path, "/chosen/a.tbprg");
+}
+
+// Regression: the dialog program inherited every descriptor the host had left
+// without close-on-exec, and kept every signal the host ignores ignored.
+TEST(DesktopFileDialog, TheProgramGetsOnlyTheStandardStreamsAndDefaultSignals)
+{
+    FakeDialogPrograms fake;
+    tbtest::TempFolder seen;
+    fake.add("zenity",
+        "/bin/ls -l /proc/$$/fd/ > '" + seen.file("fds") + "'\n/bin/grep -E '^Sig(Ign|Blk)' /proc/$$/status > '"
+            + seen.file("signals") + "'\necho /chosen/a.tbprg\n");
+    const std::string secret = seen.write("host-secret", std::string("x"));
+    const int inherited = ::open(secret.c_str(), O_RDONLY);
+    ASSERT_GE(inherited, 0);
+    struct sigaction ignore {
+    }, old[3] {};
+    ignore.sa_handler = SIG_IGN;
+    const int ignored[3] = {SIGHUP, SIGPIPE, SIGXFSZ};
+    for (int i = 0; i < 3; ++i)
+        ::sigaction(ignored[i], &ignore, &old[i]);
+    const auto result = answerOf(platform::desktopFileDialog().start(saveProgramRequest()));
+    for (int i = 0; i < 3; ++i)
+        ::sigaction(ignored[i], &old[i], nullptr);
+    ::close(inherited);
+
+    EXPECT_EQ(result.status, DialogStatus::Chosen);
+    const auto fds = tbtest::readAll(seen.file("fds"));
+    ASSERT_FALSE(fds.empty());
+    EXPECT_EQ(std::string(fds.begin(), fds.end()).find("host-secret"), std::string::npos);
+    const auto signals = tbtest::readAll(seen.file("signals"));
+    EXPECT_EQ(std::string(signals.begin(), signals.end()), "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n");
 }
 
 TEST(DesktopFileDialog, KdialogGetsAStartPathThatCannotPassForAnOption)
