@@ -35,6 +35,26 @@ namespace {
         return nl == std::string::npos ? s : s.substr(0, nl);
     }
 
+    // kdialog reads "\n" and "\\" in a message as escapes, and its message box
+    // takes a text that looks like markup for rich text. So the text goes as
+    // rich text with every character that could mean something spelled out,
+    // and its blanks kept, to show exactly as written.
+    std::string plainForKdialog(const std::string& text)
+    {
+        std::string out = "<qt><p style=\"white-space:pre-wrap\">";
+        for (const char c : text) {
+            switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c; break;
+            }
+        }
+        return out + "</p></qt>";
+    }
+
     // A file dialog prints the chosen path and exits 0; 1 is the user's "cancel".
     DialogResult fileAnswer(const RunningProgram& p)
     {
@@ -163,13 +183,15 @@ namespace {
             const std::string& title, const std::string& path, uintptr_t owner) override
         {
             const std::string question = "\"" + path + "\" already exists. Replace it?";
+            // A path is no markup: "Rock & Roll" or "<b>" must show as written.
             if (std::string zenity = findProgram("zenity"); !zenity.empty()) {
-                return startDialog(Program::Zenity, {zenity, "--question", "--title=" + title, "--text=" + question},
-                    owner, questionAnswer);
+                return startDialog(Program::Zenity,
+                    {zenity, "--question", "--no-markup", "--title=" + title, "--text=" + question}, owner,
+                    questionAnswer);
             }
             if (std::string kdialog = findProgram("kdialog"); !kdialog.empty()) {
-                return startDialog(
-                    Program::Kdialog, {kdialog, "--title", title, "--yesno", question}, owner, questionAnswer);
+                return startDialog(Program::Kdialog, {kdialog, "--title", title, "--yesno", plainForKdialog(question)},
+                    owner, questionAnswer);
             }
             return std::make_unique<SettledRun>(DialogStatus::Unavailable);
         }

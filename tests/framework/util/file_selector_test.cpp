@@ -248,6 +248,28 @@ TEST(DesktopFileDialog, TheProgramGetsOnlyTheStandardStreamsAndDefaultSignals)
     EXPECT_EQ(std::string(signals.begin(), signals.end()), "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n");
 }
 
+// Regression: a path in the replace question was read as markup, so a name
+// with "&" or "<" showed no text at all.
+TEST(DesktopFileDialog, TheReplaceQuestionShowsThePathAsWritten)
+{
+    const std::string path = "/p/Rock & Roll <b>\\n.tbprg";
+    {
+        FakeDialogPrograms fake;
+        fake.add("zenity", "exit 0\n");
+        EXPECT_EQ(answerOf(platform::desktopFileDialog().startOverwriteQuestion("Save Program", path, 0)).status,
+            DialogStatus::Chosen);
+        EXPECT_EQ(fake.recordedArgs(),
+            "--question\n--no-markup\n--title=Save Program\n--text=\"" + path + "\" already exists. Replace it?\n");
+    }
+    FakeDialogPrograms fake;
+    fake.add("kdialog", "exit 1\n");
+    EXPECT_EQ(answerOf(platform::desktopFileDialog().startOverwriteQuestion("Save Program", path, 0)).status,
+        DialogStatus::Cancelled);
+    EXPECT_EQ(fake.recordedArgs(),
+        "--title\nSave Program\n--yesno\n<qt><p style=\"white-space:pre-wrap\">&quot;/p/Rock &amp; Roll "
+        "&lt;b&gt;\\\\n.tbprg&quot; already exists. Replace it?</p></qt>\n");
+}
+
 TEST(DesktopFileDialog, KdialogGetsAStartPathThatCannotPassForAnOption)
 {
     // Regression: a program named like an option ("--help") with no initial
