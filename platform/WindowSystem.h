@@ -39,6 +39,7 @@ struct WindowEvent {
         KeyUp,
         FileDrop,  // path: the first dropped file, decoded; valid during the call only
         CaptureLost,  // the window system took the capture away
+        Gone,  // destroyed with the host's window (or the display went away): nothing more comes; once
     };
     Kind kind = Kind::Motion;
     int32_t x = 0, y = 0, w = 0, h = 0;
@@ -51,7 +52,8 @@ struct WindowEvent {
 class IWindowListener {
 public:
     virtual ~IWindowListener() = default;
-    // Called from pump() for every event of the window.
+    // Called from pump() for every event of the window. Told that its window
+    // is Gone, a listener may destroy it from here.
     virtual void onWindowEvent(const WindowEvent& event) = 0;
     // Called from pump() when the window's timer is due: at most one tick per
     // pump, on the interval's own grid whatever the pump's period (a tick that

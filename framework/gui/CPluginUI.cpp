@@ -237,6 +237,12 @@ void CPluginUI::onWindowEvent(const platform::WindowEvent& event)
     case Kind::CaptureLost:
         // The next idle notices it (cancelLostCapture), wherever the loss came from.
         break;
+    case Kind::Gone:
+        // The host destroyed its window, and ours with it, without closing the
+        // editor: that counts as closed, and whatever hangs on the window (a
+        // dialog program) ends now rather than at the host's close.
+        close();
+        break;
     }
 }
 

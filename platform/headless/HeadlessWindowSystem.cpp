@@ -123,6 +123,11 @@ void HeadlessWindowSystem::pump()
         ids.push_back(id);
     for (WindowId id : ids) {
         Window* win = find(id);  // an earlier listener may have destroyed it
+        if (win != nullptr && win->gone && !win->goneTold) {
+            win->goneTold = true;
+            win->listener->onWindowEvent(WindowEvent {.kind = WindowEvent::Kind::Gone});
+            continue;
+        }
         if (win == nullptr || win->gone || win->interval <= 0 || now_ - win->lastTick < win->interval)
             continue;
         win->lastTick = timerGridPoint(win->lastTick, win->interval, now_);

@@ -110,6 +110,7 @@ private:
         ScreenPoint origin;
         bool viewable = true;
         bool gone = false;  // destroyed along with its parent
+        bool goneTold = false;  // the listener has had its Gone event
         bool keys = false;
         int32_t interval = 0;
         int64_t lastTick = 0;

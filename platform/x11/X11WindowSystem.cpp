@@ -133,6 +133,7 @@ struct X11WindowSystem::State {
         XShmSegmentInfo shm {};
         bool shmAttached = false;
         bool gone = false;
+        bool goneTold = false;  // the listener has had its Gone event
         int32_t interval = 0;
         int64_t lastTick = 0;  // the grid point of the last tick
     };
@@ -804,6 +805,14 @@ void X11WindowSystem::pump()
         ids.push_back(id);
     for (WindowId id : ids) {
         State::Win* w = s.find(id);  // an earlier listener may have destroyed it
+        if (w != nullptr && w->gone && !w->goneTold) {
+            // Its ticks end here; the editor hears once that the window went.
+            w->goneTold = true;
+            WindowEvent gone;
+            gone.kind = WindowEvent::Kind::Gone;
+            w->listener->onWindowEvent(gone);
+            continue;
+        }
         if (w == nullptr || w->gone || w->interval <= 0)
             continue;
         const int64_t now = nowMs();

@@ -273,6 +273,34 @@ TEST_F(DialogX11, ClosingTheEditorOrThePluginEndsAnOpenDialog)
     EXPECT_TRUE(noChildren());
 }
 
+// Regression: a parent destroyed under an open dialog stopped the editor's
+// ticks; the dialog stayed up, its answer was dropped without a word, and the
+// program stayed a zombie until the next open.
+TEST_F(DialogX11, AParentDestroyedUnderAnOpenDialogEndsItAtOnce)
+{
+    const std::string target = saved.file("Never.tbprg");
+    standIn(target);
+    ASSERT_TRUE(openEditor());
+    choose(2);
+    ASSERT_TRUE(exists(programs.file("args"))) << "the dialog is open";
+    ASSERT_FALSE(noChildren());
+    XDestroyWindow(display, parent);
+    XSync(display, False);
+    // Left alone, the stand-in would answer after two seconds and stay a zombie.
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!noChildren() && Clock::now() < deadline)
+        idle(1);
+    EXPECT_TRUE(noChildren());
+    EXPECT_FALSE(exists(programs.file("answered")));
+
+    // The editor counts as closed: it opens again into a new parent.
+    parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, kW, kH, 0, 0, 0);
+    XMapWindow(display, parent);
+    XSync(display, False);
+    EXPECT_TRUE(openEditor());
+    EXPECT_FALSE(exists(target));
+}
+
 TEST_F(DialogX11, TheNativeEditorEndsAnOpenDialogToo)
 {
     const std::string target = saved.file("Never.tbprg");
