@@ -38,7 +38,7 @@ struct DialogRequest {
 
 struct DialogResult {
     DialogStatus status = DialogStatus::Cancelled;
-    std::string path;
+    std::string path;  // as the user chose it, whatever its length or characters
 };
 
 // One dialog on the screen. Destroying it while the user still has it open

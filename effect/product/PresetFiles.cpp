@@ -52,9 +52,11 @@ namespace {
 
     // A short name of its own in the target's folder: the target's name
     // plus a suffix would pass the 255-byte limit of a file name for long
-    // preset names. Created with the given mode, which the user's umask
-    // trims as for any new file.
-    int createTemporary(const std::string& folder, mode_t mode, std::string& temp)
+    // preset names. It is made relative to the open folder, since the folder
+    // and that name together may pass the limit of a whole path where the
+    // target itself does not. Created with the given mode, which the user's
+    // umask trims as for any new file.
+    int createTemporary(int folder, mode_t mode, std::string& temp)
     {
         static std::atomic<uint32_t> serial {0};
         for (int attempt = 0; attempt < 64; ++attempt) {
@@ -64,8 +66,8 @@ namespace {
                 ^ (serial.fetch_add(1, std::memory_order_relaxed) * 2654435761u);
             char name[32];
             std::snprintf(name, sizeof name, ".save-%08x.tmp", salt);
-            temp = folder + name;
-            const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            temp = name;
+            const int fd = ::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
             if (fd >= 0 || errno != EEXIST)
                 return fd;
         }
@@ -128,19 +130,27 @@ SaveResult save(CDrive& engine, const char* path)
     // The temporary file lies in the target's folder, so the rename that puts
     // it in place never crosses file systems.
     const size_t slash = target.rfind('/');
-    std::string temp;
-    const int fd = createTemporary(
-        slash == std::string::npos ? std::string() : target.substr(0, slash + 1), replacing ? 0600 : 0666, temp);
-    if (fd < 0)
+    const std::string folderPath = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    const std::string leaf = slash == std::string::npos ? target : target.substr(slash + 1);
+    const int folder = ::open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
         return SaveResult::Failed;
+    std::string temp;
+    const int fd = createTemporary(folder, replacing ? 0600 : 0666, temp);
+    if (fd < 0) {
+        ::close(folder);
+        return SaveResult::Failed;
+    }
     if (replacing)
         ::fchmod(fd, mode);
     const bool written = writeAll(fd, chunk, sizeof chunk) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
-    if (!written || !closed || std::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
+    const bool placed = written && closed && ::renameat(folder, temp.c_str(), folder, leaf.c_str()) == 0;
+    if (!placed)
+        ::unlinkat(folder, temp.c_str(), 0);
+    ::close(folder);
+    if (!placed)
         return SaveResult::Failed;
-    }
 
     char baseName[kProgramNameCapacity];
     fileBaseName(path, baseName, sizeof baseName);

@@ -104,6 +104,8 @@ void ProgramCommands::poll()
     pending_ = Pending::None;
     if (state == CFileSelector::DialogState::Unavailable)
         tellNoDialogProgram();
+    if (state == CFileSelector::DialogState::TooLong || state == CFileSelector::DialogState::LineBreak)
+        tellRefused(state == CFileSelector::DialogState::TooLong, command);
     if (state == CFileSelector::DialogState::Chosen) {
         const std::string path = selector_->getChosenPath();
         if (command == Pending::Save)
@@ -136,6 +138,21 @@ void ProgramCommands::finishLoad(const char* path)
     fileBaseName(path, baseName, sizeof baseName);
     if (presetfiles::load(*engine_, path, baseName) != presetfiles::LoadResult::NotRead)
         rebuildMenu_();
+}
+
+void ProgramCommands::tellRefused(bool tooLong, Pending command)
+{
+    if (!tell_)
+        return;
+    // Without the path: one that is too long would fill the board, and one
+    // with a line break would not read as one name.
+    std::string text = "The chosen name holds a line break, which a program's name cannot have.";
+    if (tooLong) {
+        text = "The chosen path is longer than the " + std::to_string(CFileSelector::kPathCapacity - 1)
+            + " bytes a path can have.";
+    }
+    text += command == Pending::Save ? " Nothing was saved." : " Nothing was loaded.";
+    tell_(text.c_str());
 }
 
 void ProgramCommands::tellNoDialogProgram()

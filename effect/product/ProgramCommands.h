@@ -16,7 +16,8 @@ class ProgramCommands {
 public:
     // Called wherever the menu must show a new name or list.
     using RebuildMenu = std::function<void()>;
-    // A line the user must read (no dialog program, a save that failed).
+    // A line the user must read (no dialog program, a save that failed, an
+    // answer that cannot be used).
     using Tell = std::function<void(const char* text)>;
 
     static constexpr char kNoDialogProgram[] = "A file dialog needs zenity or kdialog: install one of them.";
@@ -42,6 +43,7 @@ private:
     void finishSave(const char* path);
     void finishLoad(const char* path);
     void tellNoDialogProgram();
+    void tellRefused(bool tooLong, Pending command);
 
     CDrive* engine_;
     void* module_;

@@ -247,6 +247,12 @@ CFileSelector::DialogState CFileSelector::answer()
     std::string path = asking_ ? answered_ : result.path;
     if (path.empty())
         return DialogState::Cancelled;
+    // Refused rather than cut at the break into a name the user never chose.
+    if (path.find('\n') != std::string::npos)
+        return DialogState::LineBreak;
+    // Before anything is asked: a path the system cannot take cannot be replaced.
+    if (path.size() >= sizeof chosenPath)
+        return DialogState::TooLong;
     if (saving_ && !asking_) {
         if (!hasExtension(path) && !defaultExtension_.empty() && defaultExtension_ != "*")
             path += "." + defaultExtension_;
@@ -259,9 +265,9 @@ CFileSelector::DialogState CFileSelector::answer()
     } else if (!saving_ && !isRegularFile(path)) {
         return DialogState::Cancelled;  // an open dialog only ever answers with an existing file
     }
-    // A path that does not fit is refused rather than cut into another file's name.
+    // The default extension may have made it too long; never cut into another file's name.
     if (path.size() >= sizeof chosenPath)
-        return DialogState::Cancelled;
+        return DialogState::TooLong;
     copyText(chosenPath, sizeof chosenPath, path.c_str());
     return DialogState::Chosen;
 }

@@ -37,7 +37,11 @@ public:
         Chosen,  // getChosenPath() holds the answer
         Cancelled,  // cancelled, refused or impossible
         Unavailable,  // nothing on this system can show a dialog
+        TooLong,  // the answer is longer than a path can be (kPathCapacity - 1 bytes)
+        LineBreak,  // the chosen name holds a line break, which no preset name may
     };
+    // What the system takes as a path, its terminating zero included.
+    static constexpr size_t kPathCapacity = 4096;
 
     // Shows the dialog and returns at once; false when none was started (no
     // filter entry). A dialog still open is taken away first.
@@ -69,7 +73,7 @@ private:
     DialogState answer();
     DialogState settle(DialogState state);
 
-    char chosenPath[1024];
+    char chosenPath[kPathCapacity];
     FilterEntry* filters = nullptr;
     int32_t filterCount = 0;
     char title[512];

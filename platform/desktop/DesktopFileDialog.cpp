@@ -29,10 +29,12 @@ namespace {
         return !path.empty() && path[0] == '-' ? "./" + path : path;
     }
 
-    std::string firstLine(const std::string& s)
+    // The chosen path is everything before the line end the program adds: a
+    // name may hold a line break of its own, and cutting there would name a
+    // file the user never chose. The caller decides what such a name means.
+    std::string withoutLineEnd(const std::string& s)
     {
-        const size_t nl = s.find('\n');
-        return nl == std::string::npos ? s : s.substr(0, nl);
+        return !s.empty() && s.back() == '\n' ? s.substr(0, s.size() - 1) : s;
     }
 
     // kdialog reads "\n" and "\\" in a message as escapes, and its message box
@@ -60,7 +62,7 @@ namespace {
     {
         DialogResult r;
         if (p.exitCode() == 0) {
-            r.path = firstLine(p.output());
+            r.path = withoutLineEnd(p.output());
             r.status = r.path.empty() ? DialogStatus::Cancelled : DialogStatus::Chosen;
         } else if (p.exitCode() == 1) {
             r.status = DialogStatus::Cancelled;

@@ -3,6 +3,7 @@
 #include "effect/product/CDrive.h"
 #include "effect/product/PresetFiles.h"
 #include "effect/product/ProgramCommands.h"
+#include "framework/util/CFileSelector.h"
 #include "platform/headless/ScriptedFileDialog.h"
 #include "tests/effect/product/product_rig.h"
 #include "tests/support/WorkGrowth.h"
@@ -294,6 +295,42 @@ TEST_F(PresetFiles, DialogCommandsFinishOnALaterTickOneAtATime)
     EXPECT_STREQ(told[1].c_str(), ProgramCommands::kNoDialogProgram);
     EXPECT_EQ(log, "Tambrell: " + told[0] + "\n");
     EXPECT_EQ(menuBuilds, 1);
+}
+
+// Regression: an answer of 1,024 bytes or more was dropped without a word,
+// and a name with a line break was saved under its first line.
+TEST_F(PresetFiles, AnswersUpToThePathLimitAreTakenTheRestRefusedWithANote)
+{
+    CDrive engine(&host);
+    // Folders nested until the preset's path is the longest the system takes.
+    const size_t longest = CFileSelector::kPathCapacity - 1;
+    std::string folder = root.path() + "/Presets";
+    while (longest - folder.size() > 250) {
+        folder += "/" + std::string(200, 'd');
+        ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    }
+    const std::string name = std::string(longest - folder.size() - 7, 'n');
+    const std::string path = folder + "/" + name + ".tbprg";
+    ASSERT_EQ(path.size(), longest);
+    dialog.pushResult(platform::DialogStatus::Chosen, path);
+    run(engine, presetfiles::kSavePosition);
+    EXPECT_EQ(tbtest::readAll(path).size(), 460u);
+    EXPECT_EQ(PresetFiles::name(engine), name);
+    EXPECT_TRUE(told.empty());
+
+    dialog.pushResult(platform::DialogStatus::Chosen, folder + "/" + name + "x.tbprg");
+    run(engine, presetfiles::kLoadPosition);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], "The chosen path is longer than the 4095 bytes a path can have. Nothing was loaded.");
+
+    const std::string broken = root.path() + "/Presets/lead\nx.tbprg";
+    dialog.pushResult(platform::DialogStatus::Chosen, broken);
+    run(engine, presetfiles::kSavePosition);
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[1], "The chosen name holds a line break, which a program's name cannot have. Nothing was saved.");
+    EXPECT_NE(::access(broken.c_str(), F_OK), 0);
+    EXPECT_NE(::access((root.path() + "/Presets/lead").c_str(), F_OK), 0);
+    EXPECT_EQ(PresetFiles::name(engine), name);
 }
 
 // Regression: saving onto a device or pipe replaced it with a regular file.

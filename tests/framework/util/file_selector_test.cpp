@@ -270,6 +270,15 @@ TEST(DesktopFileDialog, TheReplaceQuestionShowsThePathAsWritten)
         "&lt;b&gt;\\\\n.tbprg&quot; already exists. Replace it?</p></qt>\n");
 }
 
+// Regression: a chosen name with a line break was cut at the break, and the
+// program was saved under a name the user never chose (the selector refuses it).
+TEST(DesktopFileDialog, AnswersAreTakenWholeLineBreaksIncluded)
+{
+    FakeDialogPrograms fake;
+    fake.add("zenity", "printf '/chosen/first\\nsecond.tbprg\\n'\n");
+    EXPECT_EQ(answerOf(platform::desktopFileDialog().start(saveProgramRequest())).path, "/chosen/first\nsecond.tbprg");
+}
+
 TEST(DesktopFileDialog, KdialogGetsAStartPathThatCannotPassForAnOption)
 {
     // Regression: a program named like an option ("--help") with no initial
