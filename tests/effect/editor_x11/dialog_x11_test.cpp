@@ -237,7 +237,8 @@ TEST_F(DialogX11, SaveDialogRunsBesideTheHostAndSavesWhenAnswered)
     while (!exists(target) && Clock::now() < deadline)
         idle(1);
     idle(3);
-    EXPECT_LT(longestIdle, std::chrono::milliseconds(25));
+    // Not waiting for the dialog's two seconds, whatever else holds the machine.
+    EXPECT_LT(longestIdle, std::chrono::milliseconds(500));
     ASSERT_TRUE(exists(target));
     EXPECT_EQ(tbtest::readAll(target).size(), 460u);
     EXPECT_EQ(programName(), "Answered");
