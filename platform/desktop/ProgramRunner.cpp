@@ -38,7 +38,7 @@ namespace {
         return r == 0;
     }
 
-    // Ends a child that cannot be held through a pidfd (a kernel before 5.3,
+    // Ends a child that cannot be held through a pidfd (a kernel before 5.4,
     // no descriptor left): it must not run unheld. Just after the spawn its
     // pid is still its own unless it has ended and been collected already.
     void endUnheld(pid_t pid)
@@ -156,14 +156,16 @@ bool RunningProgram::start(const std::vector<std::string>& argv, size_t maxOutpu
     // may have been collected and its pid handed on already. Such a program
     // is not held; its output alone is its answer.
     int held = pidfdOpen(pid);
-    if (held < 0 && errno != ESRCH) {
+    bool ended = held < 0 && errno == ESRCH;
+    if (held >= 0 && !uncollected(held)) {
+        ended = errno == ECHILD;
+        ::close(held);
+        held = -1;
+    }
+    if (held < 0 && !ended) {
         endUnheld(pid);
         ::close(fds[0]);
         return false;
-    }
-    if (held >= 0 && !uncollected(held)) {
-        ::close(held);
-        held = -1;
     }
     pidfd_ = held;
     pipe_ = fds[0];
