@@ -12,12 +12,13 @@
 #include "tests/support/SignalGenerators.h"
 #include "tests/support/SignalMeasure.h"
 #include "tests/support/WorkGrowth.h"
+#include "tests/support/Waiting.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -308,8 +309,14 @@ TEST(Board, MoveWaitsForTheControlTurn)
     std::thread mover;
     {
         const auto turn = board.drive->takeControlTurn();
-        mover = std::thread([&] { board.choose(board.editor->boxTypeLists[0], 13); });
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::atomic<pid_t> moverThread {0};
+        mover = std::thread([&] {
+            moverThread.store(tbtest::threadId());
+            board.choose(board.editor->boxTypeLists[0], 13);
+        });
+        // Until the move is held back (or, were it not to wait, has run).
+        EXPECT_TRUE(tbtest::waitUntil([&] { return moverThread.load() != 0; }));
+        EXPECT_TRUE(tbtest::waitUntilBlocked(moverThread.load()));
         EXPECT_EQ(p->getParameter(45), 3.0f) << "nothing moves while another thread has the turn";
     }
     mover.join();

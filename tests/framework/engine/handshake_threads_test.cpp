@@ -4,16 +4,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <thread>
 #include <vector>
 
 #include "framework/engine/Random.h"
 #include "tests/framework/engine/TestInstrument.h"
+#include "tests/support/Waiting.h"
 
 namespace {
-
-using namespace std::chrono_literals;
 
 // Tracks whether a block is being rendered, and can hold a block open.
 class GuardedEngine : public TestEngine {
@@ -74,11 +72,17 @@ TEST_F(HandshakeTest, SelectProgramWaitsForARunningBlock)
         std::this_thread::yield();
 
     std::atomic<bool> switched {false};
+    std::atomic<pid_t> uiThread {0};
     std::thread ui([&] {
+        uiThread.store(tbtest::threadId());
         engine.selectProgram(2);
         switched.store(true);
     });
-    std::this_thread::sleep_for(60ms);
+    // Regression: a fixed 60 ms pause stood in for "the switch has raised its
+    // request", which a loaded machine did not always grant. Wait for the
+    // request, then for the switching thread to be held (asleep) or done.
+    EXPECT_TRUE(tbtest::waitUntil([&] { return engine.getPendingProgramChanges() == 1 || switched.load(); }));
+    EXPECT_TRUE(tbtest::waitUntilBlocked(uiThread.load()));
     EXPECT_FALSE(switched.load()) << "the switch ran while a block was rendering";
     EXPECT_EQ(engine.getPendingProgramChanges(), 1);
 
