@@ -33,6 +33,8 @@ public:
     virtual void giveBackCapture() = 0;
     // Lets `milliseconds` pass and what was sent reach the backend's queue.
     virtual void wait(int32_t milliseconds) = 0;
+    // The clock the backend's timer counts, in milliseconds.
+    virtual int64_t now() = 0;
     // The window's pixel as the user sees it (top-down, 0x00RRGGBB); false when unreadable.
     virtual bool readPixel(platform::WindowId window, int32_t x, int32_t y, uint32_t& out) = 0;
 };

@@ -30,6 +30,7 @@ public:
     void stealCapture() override { ws.loseCapture(); }
     void giveBackCapture() override { }
     void wait(int32_t ms) override { ws.advance(ms); }
+    int64_t now() override { return ws.now(); }
     bool readPixel(platform::WindowId w, int32_t x, int32_t y, uint32_t& out) override
     {
         out = ws.pixel(w, x, y) & 0xFFFFFFu;

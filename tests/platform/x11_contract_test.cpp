@@ -152,6 +152,12 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         } while (std::chrono::steady_clock::now() < end);
     }
+    int64_t now() override
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
     bool readPixel(platform::WindowId window, int32_t x, int32_t y, uint32_t& out) override
     {
         XImage* image = XGetImage(d, static_cast<::Window>(ws.nativeHandle(window)), x, y, 1, 1, AllPlanes, ZPixmap);
