@@ -43,25 +43,22 @@ int countXError(::Display*, XErrorEvent*)
 // the plug-in's own dispatcher.
 AEffectDispatcherProc pluginDispatcher = nullptr;
 std::vector<VstInt32> editorCalls;
+int editorIdles = 0;
 VstIntPtr recordingDispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
+    editorIdles += opcode == effEditIdle;
     if (opcode == effEditGetRect || opcode == effEditOpen || opcode == effEditClose || opcode == effGetProgram
         || opcode == effKeysRequired)
         editorCalls.push_back(opcode);
     return pluginDispatcher(e, opcode, index, value, ptr, opt);
 }
 
-// Runs the message loop until done() or the time is up; the milliseconds taken.
-template <typename F> int pumpUntil(F done, int ms)
+// Runs the message loop until done() or the time is up.
+template <typename F> void pumpUntil(F done, int ms)
 {
-    const auto start = std::chrono::steady_clock::now();
-    auto elapsed = [&] {
-        return static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
-    };
-    while (!done() && elapsed() < ms)
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done() && std::chrono::steady_clock::now() < end)
         juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
-    return elapsed();
 }
 
 TEST(OVPluginWindowX11, HostsTheEditorFollowsItsSizeAndReopensWhenShown)
@@ -86,36 +83,40 @@ TEST(OVPluginWindowX11, HostsTheEditorFollowsItsSizeAndReopensWhenShown)
     top.addToDesktop(0);
     top.setVisible(true);
 
-    pumpUntil([&] { return window->isEditorOpen() && window->getWidth() == 300; }, 2000);
+    pumpUntil([&] { return window->isEditorOpen() && window->getWidth() == 300; }, 60000);
     ASSERT_TRUE(window->isEditorOpen());
     const ::Window child = window->childWindow();
     ASSERT_NE(child, 0u);
     EXPECT_EQ(window->getWidth(), 300);  // the test editor's size, not 766 x 484
     EXPECT_EQ(window->getHeight(), 200);
-    pumpUntil([&] { return geometryOf(child).x == 12; }, 500);
+    pumpUntil([&] { return geometryOf(child).x == 12; }, 60000);
     const Geometry placed = geometryOf(child);
     EXPECT_EQ(placed.x, 12);
     EXPECT_EQ(placed.y, 8);
     EXPECT_FALSE(plugin->keysWanted());  // the framework's editor takes keys
 
-    // The plug-in grows its window: the component follows within ten ticks.
-    ::Display* d = juce::XWindowSystem::getInstance()->getDisplay();
-    juce::X11Symbols::getInstance()->xMoveResizeWindow(d, child, 12, 8, 360, 240);
-    juce::X11Symbols::getInstance()->xFlush(d);
-    const int took = pumpUntil([&] { return window->getWidth() == 360 && window->getHeight() == 240; }, 1000);
-    EXPECT_EQ(window->getWidth(), 360);
-    EXPECT_LE(took, 300) << "ms until the component followed";
-
+    // The plug-in grows its window: the component follows within ten ticks,
+    // counted as the editor's idle calls (a loaded machine ticks late, so a
+    // bound in milliseconds failed there).
     AEffect* effect = plugin->host().effect();
     pluginDispatcher = effect->dispatcher;
     effect->dispatcher = recordingDispatcher;
+    ::Display* d = juce::XWindowSystem::getInstance()->getDisplay();
+    juce::X11Symbols::getInstance()->xMoveResizeWindow(d, child, 12, 8, 360, 240);
+    juce::X11Symbols::getInstance()->xFlush(d);
+    editorIdles = 0;
+    pumpUntil([&] { return window->getWidth() == 360 && window->getHeight() == 240; }, 60000);
+    EXPECT_EQ(window->getWidth(), 360);
+    EXPECT_LE(editorIdles, 10) << "ticks until the component followed";
+
+    editorCalls.clear();
     window->setVisible(false);
     pumpUntil([] { return false; }, 50);
     EXPECT_FALSE(window->isEditorOpen());
     EXPECT_EQ(window->childWindow(), 0u);
 
     window->setVisible(true);
-    pumpUntil([&] { return window->isEditorOpen(); }, 1000);
+    pumpUntil([&] { return window->isEditorOpen(); }, 60000);
     EXPECT_TRUE(window->isEditorOpen());
     EXPECT_NE(window->childWindow(), 0u);
     const std::vector<VstInt32> expected {
