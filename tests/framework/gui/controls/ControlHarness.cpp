@@ -144,6 +144,17 @@ void ControlHarness::pump(int32_t milliseconds)
     } while (std::chrono::steady_clock::now() < end);
 }
 
+bool ControlHarness::pumpUntil(const std::function<bool()>& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return done();
+        pump(2);
+    }
+    return true;
+}
+
 float ControlHarness::engineValue(int32_t id) { return parts->engine->getParameter(id); }
 void ControlHarness::setEngineValue(int32_t id, float value) { parts->engine->setParameter(id, value); }
 

@@ -51,6 +51,8 @@ public:
     void destroyEditor();
     // The host's idle calls for `milliseconds`: the window's events and timer.
     void pump(int32_t milliseconds);
+    // The same until `done` holds; false if it still does not after a minute.
+    bool pumpUntil(const std::function<bool()>& done);
 
     // The engine's stored value and default of a parameter.
     float engineValue(int32_t id);
