@@ -138,16 +138,19 @@ protected:
         module = std::make_unique<PluginModule>(TB_TEST_VST_MODULE_EDITOR);
         ASSERT_TRUE(module->isLoaded()) << module->error();
     }
-    // Idles the editors as a host does (every 10 ms here) until `done` holds.
-    template <class F> bool idleUntil(std::initializer_list<Instance*> editors, F done, int maxMs = 3000)
+    // Idles the editors as a host does (every 10 ms here) until `done` holds or
+    // `maxMs` have passed; the default only ends a wait that never ends, as a
+    // loaded machine may take seconds for what takes milliseconds here.
+    template <class F> bool idleUntil(std::initializer_list<Instance*> editors, F done, int maxMs = 60000)
     {
-        for (int t = 0; t < maxMs; t += 10) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
+        do {
             for (Instance* e : editors)
                 e->idle();
             if (done())
                 return true;
             sleepMs(10);
-        }
+        } while (std::chrono::steady_clock::now() < end);
         return false;
     }
     bool shows(Instance& e, ::Window w, float v0, float v1)
