@@ -82,7 +82,7 @@ SpareXServer::SpareXServer(const char* screen)
     if (devnull >= 0)
         close(devnull);
     close(fds[1]);
-    const std::string number = pid_ > 0 ? readDisplayNumber(fds[0], 10000) : std::string();
+    const std::string number = pid_ > 0 ? readDisplayNumber(fds[0], 60000) : std::string();
     close(fds[0]);
     const int display = number.empty() ? -1 : std::atoi(number.c_str());
     if (display < 0) {

@@ -11,6 +11,7 @@
 #include "framework/util/CFileSelector.h"
 #include "platform/headless/ScriptedFileDialog.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/Waiting.h"
 
 namespace {
 
@@ -163,16 +164,13 @@ platform::DialogRequest saveProgramRequest()
     return r;
 }
 
-// The answer of a dialog program, waited for (at most 10 s).
+// The answer of a dialog program, waited for (at most a minute: a loaded
+// machine may start the program late).
 platform::DialogResult answerOf(std::unique_ptr<platform::IDialogRun> run)
 {
-    for (int i = 0; i < 1000; ++i) {
-        const platform::DialogResult r = run->poll();
-        if (r.status != DialogStatus::Running)
-            return r;
-        ::usleep(10000);
-    }
-    return {DialogStatus::Running, {}};
+    platform::DialogResult r {DialogStatus::Running, {}};
+    tbtest::waitUntil([&] { return (r = run->poll()).status != DialogStatus::Running; });
+    return r;
 }
 
 TEST(DesktopFileDialog, NoDialogProgramMeansUnavailable)
