@@ -18,7 +18,7 @@ template <class F> bool waitUntil(F done, std::chrono::milliseconds patience = k
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline)
             return done();
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }
