@@ -233,9 +233,7 @@ TEST_F(DialogX11, SaveDialogRunsBesideTheHostAndSavesWhenAnswered)
     ASSERT_TRUE(openEditor());
     longestIdle = {};
     choose(2);
-    const auto deadline = Clock::now() + std::chrono::seconds(8);
-    while (!exists(target) && Clock::now() < deadline)
-        idle(1);
+    idleUntil([&] { return exists(target); });
     idle(3);
     // Not waiting for the dialog's two seconds, whatever else holds the machine.
     EXPECT_LT(longestIdle, std::chrono::milliseconds(500));
@@ -289,10 +287,7 @@ TEST_F(DialogX11, AParentDestroyedUnderAnOpenDialogEndsItAtOnce)
     XDestroyWindow(display, parent);
     XSync(display, False);
     // Left alone, the stand-in would answer after two seconds and stay a zombie.
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (!noChildren() && Clock::now() < deadline)
-        idle(1);
-    EXPECT_TRUE(noChildren());
+    EXPECT_TRUE(idleUntil([] { return noChildren(); }));
     EXPECT_FALSE(exists(programs.file("answered")));
 
     // The editor counts as closed: it opens again into a new parent.
@@ -356,7 +351,7 @@ TEST_F(DialogX11, NativeParameterMenuLeavesTheHostFreeAndActsWhenChosen)
         if (hand == nullptr)
             return;
         XWindowAttributes menu {};
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        const auto deadline = Clock::now() + std::chrono::seconds(60);
         while (shownMenu(hand, &menu) == 0 && Clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::this_thread::sleep_for(std::chrono::seconds(1));
@@ -370,7 +365,7 @@ TEST_F(DialogX11, NativeParameterMenuLeavesTheHostFreeAndActsWhenChosen)
     press(3, knobX, knobY);
     const bool answered = idleUntil([&] { return !marnoxel.callsOf(0, kOrvaneHostMenuChoice).empty(); });
     user.join();
-    ASSERT_LT(longestIdle, std::chrono::milliseconds(250))
+    ASSERT_LT(longestIdle, std::chrono::milliseconds(500))
         << "longest call " << std::chrono::duration_cast<std::chrono::milliseconds>(longestIdle).count() << " ms";
     ASSERT_TRUE(answered);
     const auto chosen = marnoxel.callsOf(0, kOrvaneHostMenuChoice);
@@ -404,10 +399,10 @@ TEST_F(DialogX11, WithoutADialogProgramTheBoardSaysSoUntilTheNextClick)
     EXPECT_TRUE(idleUntil([&] { return rgb(128, kH / 2) == before; }));
 }
 
-// Waits for done() to hold, at most ten seconds; whether it did.
+// Waits for done() to hold, at most a minute; whether it did.
 template <class F> bool waitFor(F done)
 {
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
     while (!done()) {
         if (Clock::now() > deadline)
             return false;
