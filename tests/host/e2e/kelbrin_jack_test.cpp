@@ -242,7 +242,9 @@ protected:
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         probe.written = 0;
         probe.recording = true;
-        for (int i = 0; i < 100 && probe.written.load() < kRecordFrames; ++i)
+        // JACK's clock paces the frames; a loaded machine may hold them back.
+        for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+             probe.written.load() < kRecordFrames && std::chrono::steady_clock::now() < until;)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         probe.recording = false;
         return measure();
