@@ -11,8 +11,8 @@
 #include "tests/effect/editor/BoardRig.h"
 #include "tests/support/SignalGenerators.h"
 #include "tests/support/SignalMeasure.h"
-#include "tests/support/WorkGrowth.h"
 #include "tests/support/Waiting.h"
+#include "tests/support/WorkGrowth.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
