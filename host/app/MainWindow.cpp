@@ -78,8 +78,9 @@ MainWindow::MainWindow(const juce::String& name, std::unique_ptr<PluginLoadInfo>
     }
     buildHelpMenu();
     icon_ = juce::ImageFileFormat::loadFrom(findProgramIcon(programFolder()));
-    setVisible(true);
+    // Before the window shows, so a task bar never sees it without the icon.
     showIconOnDesktop();
+    setVisible(true);
     tempo_.setBounds(-1000, 7, 110, 19);
     volume_.setBounds(360, 7, 91, 19);
     if (plugin_)
