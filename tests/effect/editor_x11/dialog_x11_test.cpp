@@ -500,17 +500,32 @@ TEST_F(DialogX11InPidNamespace, AFreedPidHandedToAStrangerSurvivesTheEditorsClos
 
         int line[2];
         EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, line), 0);
-        std::FILE* next = std::fopen("/proc/sys/kernel/ns_last_pid", "w");
-        if (next == nullptr || std::fprintf(next, "%d", freed - 1) < 0 || std::fclose(next) != 0)
-            return kNoPidChoice;
         // The stranger leads a group of its own, as the program did, and
-        // echoes what it is sent for as long as it lives.
-        const pid_t stranger = ::fork();
-        if (stranger == 0) {
-            ::setpgid(0, 0);
-            for (char c = 0; ::read(line[1], &c, 1) == 1 && ::write(line[1], &c, 1) == 1;) { }
-            ::_exit(0);
-        }
+        // echoes what it is sent for as long as it lives. The kernel may still
+        // be letting go of the pid for a moment after the program is gone: a
+        // stranger born with another pid goes, and the next one tries again.
+        pid_t stranger = -1;
+        bool chosen = true;
+        waitFor([&] {
+            if (stranger > 0) {
+                ::kill(stranger, SIGKILL);
+                ::waitpid(stranger, nullptr, 0);
+            }
+            std::FILE* next = std::fopen("/proc/sys/kernel/ns_last_pid", "w");
+            if (next == nullptr || std::fprintf(next, "%d", freed - 1) < 0 || std::fclose(next) != 0) {
+                chosen = false;
+                return true;
+            }
+            stranger = ::fork();
+            if (stranger == 0) {
+                ::setpgid(0, 0);
+                for (char c = 0; ::read(line[1], &c, 1) == 1 && ::write(line[1], &c, 1) == 1;) { }
+                ::_exit(0);
+            }
+            return stranger == freed;
+        });
+        if (!chosen)
+            return kNoPidChoice;
         ::setpgid(stranger, stranger);
         ::close(line[1]);
         EXPECT_EQ(stranger, freed) << "the stranger got the freed pid";
