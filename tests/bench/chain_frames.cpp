@@ -13,17 +13,14 @@
 
 int main(int argc, char** argv)
 {
-    constexpr int kMaxBlock = 1024;
-    const int block = argc == 4 ? std::atoi(argv[3]) : 256;
-    if ((argc != 3 && argc != 4) || (std::strcmp(argv[1], "heavy") != 0 && std::strcmp(argv[1], "empty") != 0)
-        || block < 1 || block > kMaxBlock) {
-        std::fprintf(stderr, "usage: %s heavy|empty FRAMES [BLOCK 1..%d]\n", argv[0], kMaxBlock);
+    chainbench::FrameRun run {};
+    if (!chainbench::parseFrameRun(argc, argv, run))
         return 2;
-    }
-    const long frames = std::atol(argv[2]);
+    const long frames = run.frames;
+    const int block = run.block;
+    constexpr int kMaxBlock = chainbench::kMaxBlock;
     constexpr double kRate = 48000.0;
-    const chainbench::Values program
-        = std::strcmp(argv[1], "heavy") == 0 ? chainbench::heavyChain() : chainbench::defaults("empty");
+    const chainbench::Values& program = run.program;
     chainbench::Rig rig(program, kRate);
     // One second of input, played round and round: its making costs the same
     // in every run and drops out of the difference.
@@ -43,7 +40,7 @@ int main(int argc, char** argv)
         sink += ol[0] + orr[n - 1];
     }
     const auto ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%s: %ld frames in blocks of %d, %.1f ns per frame (checksum %g)\n", argv[1], frames, block,
+    std::printf("%s: %ld frames in blocks of %d, %.1f ns per frame (checksum %g)\n", run.label, frames, block,
         frames ? ns / frames : 0.0, static_cast<double>(sink));
     return 0;
 }

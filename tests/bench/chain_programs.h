@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -121,5 +124,30 @@ struct Rig {
         }
     }
 };
+
+// The command line of the per-frame drivers: heavy|empty FRAMES [BLOCK], where
+// BLOCK (default 256, at most kMaxBlock) is the number of frames per call.
+constexpr int kMaxBlock = 1024;
+struct FrameRun {
+    const char* label;
+    Values program;
+    long frames;
+    int block;
+};
+
+// False, with the usage on standard error, when the line is not one.
+inline bool parseFrameRun(int argc, char** argv, FrameRun& run)
+{
+    run.block = argc == 4 ? std::atoi(argv[3]) : 256;
+    if ((argc != 3 && argc != 4) || (std::strcmp(argv[1], "heavy") != 0 && std::strcmp(argv[1], "empty") != 0)
+        || run.block < 1 || run.block > kMaxBlock) {
+        std::fprintf(stderr, "usage: %s heavy|empty FRAMES [BLOCK 1..%d]\n", argv[0], kMaxBlock);
+        return false;
+    }
+    run.label = argv[1];
+    run.frames = std::atol(argv[2]);
+    run.program = std::strcmp(argv[1], "heavy") == 0 ? heavyChain() : defaults("empty");
+    return true;
+}
 
 }  // namespace chainbench

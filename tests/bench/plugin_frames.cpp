@@ -42,14 +42,12 @@ VstIntPtr dispatch(
 
 int main(int argc, char** argv)
 {
-    constexpr int kMaxBlock = 1024;
-    const int block = argc == 4 ? std::atoi(argv[3]) : 256;
-    if ((argc != 3 && argc != 4) || (std::strcmp(argv[1], "heavy") != 0 && std::strcmp(argv[1], "empty") != 0)
-        || block < 1 || block > kMaxBlock) {
-        std::fprintf(stderr, "usage: %s heavy|empty FRAMES [BLOCK 1..%d]\n", argv[0], kMaxBlock);
+    chainbench::FrameRun run {};
+    if (!chainbench::parseFrameRun(argc, argv, run))
         return 2;
-    }
-    const long frames = std::atol(argv[2]);
+    const long frames = run.frames;
+    const int block = run.block;
+    constexpr int kMaxBlock = chainbench::kMaxBlock;
     constexpr double kRate = 48000.0;
     timeInfo.sampleRate = kRate;
     timeInfo.tempo = 120.0;
@@ -74,8 +72,7 @@ int main(int argc, char** argv)
     dispatch(effect, effOpen);
     dispatch(effect, effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
     dispatch(effect, effSetBlockSize, 0, block);
-    const chainbench::Values program
-        = std::strcmp(argv[1], "heavy") == 0 ? chainbench::heavyChain() : chainbench::defaults("empty");
+    const chainbench::Values& program = run.program;
     uint8_t chunk[programchunk::kSize];
     programchunk::write(program.v, program.name.c_str(), chunk);
     if (dispatch(effect, effSetChunk, 0, programchunk::kSize, chunk) != programchunk::kSize) {
@@ -106,7 +103,7 @@ int main(int argc, char** argv)
         timeInfo.samplePos += n;
     }
     const auto ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%s through the plug-in: %ld frames in blocks of %d, %.1f ns per frame (checksum %g)\n", argv[1],
+    std::printf("%s through the plug-in: %ld frames in blocks of %d, %.1f ns per frame (checksum %g)\n", run.label,
         frames, block, frames ? ns / frames : 0.0, static_cast<double>(sink));
 
     dispatch(effect, effStopProcess);
